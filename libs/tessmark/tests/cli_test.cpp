@@ -159,6 +159,15 @@ TEST_F(GeoCli, UsageErrors) {
     EXPECT_EQ(run("geo forward --config", in).exitCode, 2);
 }
 
+TEST_F(GeoCli, UnreadableConfigurationIsNeverASuccess) {
+    // Converting with the defaults when the project's set-up could not be read
+    // would hand the surveyor plausible but wrong coordinates.
+    const CliRun r = run("geo forward --config /nonexistent/project.ini", writeInput("30 120 0\n"));
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(r.err.empty());
+}
+
 TEST_F(GeoCli, BadNumbersAreNotConverted) {
     const CliRun r =
         run("geo inverse", writeInput("nan 500000 0\n1e999 0 0\n3323905.467 789525.463\n"));
