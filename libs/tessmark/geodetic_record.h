@@ -126,9 +126,11 @@ namespace kestrova {
 inline _DefGeodetsyParameterSetting defaultGeodeticRecord() {
     _DefGeodetsyParameterSetting r;
     std::memset(&r, 0, sizeof r);
+    // The record is zeroed above: copy the text and keep the terminator.
     auto set = [](char* field, std::size_t size, const char* text) {
-        std::strncpy(field, text, size - 1);
-        field[size - 1] = '\0';
+        std::size_t length = std::strlen(text);
+        if (length > size - 1) length = size - 1;
+        std::memcpy(field, text, length);
     };
 #define KESTROVA_GEO_TEXT(field, text) set(r.field, sizeof r.field, text)
     KESTROVA_GEO_TEXT(Version, "001.000");

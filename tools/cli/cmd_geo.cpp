@@ -1,0 +1,158 @@
+// kestrova-cli geo forward|inverse [--config FILE.ini]: converts points between
+// geographic and grid coordinates through the geodesy engine, so a surveyor can
+// check a project's coordinate set-up against known points.
+//   forward: "lat lon h" (decimal degrees, metres) -> "x y h" (northing, easting)
+//   inverse: "x y h" -> "lat lon h"
+// Blank lines and text after '#' are skipped; a bad line is reported on stderr
+// with its number and skipped, and the exit code is then 1.
+
+#include "tools/cli/command.h"
+#include "tools/cli/geo_config.h"
+
+#include "libs/tessmark/engine_handle.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace kestrova::cli {
+namespace {
+
+constexpr const char* kUsage = "geo forward|inverse [--config FILE.ini]";
+
+GeoConfigLoader& loaderSlot() {
+    static GeoConfigLoader loader = nullptr;
+    return loader;
+}
+
+// Numbers separated by blanks, tabs or commas.
+std::vector<std::string> splitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string current;
+    for (char c : line) {
+        if (c == ' ' || c == '\t' || c == ',' || c == '\r') {
+            if (!current.empty()) fields.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) fields.push_back(current);
+    return fields;
+}
+
+// The three numbers of a line, or a reason why not.
+bool readPoint(const std::string& line, bool forward, double (&v)[3], std::string& why) {
+    const std::vector<std::string> fields = splitFields(line);
+    if (fields.size() != 3) {
+        why = forward ? "expected three numbers \"lat lon h\"" : "expected three numbers \"x y h\"";
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!parseDouble(fields[i], v[i]) || !std::isfinite(v[i])) {
+            why = "\"" + fields[i] + "\" is not a number";
+            return false;
+        }
+    }
+    if (forward && std::fabs(v[0]) > 90.0) {
+        why = "latitude " + fields[0] + " is outside -90..90";
+        return false;
+    }
+    if (forward && std::fabs(v[1]) > 360.0) {
+        why = "longitude " + fields[1] + " is outside -360..360";
+        return false;
+    }
+    return true;
+}
+
+int runGeo(const Args& args) {
+    ArgList list(args);
+    const std::optional<std::string> config = list.value("--config");
+    if (!list.ok()) return usageError(kUsage, list.error());
+    const std::vector<std::string> rest = list.positional();
+    if (rest.size() != 1 || (rest[0] != "forward" && rest[0] != "inverse"))
+        return usageError(kUsage, rest.empty() ? "forward or inverse?" : "unexpected arguments");
+    const bool forward = rest[0] == "forward";
+
+    _DefGeodetsyParameterSetting record = defaultGeodeticRecord();
+    if (config) {
+        GeoConfigLoader loader = geoConfigLoader();
+        if (loader == nullptr) {
+            std::fprintf(stderr, "kestrova-cli: geo: --config is not available in this build\n");
+            return kExitUsage;
+        }
+        std::string error;
+        if (!loader(*config, record, error)) {
+            std::fprintf(stderr, "kestrova-cli: geo: %s\n", error.c_str());
+            return kExitFailure;
+        }
+    }
+
+    tessmark::EngineHandle engine;
+    if (!engine.valid()) {
+        std::fprintf(stderr, "kestrova-cli: geo: Load Tessmark.dll error!\n");
+        return kExitFailure;
+    }
+    engine.setRecord(record);
+
+    int bad = 0;
+    long lineNo = 0;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        ++lineNo;
+        if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        double v[3];
+        std::string why;
+        if (!readPoint(line, forward, v, why)) {
+            std::fprintf(stderr, "kestrova-cli: geo: line %ld: %s\n", lineNo, why.c_str());
+            ++bad;
+            continue;
+        }
+        if (forward) {
+            const tessmark::GridPoint g = engine.toGrid(v[0], v[1], v[2]);
+            if (!std::isfinite(g.north) || !std::isfinite(g.east) || !std::isfinite(g.height)) {
+                std::fprintf(stderr, "kestrova-cli: geo: line %ld: no grid position\n", lineNo);
+                ++bad;
+                continue;
+            }
+            std::printf("%.3f %.3f %.3f\n", g.north, g.east, g.height);
+        } else {
+            const tessmark::GeoPoint p = engine.toGeo(v[0], v[1], v[2]);
+            if (!std::isfinite(p.latitude) || !std::isfinite(p.longitude) ||
+                !std::isfinite(p.height)) {
+                std::fprintf(stderr, "kestrova-cli: geo: line %ld: no geographic position\n",
+                             lineNo);
+                ++bad;
+                continue;
+            }
+            std::printf("%.9f %.9f %.3f\n", p.latitude, p.longitude, p.height);
+        }
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "kestrova-cli: geo: cannot write the results\n");
+        return kExitFailure;
+    }
+    if (bad > 0) {
+        std::fprintf(stderr, "kestrova-cli: geo: %d bad line%s skipped\n", bad,
+                     bad == 1 ? "" : "s");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+const Registration reg{"geo", kUsage, runGeo};
+
+} // namespace
+
+GeoConfigLoaderRegistration::GeoConfigLoaderRegistration(GeoConfigLoader loader) {
+    loaderSlot() = loader;
+}
+
+GeoConfigLoader geoConfigLoader() {
+    return loaderSlot();
+}
+
+} // namespace kestrova::cli
