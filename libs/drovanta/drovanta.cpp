@@ -37,7 +37,9 @@ struct DepthSelection {
 };
 DepthSelection depthSelection;
 
-inline float asFloat(std::uint32_t v) { return static_cast<float>(v); }
+inline float asFloat(std::uint32_t v) {
+    return static_cast<float>(v);
+}
 
 float levelPolynomial(float u) {
     float q = 96.367805f * u;
@@ -127,7 +129,8 @@ void meanBackground(std::uint32_t count) {
     const std::uint32_t* d = work.decimated;
     std::uint32_t* s = work.background;
     float sum = 0.0f;
-    for (std::uint32_t j = 1; j <= kWindow; ++j) sum = sum + asFloat(d[j - 1]);
+    for (std::uint32_t j = 1; j <= kWindow; ++j)
+        sum = sum + asFloat(d[j - 1]);
     // The running sum drifts by rounding; a dark stretch after a bright one can
     // come out just below zero, and a saturated stretch at 2^32: hold both
     // within the sample range instead of letting them wrap.
@@ -155,11 +158,14 @@ void orderBackground(std::uint32_t count) {
     };
     auto remove = [&](std::uint32_t v) {
         std::uint32_t i = 0;
-        while (window[i] != v) ++i;
-        for (; i + 1 < size; ++i) window[i] = window[i + 1];
+        while (window[i] != v)
+            ++i;
+        for (; i + 1 < size; ++i)
+            window[i] = window[i + 1];
         --size;
     };
-    for (std::uint32_t j = 2; j <= 33; ++j) insert(d[j - 1]);
+    for (std::uint32_t j = 2; j <= 33; ++j)
+        insert(d[j - 1]);
     for (std::uint32_t k = 17;; ++k) {
         s[k - 1] = window[kOrderRank - 1];
         if (k == count - 16) break;
@@ -217,7 +223,9 @@ Bottom thresholdDetector(float c, float fs, std::uint32_t minDm, std::uint32_t m
     return bottom;
 }
 
-inline float mean(float sum, std::uint32_t count) { return sum / asFloat(count); }
+inline float mean(float sum, std::uint32_t count) {
+    return sum / asFloat(count);
+}
 
 // (sum / count)^2 / (lead sum / lead count), 0 when the lead mean is 0.
 float echoContrast(float sum, std::uint32_t count, float leadSum, std::uint32_t leadCount) {
@@ -365,7 +373,9 @@ void choose(DepthPair& pair, bool afresh, std::uint32_t index1, float strength1,
     if (selected) *selected = chosen;
 }
 
-bool positiveFinite(float v) { return v > 0.0f && std::isfinite(v); }
+bool positiveFinite(float v) {
+    return v > 0.0f && std::isfinite(v);
+}
 
 } // namespace
 
@@ -447,8 +457,10 @@ sss_display_repro(const uint32_t* samples, uint32_t sample_count, uint8_t reset,
     } else {
         orderBackground(count);
     }
-    for (std::uint32_t k = 1; k <= 16; ++k) s[k - 1] = s[16];
-    for (std::uint32_t k = count - 15; k <= count; ++k) s[k - 1] = s[count - 17];
+    for (std::uint32_t k = 1; k <= 16; ++k)
+        s[k - 1] = s[16];
+    for (std::uint32_t k = count - 15; k <= count; ++k)
+        s[k - 1] = s[count - 17];
 
     // 9. Gain start.
     std::uint32_t gainStart = first;
@@ -456,10 +468,9 @@ sss_display_repro(const uint32_t* samples, uint32_t sample_count, uint8_t reset,
 
     // 10. Bottom detection on the decimated line.
     const float fsLine = fs / stepUsed;
-    const Bottom bottom =
-        threshold != 0
-            ? thresholdDetector(sound_speed, fsLine, min_range_dm, max_range_dm, threshold, count)
-            : automaticDetector(gainStart, count, peakNorm);
+    const Bottom bottom = threshold != 0 ? thresholdDetector(sound_speed, fsLine, min_range_dm,
+                                                             max_range_dm, threshold, count)
+                                         : automaticDetector(gainStart, count, peakNorm);
     *bottom_index = bottom.index;
     *bottom_strength = bottom.strength;
     const float seconds = asFloat(bottom.index) / fs;

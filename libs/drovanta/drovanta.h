@@ -27,9 +27,9 @@ DROVANTA_API void sss_display_repro(const uint32_t* samples, uint32_t sample_cou
                                     uint32_t output_full_scale, uint32_t first_index,
                                     float reserved_11, float reserved_12, float sound_speed,
                                     uint32_t min_range_dm, uint32_t max_range_dm,
-                                    uint32_t threshold, const void* reserved_17,
-                                    float* gain_state, uint16_t* line, uint32_t* line_length,
-                                    uint32_t* bottom_index, float* bottom_strength);
+                                    uint32_t threshold, const void* reserved_17, float* gain_state,
+                                    uint16_t* line, uint32_t* line_length, uint32_t* bottom_index,
+                                    float* bottom_strength);
 
 /* Clears the depth selection state. */
 DROVANTA_API void sss_display_repro_initialize(void);
@@ -40,12 +40,11 @@ DROVANTA_API void sss_display_repro_terminate(void);
 /* Picks, with hysteresis, which side's bottom to trust in each pair (A: one
  * frequency, B: the other) and gives the altitude above the bottom. */
 DROVANTA_API void depth_select_filter(float sound_speed, float sample_rate, uint8_t use_pair_b,
-                                      float beam_width, float tilt, float reset,
-                                      uint32_t a_index_1, float a_strength_1, uint32_t a_index_2,
-                                      float a_strength_2, uint32_t b_index_1, float b_strength_1,
-                                      uint32_t b_index_2, float b_strength_2, float* cleared,
-                                      float* altitude, uint32_t* a_selected,
-                                      uint32_t* b_selected);
+                                      float beam_width, float tilt, float reset, uint32_t a_index_1,
+                                      float a_strength_1, uint32_t a_index_2, float a_strength_2,
+                                      uint32_t b_index_1, float b_strength_1, uint32_t b_index_2,
+                                      float b_strength_2, float* cleared, float* altitude,
+                                      uint32_t* a_selected, uint32_t* b_selected);
 
 #ifdef __cplusplus
 }

@@ -17,7 +17,7 @@ static_assert(FLT_EVAL_METHOD == 0, "Drovanta needs float arithmetic without exc
 inline constexpr float kWholeFrom = 8388608.0f;
 
 inline float floorSingle(float v) {
-    if (!(v > -kWholeFrom && v < kWholeFrom)) return v; // already whole, or NaN
+    if (!(v > -kWholeFrom && v < kWholeFrom)) return v;               // already whole, or NaN
     const float t = static_cast<float>(static_cast<std::int32_t>(v)); // toward zero
     return t > v ? t - 1.0f : t;
 }
