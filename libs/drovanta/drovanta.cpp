@@ -141,36 +141,47 @@ void meanBackground(std::uint32_t count) {
     }
 }
 
-// 23rd smallest of D(k-15) ... D(k+16), kept as a sorted sliding window.
+// 23rd smallest of D(k-15) ... D(k+16), kept as a sorted sliding window in
+// which each step replaces the leaving sample by the entering one.
 void orderBackground(std::uint32_t count) {
     const std::uint32_t* d = work.decimated;
     std::uint32_t* s = work.background;
     std::uint32_t window[kWindow];
-    std::uint32_t size = 0;
-    auto insert = [&](std::uint32_t v) {
-        std::uint32_t i = size;
+    for (std::uint32_t j = 0; j < kWindow; ++j) {
+        const std::uint32_t v = d[j + 1]; // D(2) ... D(33)
+        std::uint32_t i = j;
         while (i > 0 && window[i - 1] > v) {
             window[i] = window[i - 1];
             --i;
         }
         window[i] = v;
-        ++size;
-    };
-    auto remove = [&](std::uint32_t v) {
-        std::uint32_t i = 0;
-        while (window[i] != v)
-            ++i;
-        for (; i + 1 < size; ++i)
-            window[i] = window[i + 1];
-        --size;
-    };
-    for (std::uint32_t j = 2; j <= 33; ++j)
-        insert(d[j - 1]);
+    }
     for (std::uint32_t k = 17;; ++k) {
         s[k - 1] = window[kOrderRank - 1];
         if (k == count - 16) break;
-        remove(d[k - 15 - 1]);
-        insert(d[k + 17 - 1]);
+        const std::uint32_t leaving = d[k - 15 - 1];
+        const std::uint32_t entering = d[k + 17 - 1];
+        // Position of the leaving value (first of equals), by bisection.
+        std::uint32_t lo = 0, hi = kWindow;
+        while (lo < hi) {
+            const std::uint32_t mid = (lo + hi) / 2;
+            if (window[mid] < leaving) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        std::uint32_t at = lo;
+        // Slide the neighbours over the gap until the entering value fits.
+        while (at + 1 < kWindow && window[at + 1] < entering) {
+            window[at] = window[at + 1];
+            ++at;
+        }
+        while (at > 0 && window[at - 1] > entering) {
+            window[at] = window[at - 1];
+            --at;
+        }
+        window[at] = entering;
     }
 }
 
@@ -374,7 +385,7 @@ void choose(DepthPair& pair, bool afresh, std::uint32_t index1, float strength1,
 }
 
 bool positiveFinite(float v) {
-    return v > 0.0f && std::isfinite(v);
+    return v > 0.0f && isFiniteSingle(v);
 }
 
 } // namespace
@@ -425,9 +436,9 @@ sss_display_repro(const uint32_t* samples, uint32_t sample_count, uint8_t reset,
     // factor infinite or negative for good: the previous factor is kept.
     const float level = levelEstimate(count, first, peak);
     const float previous = gain_state[0];
-    const bool previousUsable = std::isfinite(previous) && previous >= 0.0f;
+    const bool previousUsable = isFiniteSingle(previous) && previous >= 0.0f;
     float factor;
-    if (level > 0.0f && std::isfinite(level)) {
+    if (level > 0.0f && isFiniteSingle(level)) {
         const float scaled = level * 12.0f;
         factor = 4294967296.0f / scaled;
         if (!restart && previousUsable) {

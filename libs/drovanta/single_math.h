@@ -53,6 +53,10 @@ inline std::uint16_t low16(float v) {
     return static_cast<std::uint16_t>(static_cast<std::uint64_t>(truncToInt64(v)));
 }
 
+// Neither infinite nor NaN. Written out so that no libstdc++ helper (with its
+// default visibility) ends up in the library's exports in unoptimised builds.
+inline bool isFiniteSingle(float v) { return (v - v) == 0.0f; }
+
 // A rounded value stored into a 32-bit sample, held within 0 ... 4294967295.
 inline std::uint32_t saturate32(float v) {
     if (!(v > 0.0f)) return 0; // NaN too

@@ -14,8 +14,9 @@ foreach(line IN LISTS lines)
   if(line MATCHES "^ *[0-9]+: +[0-9a-f]+ +[0-9]+ +([A-Z_]+) +(GLOBAL|WEAK) +DEFAULT +([0-9A-Z]+) +([^ @]+)")
     if(NOT CMAKE_MATCH_3 STREQUAL "UND")
       set(name ${CMAKE_MATCH_4})
-      # Sanitizer runtimes add their own hooks to instrumented libraries.
-      if(SANITIZE AND name MATCHES "^(__asan|__ubsan|__sanitizer|__odr_asan|___asan)")
+      # Sanitizer instrumentation adds its own hooks and the type records of
+      # function types (_ZTIF..., _ZTSF...) that -fsanitize=function checks.
+      if(SANITIZE AND name MATCHES "^(__asan|__ubsan|__sanitizer|__odr_asan|___asan|_ZTIF|_ZTSF)")
         continue()
       endif()
       list(APPEND exported ${name})
