@@ -55,7 +55,9 @@ inline std::uint16_t low16(float v) {
 
 // Neither infinite nor NaN. Written out so that no libstdc++ helper (with its
 // default visibility) ends up in the library's exports in unoptimised builds.
-inline bool isFiniteSingle(float v) { return (v - v) == 0.0f; }
+inline bool isFiniteSingle(float v) {
+    return (v - v) == 0.0f;
+}
 
 // A rounded value stored into a 32-bit sample, held within 0 ... 4294967295.
 inline std::uint32_t saturate32(float v) {
