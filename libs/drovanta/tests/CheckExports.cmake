@@ -16,7 +16,7 @@ foreach(line IN LISTS lines)
       set(name ${CMAKE_MATCH_4})
       # Sanitizer instrumentation adds its own hooks and the type records of
       # function types (_ZTIF..., _ZTSF...) that -fsanitize=function checks.
-      if(SANITIZE AND name MATCHES "^(__asan|__ubsan|__sanitizer|__odr_asan|___asan|_ZTIF|_ZTSF)")
+      if(SANITIZE AND name MATCHES "^(__asan|__ubsan|__tsan|__sanitizer|__odr_asan|___asan|_ZTIF|_ZTSF)")
         continue()
       endif()
       list(APPEND exported ${name})
