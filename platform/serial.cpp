@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -121,9 +123,7 @@ SerialSettings serialSettingsFromIndices(int baud, int dataBits, int stopBits, i
                           stopBitsForIndex(stopBits), parityForIndex(parity)};
 }
 
-bool applySerialSettings(int fd, const SerialSettings& s) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0) return false;
+void setLineFlags(termios& t, const SerialSettings& s) {
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
@@ -158,18 +158,36 @@ bool applySerialSettings(int fd, const SerialSettings& s) {
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
     }
+}
+
+namespace {
+
+// A pseudo terminal always reports eight bits without parity, whatever it is told.
+bool isPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    unsigned m = major(st.st_rdev);
+    return S_ISCHR(st.st_mode) && m >= 136 && m <= 143;
+}
+
+} // namespace
+
+bool applySerialSettings(int fd, const SerialSettings& s) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return false;
+    setLineFlags(t, s);
     if (tcsetattr(fd, TCSANOW, &t) != 0) return false;
-    if (speed == 0 && !detail::setCustomBaudRate(fd, s.baudRate)) return false;
-    // tcsetattr succeeds when any part was taken: check that the line is as asked.
+    if (standardSpeed(s.baudRate) == 0 && !detail::setCustomBaudRate(fd, s.baudRate)) return false;
+    // tcsetattr succeeds when any part was taken: check that the line is as
+    // asked, so a port that cannot do the chosen parity is not opened silently without.
     termios back{};
     if (tcgetattr(fd, &back) != 0) return false;
-    tcflag_t wanted = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
+    tcflag_t wanted = CSTOPB | PARODD | CMSPAR;
+    if (!isPseudoTerminal(fd)) wanted |= CSIZE | PARENB;
     return (back.c_cflag & wanted) == (t.c_cflag & wanted);
 }
 
-int currentBaudRate(int fd) {
-    return detail::customBaudRate(fd);
-}
+int currentBaudRate(int fd) { return detail::customBaudRate(fd); }
 
 SerialPort::~SerialPort() {
     close();
@@ -224,8 +242,14 @@ SerialRead SerialPort::read(std::span<std::uint8_t> into) {
     if (into.empty()) return r;
     for (;;) {
         ssize_t n = ::read(fd_, into.data(), into.size());
-        if (n >= 0) {
+        if (n > 0) {
             r.count = static_cast<std::size_t>(n);
+            return r;
+        }
+        if (n == 0) {
+            // Nothing there, or the line hung up (device unplugged, peer gone).
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) r.ok = false;
             return r;
         }
         if (errno == EINTR) continue;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct termios;
+
 namespace kestrova::platform {
 
 enum class StopBits { One, OneAndHalf, Two };
@@ -62,6 +64,9 @@ class SerialPort {
     std::string path_;
     std::string error_;
 };
+
+// The line settings as terminal flags (raw, no flow control, reads returning at once).
+void setLineFlags(termios& t, const SerialSettings& settings);
 
 // Applies the line settings to an open terminal (raw, no flow control,
 // reads returning at once). False when the terminal refuses them.
