@@ -259,9 +259,11 @@ bool PositionDecoder::takeCustom(const CustomFrame& fr) {
         !inRange(fr.longitude, 180.0) || !std::isfinite(fr.auxHeight))
         return reject(Rejection::BadField);
     fix_.kind = kFixPosition;
-    double t = time - 86400.0 * std::trunc(time / 86400.0);
-    int utcHour = std::clamp(static_cast<int>(std::trunc(t / 3600.0)), 0, 23);
-    int minute = std::clamp(static_cast<int>(std::trunc((t - 3600.0 * utcHour) / 60.0)), 0, 59);
+    // The remainder modulo one day, computed exactly (a large float time would
+    // lose the time of day through time - 86400 * trunc(time / 86400)).
+    double t = std::fmod(time, 86400.0);
+    int utcHour = static_cast<int>(std::clamp(std::trunc(t / 3600.0), 0.0, 23.0));
+    int minute = static_cast<int>(std::clamp(std::trunc((t - 3600.0 * utcHour) / 60.0), 0.0, 59.0));
     double seconds = std::max(0.0, t - 3600.0 * utcHour - 60.0 * minute);
     dateFrame(dateSource_(), utcHour, minute, seconds);
     fix_.latitude = fr.latitude;

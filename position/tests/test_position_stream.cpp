@@ -217,6 +217,14 @@ TEST(PositionStreamFrames, ImpossibleFramesAreRefused) {
     cf.time = -5.0f;
     feed(c, encode(cf));
     EXPECT_EQ(c.step(0).kind, StepResult::Kind::Rejected);
+    // A huge time still gives a time of day (found by fuzzing: the hour overflowed).
+    cf.time = 3.0e38f;
+    feed(c, encode(cf));
+    auto r = c.step(0);
+    ASSERT_EQ(r.kind, StepResult::Kind::Position);
+    EXPECT_GE(r.record.hour, 0);
+    EXPECT_LE(r.record.hour, 23);
+    EXPECT_LE(r.record.minute, 59);
 }
 
 TEST(PositionStreamFrames, NavModelStreamParsesBackToTheTrack) {
