@@ -1,0 +1,25 @@
+# Runs kestrova-cli positions over one capture and compares the dump with the
+# capture's .chk file. The extension names the data type. With the environment
+# variable KESTROVA_REGEN set, the .chk file is written instead (review the diff).
+get_filename_component(ext ${CAPTURE} LAST_EXT)
+if(ext STREQUAL ".nmea")
+  set(type gga)
+elseif(ext STREQUAL ".ins")
+  set(type ins)
+else()
+  set(type custom)
+endif()
+execute_process(COMMAND ${CLI} positions ${CAPTURE} --type ${type} --zone 8 --date 2024-06-01 --grid flat
+                OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "kestrova-cli positions failed (${rc}) on ${CAPTURE}")
+endif()
+if(DEFINED ENV{KESTROVA_REGEN})
+  file(WRITE ${CAPTURE}.chk "${out}")
+  return()
+endif()
+file(READ ${CAPTURE}.chk expected)
+if(NOT out STREQUAL expected)
+  file(WRITE ${CAPTURE}.out "${out}")
+  message(FATAL_ERROR "dump differs from ${CAPTURE}.chk; got ${CAPTURE}.out:\n${out}")
+endif()
