@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 #include <cstring>
+#include <string.h> // memmem
 
 namespace kestrova::acquisition {
 namespace {
@@ -91,7 +92,7 @@ std::uint8_t* FrameAssembler::feed(std::uint32_t& fillCount, std::uint32_t* last
             pos += 1;
             continue;
         }
-        if (!plausible(frame, type)) {
+        if (!plausible(frame, type) || holdsSyncPair(frame)) {
             add(stats_.malformedFrames);
             pos += 1;
             continue;
@@ -114,6 +115,14 @@ std::uint8_t* FrameAssembler::feed(std::uint32_t& fillCount, std::uint32_t* last
         fillCount = static_cast<std::uint32_t>(fill - pos);
     }
     return base + fillCount;
+}
+
+bool FrameAssembler::holdsSyncPair(std::span<const std::uint8_t> frame) const {
+    // A truncated frame followed by good ones can end, by chance, exactly on a
+    // later frame's trailer; the sync pair of the frame it swallowed gives it away.
+    static constexpr std::uint8_t kSync[8] = {0x02, 0x17, 0x10, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+    if (frame.size() <= sizeof kSync) return false;
+    return ::memmem(frame.data() + 1, frame.size() - 1, kSync, sizeof kSync) != nullptr;
 }
 
 bool FrameAssembler::plausible(std::span<const std::uint8_t> frame, std::uint16_t type) const {

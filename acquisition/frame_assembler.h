@@ -9,7 +9,9 @@
 // skipped, a header whose length cannot fit is refused at once, and a frame
 // with a wrong trailer or a ping whose sample counts disagree with its length
 // costs only that frame: the search for the next sync pair goes on in the
-// bytes behind its start, so good frames buffered behind it are kept.
+// bytes behind its start, so good frames buffered behind it are kept. A frame
+// that holds another sync pair inside is taken for a truncated one that ran
+// into the frames after it, and is treated the same way.
 
 #include "acquisition/frame_format.h"
 #include "acquisition/sonar_status.h"
@@ -109,6 +111,7 @@ class FrameAssembler {
 
     std::size_t hunt(std::size_t from, std::size_t fill) const;
     bool plausible(std::span<const std::uint8_t> frame, std::uint16_t type) const;
+    bool holdsSyncPair(std::span<const std::uint8_t> frame) const;
     void completeAttitude(std::span<std::uint8_t> frame);
     void dispatch(std::span<std::uint8_t> frame, std::uint16_t type,
                   std::uint32_t* lastPortSamples);
