@@ -81,7 +81,7 @@ class SimProcess {
     bool waitExit(int timeoutMs) {
         if (pid_ < 0) return true;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
+        for (;;) {
             int status = 0;
             pid_t r = ::waitpid(pid_, &status, WNOHANG);
             if (r == pid_) {
@@ -90,6 +90,7 @@ class SimProcess {
                 drain();
                 return true;
             }
+            if (std::chrono::steady_clock::now() >= end) break;
             ::usleep(10000);
         }
         return false;
