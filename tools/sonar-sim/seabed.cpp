@@ -137,9 +137,11 @@ void SeabedModel::side(double alongM, bool starboard, double spacingM, double ab
             if (shadowed) strength = 0.0;
             const double nadir =
                 1.0 + 3.0 * std::exp(-(r - h) / firstReturnWidth); // first bottom return
-            // Backscatter falls with the grazing angle; spreading and
-            // absorption take the rest as the range grows.
-            echo = kNadirAmplitude * strength * nadir * grazing * (h / r) *
+            // Lambert backscatter falls with the sine of the grazing angle;
+            // two-way spreading (1/r^2 in amplitude) and absorption take the
+            // rest as the range grows. Raw amplitudes, before any TVG.
+            const double spread = (h / r) * (h / r);
+            echo = kNadirAmplitude * strength * nadir * grazing * spread *
                    std::exp(-absorptionPerM * (r - h));
         }
         const double amplitude = (echo + kNoiseFloor * 0.5) * speckle.rayleigh();
