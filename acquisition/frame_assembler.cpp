@@ -2,8 +2,12 @@
 
 #include "platform/clock.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cstring>
-#include <string.h> // memmem
 
 namespace kestrova::acquisition {
 namespace {
@@ -29,6 +33,14 @@ FrameAssembler::FrameAssembler(FrameSink& sink, SonarStatus& status, TickSource 
 void FrameAssembler::clearBuffer() {
     std::memset(buffer_.get(), 0, kBufferSize);
     headerFound_ = false;
+}
+
+void FrameAssembler::restart() {
+    headerFound_ = false;
+    declaredLength_ = 0;
+    pings_ = {};
+    haveLiveAttitude_ = false;
+    liveAttitude_ = AttitudeRecord{};
 }
 
 std::size_t FrameAssembler::hunt(std::size_t from, std::size_t fill) const {
@@ -119,10 +131,52 @@ std::uint8_t* FrameAssembler::feed(std::uint32_t& fillCount, std::uint32_t* last
 
 bool FrameAssembler::holdsSyncPair(std::span<const std::uint8_t> frame) const {
     // A truncated frame followed by good ones can end, by chance, exactly on a
-    // later frame's trailer; the sync pair of the frame it swallowed gives it away.
+    // later frame's trailer; the sync pair of the frame it swallowed gives it
+    // away. Any 8-byte sync pair wholly contains one 4-byte window of a
+    // stride-4 lattice, and that window reads as one of four words; those are
+    // rare in echo data, so a word scan finds the few places worth comparing.
     static constexpr std::uint8_t kSync[8] = {0x02, 0x17, 0x10, 0x00, 0xFF, 0xFF, 0x00, 0x00};
-    if (frame.size() <= sizeof kSync) return false;
-    return ::memmem(frame.data() + 1, frame.size() - 1, kSync, sizeof kSync) != nullptr;
+    constexpr std::uint32_t kW0 = 0x00101702; // bytes 0-3 of the pair
+    constexpr std::uint32_t kW1 = 0xFF001017; // bytes 1-4
+    constexpr std::uint32_t kW2 = 0xFFFF0010; // bytes 2-5
+    constexpr std::uint32_t kW3 = 0x00FFFF00; // bytes 3-6
+    const std::size_t size = frame.size();
+    if (size < 1 + sizeof kSync) return false;
+    const std::uint8_t* p = frame.data();
+    auto exactAt = [&](std::size_t from, std::size_t to) { // pair start in [from, to]
+        from = std::max<std::size_t>(from, 1);
+        to = std::min(to, size - sizeof kSync);
+        for (std::size_t q = from; q <= to; ++q)
+            if (p[q] == 0x02 && std::memcmp(p + q, kSync, sizeof kSync) == 0) return true;
+        return false;
+    };
+    constexpr std::size_t kBlock = 64; // bytes per step: 16 lattice words
+    std::size_t off = 1;               // lattice 1, 5, 9, ...
+    while (off + kBlock <= size) {
+#if defined(__SSE2__)
+        const __m128i w0 = _mm_set1_epi32(static_cast<int>(kW0));
+        const __m128i w1 = _mm_set1_epi32(static_cast<int>(kW1));
+        const __m128i w2 = _mm_set1_epi32(static_cast<int>(kW2));
+        const __m128i w3 = _mm_set1_epi32(static_cast<int>(kW3));
+        __m128i any = _mm_setzero_si128();
+        for (std::size_t j = 0; j < kBlock; j += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + off + j));
+            any = _mm_or_si128(
+                any, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(v, w0), _mm_cmpeq_epi32(v, w1)),
+                                  _mm_or_si128(_mm_cmpeq_epi32(v, w2), _mm_cmpeq_epi32(v, w3))));
+        }
+        const bool hit = _mm_movemask_epi8(any) != 0;
+#else
+        bool hit = false;
+        for (std::size_t j = 0; j < kBlock; j += 4) {
+            const std::uint32_t w = le32(p + off + j);
+            hit |= (w == kW0) | (w == kW1) | (w == kW2) | (w == kW3);
+        }
+#endif
+        if (hit && exactAt(off > 3 ? off - 3 : 1, off + kBlock)) return true;
+        off += kBlock;
+    }
+    return exactAt(off > 3 ? off - 3 : 1, size);
 }
 
 bool FrameAssembler::plausible(std::span<const std::uint8_t> frame, std::uint16_t type) const {

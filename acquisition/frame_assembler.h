@@ -93,6 +93,9 @@ class FrameAssembler {
     void reset() { headerFound_ = false; }
     // Zeroes the whole buffer (the receive thread does this as it starts).
     void clearBuffer();
+    // As at program start: hunting, and no ping number, settings or attitude
+    // remembered.
+    void restart();
 
     bool headerFound() const { return headerFound_; }
     const FrameAssemblerStats& stats() const { return stats_; }
