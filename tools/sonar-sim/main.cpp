@@ -1,0 +1,413 @@
+// kestrova-sonar-sim: a sonar unit on loopback. Listens on 127.0.0.1 for the
+// command channel and the data channel, streams HF/LF pings and attitude
+// frames to the data channel while it is connected, at the rate the ranges
+// allow, and reads the heartbeat and command lines on the command channel.
+// With --output it writes the same stream to a file instead.
+
+#include "platform/clock.h"
+#include "platform/socket.h"
+#include "tools/sonar-sim/command_channel.h"
+#include "tools/sonar-sim/sonar_stream.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kestrova;
+using kestrova::sim::CommandChannelHandler;
+using kestrova::sim::FaultPlan;
+using kestrova::sim::SonarStream;
+using kestrova::sim::SonarStreamConfig;
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) {
+    g_stop = 1;
+}
+
+const char* kUsage =
+    "usage: kestrova-sonar-sim [options]\n"
+    "  --command-port P   command channel port on 127.0.0.1 (default 5001; 0: any free)\n"
+    "  --data-port P      data channel port on 127.0.0.1 (default 5002; 0: any free)\n"
+    "  --seconds S        stop after S seconds\n"
+    "  --frames N         stop after N frames (sent in full)\n"
+    "  --seed N           seabed and fault pattern (default 1)\n"
+    "  --speed F          F times the real ping rate; 0 as fast as the receiver reads\n"
+    "  --hf-range M       HF range in metres (default 50)\n"
+    "  --lf-range M       LF range in metres (default 100)\n"
+    "  --samples N        samples per side whatever the range\n"
+    "  --no-hf, --no-lf   leave out one frequency\n"
+    "  --ping-attitude    pings carry attitude values (default: zero, completed by the receiver)\n"
+    "  --epoch SECONDS    local time of the first ping, seconds since 1970 (default: now)\n"
+    "  --output FILE      write N frames (--frames) to FILE instead of listening\n"
+    "  --comment TEXT     with --output: a first line \"# TEXT\" describing the capture\n"
+    "faults, each every N-th frame:\n"
+    "  --garbage N  --bad-trailer N  --truncate N  --huge-length N  --repeat N\n"
+    "  --foreign-layout N  --close-mid-frame N\n"
+    "prints \"listening command=PORT data=PORT\" once listening, and at the end\n"
+    "\"sent hf=H lf=L attitude=A faulty=F frames=N bytes=B heartbeats=K\"\n";
+
+struct Options {
+    std::uint16_t commandPort = 5001;
+    std::uint16_t dataPort = 5002;
+    double seconds = 0;
+    std::uint64_t frames = 0;
+    double speed = 1.0;
+    bool epochGiven = false;
+    std::string output;
+    std::string comment;
+    SonarStreamConfig stream;
+    FaultPlan faults;
+};
+
+bool parseNumber(const char* text, double& out) {
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(text, &end);
+    return errno == 0 && end && *end == '\0' && end != text;
+}
+
+bool parseCount(const char* text, std::uint64_t& out, std::uint64_t max) {
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno != 0 || !end || *end != '\0' || end == text || text[0] == '-' || v > max)
+        return false;
+    out = v;
+    return true;
+}
+
+int usage(const char* why) {
+    if (why) std::fprintf(stderr, "kestrova-sonar-sim: %s\n", why);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        auto count = [&](std::uint64_t max, std::uint64_t& out) {
+            const char* v = value();
+            return v && parseCount(v, out, max);
+        };
+        auto every = [&](std::uint32_t& out) {
+            std::uint64_t v = 0;
+            if (!count(0xFFFFFFFFu, v)) return false;
+            out = static_cast<std::uint32_t>(v);
+            return true;
+        };
+        auto real = [&](double& out, double lo, double hi) {
+            const char* v = value();
+            return v && parseNumber(v, out) && out >= lo && out <= hi;
+        };
+        std::uint64_t n = 0;
+        bool ok = true;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (a == "--command-port") {
+            ok = count(65535, n);
+            o.commandPort = static_cast<std::uint16_t>(n);
+        } else if (a == "--data-port") {
+            ok = count(65535, n);
+            o.dataPort = static_cast<std::uint16_t>(n);
+        } else if (a == "--seconds") {
+            ok = real(o.seconds, 0, 1e7);
+        } else if (a == "--frames") {
+            ok = count(~0ull, o.frames);
+        } else if (a == "--seed") {
+            ok = count(~0ull, o.stream.seed);
+        } else if (a == "--speed") {
+            ok = real(o.speed, 0, 1000);
+        } else if (a == "--hf-range") {
+            ok = real(o.stream.hfRangeM, 1, 1000);
+        } else if (a == "--lf-range") {
+            ok = real(o.stream.lfRangeM, 1, 1000);
+        } else if (a == "--samples") {
+            ok = count(23260, n) && n > 0;
+            o.stream.samplesPerSide = static_cast<std::uint32_t>(n);
+        } else if (a == "--no-hf") {
+            o.stream.hf = false;
+        } else if (a == "--no-lf") {
+            o.stream.lf = false;
+        } else if (a == "--ping-attitude") {
+            o.stream.attitudeInPings = true;
+        } else if (a == "--epoch") {
+            ok = real(o.stream.startEpoch, 0, 4e9);
+            o.epochGiven = true;
+        } else if (a == "--output") {
+            const char* v = value();
+            ok = v != nullptr;
+            if (v) o.output = v;
+        } else if (a == "--comment") {
+            const char* v = value();
+            ok = v != nullptr;
+            if (v) o.comment = v;
+        } else if (a == "--garbage") {
+            ok = every(o.faults.garbageEvery);
+        } else if (a == "--bad-trailer") {
+            ok = every(o.faults.badTrailerEvery);
+        } else if (a == "--truncate") {
+            ok = every(o.faults.truncateEvery);
+        } else if (a == "--huge-length") {
+            ok = every(o.faults.hugeLengthEvery);
+        } else if (a == "--repeat") {
+            ok = every(o.faults.repeatEvery);
+        } else if (a == "--foreign-layout") {
+            ok = every(o.faults.foreignLayoutEvery);
+        } else if (a == "--close-mid-frame") {
+            ok = every(o.faults.closeMidFrameEvery);
+        } else {
+            return usage(("unknown option " + a).c_str());
+        }
+        if (!ok) return usage(("bad or missing value for " + a).c_str());
+    }
+    if (!o.stream.hf && !o.stream.lf) return usage("--no-hf and --no-lf leave nothing to send");
+    if (!o.output.empty() && o.frames == 0) return usage("--output needs --frames");
+    return 0;
+}
+
+double localNowEpoch() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    auto wall = std::chrono::system_clock::now().time_since_epoch();
+    double seconds = std::chrono::duration<double>(wall).count();
+    return seconds + static_cast<double>(local.tm_gmtoff);
+}
+
+void printSummary(const SonarStream& stream, std::uint64_t heartbeats) {
+    const auto& c = stream.counts();
+    std::printf("sent hf=%llu lf=%llu attitude=%llu faulty=%llu frames=%llu bytes=%llu "
+                "heartbeats=%llu\n",
+                static_cast<unsigned long long>(c.hf), static_cast<unsigned long long>(c.lf),
+                static_cast<unsigned long long>(c.attitude),
+                static_cast<unsigned long long>(c.faulty),
+                static_cast<unsigned long long>(c.frames), static_cast<unsigned long long>(c.bytes),
+                static_cast<unsigned long long>(heartbeats));
+    std::fflush(stdout);
+}
+
+int writeFile(const Options& o) {
+    std::FILE* f = std::fopen(o.output.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "kestrova-sonar-sim: cannot write %s: %s\n", o.output.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    SonarStream stream(o.stream, o.faults);
+    bool ok = true;
+    if (!o.comment.empty()) {
+        std::string line = "# " + o.comment + "\n";
+        ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    }
+    std::vector<std::uint8_t> bytes;
+    for (std::uint64_t i = 0; i < o.frames && ok; ++i) {
+        bytes.clear();
+        stream.next(bytes);
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    }
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) {
+        std::fprintf(stderr, "kestrova-sonar-sim: writing %s failed\n", o.output.c_str());
+        return 1;
+    }
+    printSummary(stream, 0);
+    return 0;
+}
+
+// The streaming side of the simulator.
+class Simulator {
+  public:
+    explicit Simulator(const Options& o) : o_(o), stream_(o.stream, o.faults) {}
+
+    int run() {
+        platform::Ipv4Endpoint cmdEp{0x7F000001, o_.commandPort};
+        platform::Ipv4Endpoint dataEp{0x7F000001, o_.dataPort};
+        if (!cmdListener_.listen(cmdEp) || !dataListener_.listen(dataEp)) {
+            std::fprintf(stderr, "kestrova-sonar-sim: cannot listen on 127.0.0.1:%u/%u: %s\n",
+                         o_.commandPort, o_.dataPort, std::strerror(errno));
+            return 1;
+        }
+        cmdListener_.setNonBlocking(true);
+        dataListener_.setNonBlocking(true);
+        std::printf("listening command=%u data=%u\n", cmdListener_.localPort(),
+                    dataListener_.localPort());
+        std::fflush(stdout);
+
+        const auto start = Clock::now();
+        for (;;) {
+            if (g_stop) break;
+            if (o_.seconds > 0 && seconds(Clock::now() - start) >= o_.seconds) break;
+            if (!producing_ && pendingBytes() == 0) break; // --frames reached and delivered
+            produce();
+            if (!pollOnce()) return 1;
+        }
+        printSummary(stream_, handler_.heartbeats() + dataHeartbeatBytes_ / 2);
+        return 0;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::size_t kMaxPending = 8u << 20;
+
+    static double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+    std::size_t pendingBytes() const { return out_.size() - outPos_; }
+
+    double simNow() const {
+        if (o_.speed <= 0) return 1e300;
+        return simBase_ + seconds(Clock::now() - wallBase_) * o_.speed;
+    }
+
+    void produce() {
+        if (!data_.valid() || !producing_ || closeAfterFlush_) return;
+        const double now = simNow();
+        const std::size_t limit = o_.speed <= 0 ? (256u << 10) : kMaxPending;
+        while (producing_ && pendingBytes() < limit && stream_.nextTime() <= now) {
+            sim::Emitted e = stream_.next(out_);
+            if (o_.frames && stream_.counts().frames >= o_.frames) {
+                producing_ = false;
+                // Pad the end so that a receiver waiting out a truncated
+                // frame's declared length gets to the frames behind it.
+                out_.insert(out_.end(), stream_.maxFrameSize() + 16, 0);
+            }
+            if (e.closeAfter) {
+                closeAfterFlush_ = true;
+                break;
+            }
+        }
+    }
+
+    void acceptData() {
+        platform::TcpSocket s = dataListener_.accept();
+        if (!s.valid()) return;
+        s.setNonBlocking(true);
+        s.setSendBufferSize(1 << 20);
+        // A new connection replaces the old one, as the sonar unit does.
+        data_ = std::move(s);
+        out_.clear();
+        outPos_ = 0;
+        closeAfterFlush_ = false;
+        simBase_ = stream_.nextTime();
+        wallBase_ = Clock::now();
+    }
+
+    void acceptCommand() {
+        platform::TcpSocket s = cmdListener_.accept();
+        if (!s.valid()) return;
+        s.setNonBlocking(true);
+        command_ = std::move(s);
+        handler_.reset();
+    }
+
+    void closeData() {
+        data_.close();
+        out_.clear();
+        outPos_ = 0;
+        closeAfterFlush_ = false;
+    }
+
+    bool pollOnce() {
+        pollfd fds[4] = {};
+        fds[0] = {cmdListener_.handle(), POLLIN, 0};
+        fds[1] = {dataListener_.handle(), POLLIN, 0};
+        fds[2] = {command_.handle(),
+                  static_cast<short>(POLLIN | (handler_.hasOutput() ? POLLOUT : 0)), 0};
+        fds[3] = {data_.handle(), static_cast<short>(POLLIN | (pendingBytes() ? POLLOUT : 0)), 0};
+        int timeoutMs = 50;
+        if (data_.valid() && producing_ && !closeAfterFlush_ && o_.speed > 0) {
+            double wait = (stream_.nextTime() - simNow()) / o_.speed * 1000.0;
+            timeoutMs = wait <= 0 ? 0 : std::min(50, static_cast<int>(wait) + 1);
+            if (pendingBytes() >= kMaxPending) timeoutMs = 50;
+        }
+        if (data_.valid() && o_.speed <= 0 && producing_ && pendingBytes() < (256u << 10))
+            timeoutMs = 0;
+        int n = ::poll(fds, 4, timeoutMs);
+        if (n < 0) return errno == EINTR;
+        if (fds[0].revents & POLLIN) acceptCommand();
+        if (fds[1].revents & POLLIN) acceptData();
+
+        std::uint8_t buf[4096];
+        if (command_.valid() && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+            platform::IoResult r = command_.receive(buf);
+            if (r.status == platform::IoStatus::Ok)
+                handler_.onBytes(std::span<const std::uint8_t>(buf, r.bytes));
+            else if (r.status != platform::IoStatus::WouldBlock)
+                command_.close();
+        }
+        if (command_.valid() && handler_.hasOutput()) command_.send(handler_.takeOutput());
+
+        if (data_.valid() && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) {
+            platform::IoResult r = data_.receive(buf);
+            if (r.status == platform::IoStatus::Ok) {
+                for (std::size_t i = 0; i < r.bytes; ++i)
+                    dataHeartbeatBytes_ += buf[i] == '0';
+            } else if (r.status != platform::IoStatus::WouldBlock) {
+                closeData();
+            }
+        }
+        if (data_.valid() && pendingBytes() > 0) {
+            platform::IoResult r =
+                data_.send(std::span<const std::uint8_t>(out_.data() + outPos_, pendingBytes()));
+            if (r.status == platform::IoStatus::Ok) {
+                outPos_ += r.bytes;
+            } else if (r.status == platform::IoStatus::Error) {
+                closeData();
+            }
+        }
+        if (pendingBytes() == 0) {
+            out_.clear();
+            outPos_ = 0;
+            if (closeAfterFlush_) closeData();
+        } else if (outPos_ > (1u << 20)) {
+            out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outPos_));
+            outPos_ = 0;
+        }
+        return true;
+    }
+
+    const Options& o_;
+    SonarStream stream_;
+    platform::TcpListener cmdListener_;
+    platform::TcpListener dataListener_;
+    platform::TcpSocket command_;
+    platform::TcpSocket data_;
+    CommandChannelHandler handler_;
+    std::vector<std::uint8_t> out_;
+    std::size_t outPos_ = 0;
+    bool producing_ = true;
+    bool closeAfterFlush_ = false;
+    double simBase_ = 0;
+    Clock::time_point wallBase_ = Clock::now();
+    std::uint64_t dataHeartbeatBytes_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    int rc = parse(argc, argv, o);
+    if (rc < 0) return 0;
+    if (rc != 0) return rc;
+    if (!o.output.empty()) return writeFile(o);
+    if (!o.epochGiven) o.stream.startEpoch = localNowEpoch();
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Simulator sim(o);
+    return sim.run();
+}

@@ -1,0 +1,110 @@
+#pragma once
+// The sonar's data-channel stream: HF and LF pings at the rate their range
+// allows, attitude samples at 10 Hz, encoded in the sonar's frame format, with
+// optional injected faults. Produces bytes only; the simulator moves them to
+// a socket or a file, and tests use it directly.
+
+#include "tools/sonar-sim/seabed.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kestrova::sim {
+
+struct SonarStreamConfig {
+    std::uint64_t seed = 1;
+    double hfRangeM = 50;
+    double lfRangeM = 100;
+    bool hf = true;
+    bool lf = true;
+    std::uint32_t sampleRateHz = 216000;
+    std::uint8_t hfDecimation = 4;
+    std::uint8_t lfDecimation = 8;
+    // Non-zero: this many samples per side whatever the range (small captures).
+    std::uint32_t samplesPerSide = 0;
+    double soundVelocity = 1500;
+    double towSpeed = 2.0; // m/s
+    // Local time of the first ping, seconds since 1970-01-01.
+    double startEpoch = 1714557600.0; // 2024-05-01 10:00:00
+    // Pings carry their own attitude words; otherwise zero, for the receiver to complete.
+    bool attitudeInPings = false;
+    double attitudeIntervalS = 0.1;
+    std::uint16_t hfFrequency = 450; // kHz, as the channel block reports it
+    std::uint16_t lfFrequency = 150;
+};
+
+// Faults, each every N-th frame (0: never). Counted from the first frame.
+struct FaultPlan {
+    std::uint32_t garbageEvery = 0;       // random bytes before the frame
+    std::uint32_t badTrailerEvery = 0;    // frame with a wrong trailer
+    std::uint32_t truncateEvery = 0;      // only the frame's first part is sent
+    std::uint32_t hugeLengthEvery = 0;    // a lone header declaring ~2 GiB first
+    std::uint32_t repeatEvery = 0;        // the ping is sent twice
+    std::uint32_t foreignLayoutEvery = 0; // ping with layout marker 0x31
+    std::uint32_t closeMidFrameEvery = 0; // half a frame, then the data connection closes
+};
+
+struct StreamCounts {
+    // Frames a sound receiver dispatches.
+    std::uint64_t hf = 0;
+    std::uint64_t lf = 0;
+    std::uint64_t attitude = 0;
+    // Frames made faulty or duplicated on purpose.
+    std::uint64_t faulty = 0;
+    std::uint64_t frames = 0; // frames emitted, faulty included
+    std::uint64_t bytes = 0;
+};
+
+struct Emitted {
+    double time = 0;         // seconds since the start of the stream
+    bool closeAfter = false; // close the data connection after these bytes
+};
+
+class SonarStream {
+  public:
+    SonarStream(const SonarStreamConfig& config, const FaultPlan& faults = {});
+
+    // Seconds between ping cycles: the two-way travel time of the longer range
+    // plus the sonar's own turnaround.
+    double pingPeriod() const { return period_; }
+    // Time of the frame next() will produce.
+    double nextTime() const;
+    // Appends the next frame (with its faults) to `out`.
+    Emitted next(std::vector<std::uint8_t>& out);
+
+    const StreamCounts& counts() const { return counts_; }
+    // Size of the largest frame this stream makes.
+    std::size_t maxFrameSize() const;
+    const SeabedModel& seabed() const { return seabed_; }
+
+    // Builders for one frame, usable alone.
+    std::vector<std::uint8_t> pingFrame(bool hfPing, std::uint32_t pingNumber, double t) const;
+    std::vector<std::uint8_t> attitudeFrame(double t) const;
+    void attitudeAt(double t, std::int16_t& roll, std::int16_t& pitch, std::int16_t& heave,
+                    std::uint16_t& heading) const;
+    std::uint32_t samplesPerSide(bool hfPing) const;
+
+  private:
+    enum class Kind { Hf, Lf, Attitude };
+    Kind nextKind() const;
+
+    SonarStreamConfig config_;
+    FaultPlan faults_;
+    SeabedModel seabed_;
+    Random faultRandom_;
+    double period_;
+    std::uint64_t cycle_ = 0; // ping cycles started
+    bool lfPending_ = false;  // HF of this cycle sent, LF still due
+    std::uint64_t attitudeIndex_ = 0;
+    std::uint32_t pingNumber_[2] = {0, 0};
+    StreamCounts counts_;
+};
+
+// Local date and time fields of seconds since 1970 (no time zone applied).
+struct CivilTime {
+    int year, month, day, hour, minute, second;
+    std::uint32_t microseconds;
+};
+CivilTime civilFromEpoch(double seconds);
+
+} // namespace kestrova::sim
