@@ -316,8 +316,8 @@ bool Configuration::loadSection(std::string_view name, const IniDocument& doc) {
         visitSonarSetPara(sonar, r);
         sonar.soundSpeed = sonar.install.soundVelocity;
         for (auto* p : {&sonar.hf, &sonar.lf}) {
-            p->spreadingValue = p->spreadingLevel + 10;
-            p->absorptionValue = p->absorptionLevel + 10;
+            p->setSpreadingLevel(p->spreadingLevel);
+            p->setAbsorptionLevel(p->absorptionLevel);
         }
         alarmLive.refresh(sonar.alarm);
         break;

@@ -86,13 +86,17 @@ std::vector<std::string> allLimitsFileNames() {
     return names;
 }
 
-ModelLimits readModelLimits(const std::string& path) {
+ModelLimits readModelLimits(const platform::IniDocument& doc) {
     ModelLimits limits; // defaults for a missing file or key
-    platform::IniFile file(path);
-    file.load();
-    readLimits(file.document(), "_HF", limits.hf);
-    readLimits(file.document(), "_LF", limits.lf);
+    readLimits(doc, "_HF", limits.hf);
+    readLimits(doc, "_LF", limits.lf);
     return limits;
+}
+
+ModelLimits readModelLimits(const std::string& path) {
+    platform::IniFile file(path);
+    file.load(); // a missing or unreadable file gives the defaults
+    return readModelLimits(file.document());
 }
 
 DeviceModel::DeviceModel(std::string programFolder) : programFolder_(std::move(programFolder)) {}

@@ -4,6 +4,7 @@
 // the model's limits file, and the frequency layout shared with the display.
 
 #include "app/sonar_parameters.h"
+#include "platform/ini.h"
 
 #include <functional>
 #include <mutex>
@@ -59,6 +60,7 @@ struct ModelLimits {
 // Reads a limits file: sections "Range_HF" ... "Absorption_LF", keys such as
 // "RangeLevelMin_HF", each read into a 40-byte buffer and converted with atoi.
 ModelLimits readModelLimits(const std::string& path);
+ModelLimits readModelLimits(const platform::IniDocument& doc);
 
 // FrequencyLayout values.
 constexpr int kLayoutHfOnly = 0;

@@ -103,16 +103,16 @@ void SonarParameterPage::refreshSliders(Frequency f) {
 
     SliderState& spreading = row.slider(SliderKind::Spreading);
     setSpan(spreading, lim.spreadingMin, lim.spreadingMax);
-    spreading.lowLabel = number(spreading.min + 10);
-    spreading.highLabel = number(spreading.max + 10);
+    spreading.lowLabel = number(plusTen(spreading.min));
+    spreading.highLabel = number(plusTen(spreading.max));
     p.setSpreadingLevel(bringInside(p.spreadingLevel, spreading.min, spreading.max, 0));
     spreading.position = p.spreadingLevel;
     spreading.valueLabel = spreadingText(p.spreadingLevel);
 
     SliderState& absorption = row.slider(SliderKind::Absorption);
     setSpan(absorption, lim.absorptionMin, lim.absorptionMax);
-    absorption.lowLabel = number(absorption.min + 10);
-    absorption.highLabel = number(absorption.max + 10);
+    absorption.lowLabel = number(plusTen(absorption.min));
+    absorption.highLabel = number(plusTen(absorption.max));
     p.setAbsorptionLevel(bringInside(p.absorptionLevel, absorption.min, absorption.max, 0));
     absorption.position = p.absorptionLevel;
     absorption.valueLabel = absorptionText(p.absorptionLevel);

@@ -63,10 +63,10 @@ std::string gainText(int gainLevel) {
     return format("%d dB", gainLevel);
 }
 std::string spreadingText(int spreadingLevel) {
-    return format("%d dB", spreadingLevel + 10);
+    return format("%d dB", plusTen(spreadingLevel));
 }
 std::string absorptionText(int absorptionLevel) {
-    return format("%d dB/km", absorptionLevel + 10);
+    return format("%d dB/km", plusTen(absorptionLevel));
 }
 
 int maxPulseWidthUs(int rangeLevel) {

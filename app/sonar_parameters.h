@@ -11,6 +11,12 @@ constexpr const char* frequencySuffix(Frequency f) {
     return f == Frequency::HF ? "_HF" : "_LF";
 }
 
+// level + 10, the spreading and absorption values of a level. Wraps instead of
+// overflowing for absurd levels read from a damaged file (refresh clamps them).
+constexpr int plusTen(int level) {
+    return static_cast<int>(static_cast<unsigned>(level) + 10u);
+}
+
 // One frequency's settings (INI keys ChEn_, Range_, Power_, Signalshape_, Pulse_,
 // Gain_, Spreading_, Absorption_ with the frequency suffix).
 struct SonarParameterSet {
@@ -27,11 +33,11 @@ struct SonarParameterSet {
 
     void setSpreadingLevel(int level) {
         spreadingLevel = level;
-        spreadingValue = level + 10;
+        spreadingValue = plusTen(level);
     }
     void setAbsorptionLevel(int level) {
         absorptionLevel = level;
-        absorptionValue = level + 10;
+        absorptionValue = plusTen(level);
     }
 };
 
