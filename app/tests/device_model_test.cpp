@@ -49,21 +49,6 @@ TEST(ModelTable, IdentifiersGiveTheirModelNumbersAndFiles) {
     EXPECT_EQ(limitsFileName(42), "QM-302.ini");
 }
 
-TEST(ModelTable, SensorFlagsFollowTheModel) {
-    const SensorFlags& qm101 = modelCapabilities(4)->sensors;
-    EXPECT_FALSE(qm101.heading);
-    EXPECT_FALSE(qm101.attitude);
-    EXPECT_TRUE(qm101.pressure);
-    EXPECT_TRUE(qm101.temperature);
-    const SensorFlags& qm104 = modelCapabilities(5)->sensors;
-    EXPECT_FALSE(qm104.pressure);
-    EXPECT_TRUE(qm104.humidity);
-    const SensorFlags& qm304 = modelCapabilities(19)->sensors;
-    EXPECT_TRUE(qm304.heading && qm304.attitude && qm304.pressure);
-    EXPECT_FALSE(modelCapabilities(20)->sensors.heading);
-    EXPECT_TRUE(modelCapabilities(20)->sensors.pressure);
-}
-
 // Guards: a missing or partly written limits file must fall back per key to the
 // documented defaults, and a number with trailing text keeps its prefix.
 TEST(ModelLimitsFile, MissingKeysTakeTheDefaults) {
