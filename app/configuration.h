@@ -1,0 +1,105 @@
+#pragma once
+// The configuration store: owns every persistent setting of the program and
+// reads and writes them section by section in the private-profile files.
+//
+// Files (Linux names of the program's files):
+//   program folder = folder of the executable   SysCfg.ini, Kestrova.ini, limits files
+//   current directory                             PolyvoxSet.lang
+//   project folder                                <project>.ini (the project configuration)
+//
+// Writing a section: SaveConfigSection formats every key of the section in file
+// order and writes them one by one into an IniFile loaded from the project
+// configuration file, then commits the file once, through a temporary file and
+// an atomic rename. A crash or a full disk therefore leaves the old file whole,
+// and a failed write is reported to the operator instead of passing silently.
+// The file content after a successful write is what the key-by-key writes of
+// the private-profile calls would give.
+
+#include "app/device_model.h"
+#include "app/message.h"
+#include "app/settings.h"
+#include "platform/ini.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova::app {
+
+// The sections of a project configuration file, in the order a project loads them.
+constexpr std::array<const char*, 4> kProjectConfigSections{"SonarSetPara", "ParaOfGeo",
+                                                            "ParaOfNavi", "INSPara"};
+constexpr const char* kSystemConfigFile = "SysCfg.ini";
+constexpr const char* kLastProjectFile = "Kestrova.ini";
+constexpr const char* kLanguageFile = "PolyvoxSet.lang";
+
+// One key as a section write stores it.
+struct ConfigEntry {
+    std::string key;
+    std::string value;   // the setting's text, as the load would read it back
+    bool quoted = false; // written wrapped in single quotes (PTransRa)
+    std::string fileText() const { return quoted ? "'" + value + "'" : value; }
+};
+
+class Configuration {
+  public:
+    // `programFolder`: where SysCfg.ini, Kestrova.ini and the limits files lie
+    // (normally platform::executableFolder()).
+    explicit Configuration(std::string programFolder, Messenger& messenger = defaultMessenger());
+    Configuration(const Configuration&) = delete;
+    Configuration& operator=(const Configuration&) = delete;
+
+    SonarSettings sonar;
+    InsSettings ins;
+    NaviSettings navi;
+    GeoSettings geo;
+    SystemConfig system;
+    AlarmLive alarmLive;
+    DeviceModel device;
+
+    const std::string& programFolder() const { return programFolder_; }
+    std::string programFile(std::string_view name) const;
+    Messenger& messenger() { return messenger_; }
+
+    // Reads the named section ("SonarSetPara", "ParaOfGeo", "ParaOfNavi",
+    // "INSPara", case-sensitive; any other reads nothing) from the file. A file
+    // that does not exist, or cannot be read, leaves the settings as they were
+    // and shows the path error. True when the section was read.
+    bool LoadConfigSection(std::string_view section, const std::string& path);
+    // Writes every key of the named section in file order, committed in one
+    // atomic replacement of the file. Any other section name writes nothing
+    // (false, no message). A failed write shows a message and returns false.
+    bool SaveConfigSection(std::string_view section, const std::string& path);
+
+    // The same read from a document already in memory (false for other names).
+    bool loadSection(std::string_view section, const platform::IniDocument& doc);
+    // The keys and texts a write of the section stores, in file order; nullopt
+    // for other names.
+    std::optional<std::vector<ConfigEntry>> sectionEntries(std::string_view section) const;
+
+    // Reads SysCfg.ini from the program folder; a missing file or key gives the defaults.
+    void LoadSystemConfig();
+
+    // PolyvoxSet.lang in the current directory: section English, key bEnglish.
+    bool readLanguageFlag() const;
+    bool writeLanguageFlag(bool english);
+
+    // Kestrova.ini in the program folder, section PreProjectInfo.
+    std::string lastProjectFilePath() const { return programFile(kLastProjectFile); }
+    LastProjectInfo readLastProject() const;
+    bool writeLastProject(const LastProjectInfo& info);
+    // Deletes the three PreProjectInfo keys.
+    bool clearLastProject();
+
+  private:
+    void showReadPathError(const std::string& path);
+    void showWriteError(const std::string& path, const std::string& why);
+    bool commitOrReport(platform::IniFile& file);
+
+    std::string programFolder_;
+    Messenger& messenger_;
+};
+
+} // namespace kestrova::app

@@ -1,0 +1,27 @@
+#pragma once
+// What the sonar parameter page asks of the command channel. The device session
+// implements it with its line builders; each call builds the lines from the
+// current settings and sends them as one block.
+
+#include "app/sonar_parameters.h"
+
+namespace kestrova::app {
+
+class SonarCommandPort {
+  public:
+    virtual ~SonarCommandPort() = default;
+    virtual bool commandChannelConnected() const = 0;
+    // Range changed: sample-frequency and sample-length lines followed by the
+    // transmit lines of that frequency, as one text.
+    virtual bool sendRangeCommand(Frequency f) = 0;
+    // Power, pulse width or signal shape changed: the transmit lines (emitchen,
+    // signalpara, interval, samplerate) of that frequency.
+    virtual bool sendTransmitCommand(Frequency f) = 0;
+    // Gain, spreading or absorption changed: the gainpara line of that frequency.
+    virtual bool sendGainCommand(Frequency f) = 0;
+    // A channel switched on or off: the chen line with the mask of both
+    // frequencies, then the sample, transmit and gain lines of the enabled ones.
+    virtual bool sendChannelCommand() = 0;
+};
+
+} // namespace kestrova::app
