@@ -20,7 +20,7 @@ TEST(ProgramFolder, IsTheFolderOfTheExecutable) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
     EXPECT_NE(folder.substr(folder.size() - 2), "//");
-    EXPECT_TRUE(PathFileExistsA(folder + "platform_ini_test"));
+    EXPECT_TRUE(PathFileExistsA(folder + "platform_test"));
 
     TempFolder dir;
     std::string before = currentDirectory();
