@@ -3,9 +3,11 @@
 // a summary of what was refused.
 
 #include "tools/cli/command.h"
+#include "tools/cli/geo_config.h"
 
 #include "platform/json_line.h"
 #include "position/flat_grid_converter.h"
+#include "position/geodesy_engine.h"
 #include "position/position_stream.h"
 
 #include <cmath>
@@ -19,13 +21,7 @@ namespace {
 using namespace kestrova::position;
 
 const char* kUsage = "positions FILE|- --type gga|ins|custom [--zone HOURS] [--date YYYY-MM-DD]"
-                     " [--grid project|flat] [--alarm LEVEL]";
-
-// The project grid for the x/y columns. The integration binds it to the
-// geodesy engine; without one the columns read null.
-const GridConverter* projectGrid() {
-    return nullptr;
-}
+                     " [--grid project|flat] [--config FILE.ini] [--alarm LEVEL]";
 
 bool parseDate(const std::string& text, CivilDate& out) {
     int y = 0, m = 0, d = 0;
@@ -105,6 +101,7 @@ int runPositions(const Args& args) {
     auto date = list.value("--date");
     auto grid = list.value("--grid");
     auto alarm = list.value("--alarm");
+    auto config = list.value("--config");
     auto rest = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
     if (rest.size() != 1) return usageError(kUsage, "give one FILE or -");
@@ -132,8 +129,26 @@ int runPositions(const Args& args) {
         if (!parseDate(*date, pcDate)) return usageError(kUsage, "--date needs YYYY-MM-DD");
         stream.decoder().setDateSource([pcDate] { return pcDate; });
     }
+    // The project grid: the geodesy engine on the program's default record,
+    // or on section ParaOfGeo of a project configuration file.
+    _DefGeodetsyParameterSetting record = defaultGeodeticRecord();
+    if (config) {
+        if (grid && *grid == "flat") return usageError(kUsage, "--config needs --grid project");
+        GeoConfigLoader loader = geoConfigLoader();
+        if (loader == nullptr) return usageError(kUsage, "--config is not available in this build");
+        std::string error;
+        if (!loader(*config, record, error)) {
+            std::fprintf(stderr, "kestrova-cli: positions: %s\n", error.c_str());
+            return kExitFailure;
+        }
+    }
+    GeodesyEngine engine(record);
+    if (!engine.valid()) {
+        std::fprintf(stderr, "kestrova-cli: positions: Load Tessmark.dll error!\n");
+        return kExitFailure;
+    }
     FlatGridConverter flat;
-    const GridConverter* converter = projectGrid();
+    const GridConverter* converter = &engine;
     if (grid && *grid == "flat")
         converter = &flat;
     else if (grid && *grid != "project")
