@@ -75,7 +75,9 @@ StepResult PositionStream::replayRecord(const PositionFix& record, std::uint32_t
     PositionFix& fix = decoder_.fix();
     fix = record;
     CivilDate date;
-    if (record.fixTime > 0.0) {
+    // A recording is outside input: only a time between 1970 and the year 9999 is dated.
+    constexpr double kYear10000 = 253402300800.0;
+    if (std::isfinite(record.fixTime) && record.fixTime > 0.0 && record.fixTime < kYear10000) {
         // fixTime counts local seconds from 1970-01-01: walk the days forward.
         long long days = static_cast<long long>(record.fixTime / 86400.0);
         date = CivilDate{1970, 1, 1};
