@@ -28,6 +28,20 @@ namespace {
 constexpr double kStartUtc = 1717243200.0; // 2024-06-01 12:00:00 UTC
 constexpr double kLocalStart = kStartUtc + 8 * 3600.0;
 
+// Every accepted message reached the recording as a whole position block.
+void expectRecorded(NavHarness& h, std::size_t atLeast) {
+    h.nav.stop_navigation_thread();
+    const auto frames = h.recorder.frames();
+    EXPECT_EQ(frames.size(), h.nav.messagesAccepted());
+    EXPECT_GE(frames.size(), atLeast);
+    for (const auto& f : frames) {
+        auto fix = decodeNavBlock(f);
+        ASSERT_TRUE(fix.has_value());
+        EXPECT_EQ(fix->kind, kFixPosition);
+        EXPECT_TRUE(std::isfinite(fix->east) && fix->east != 0.0);
+    }
+}
+
 std::vector<FixEvent> collectEvents(NavHarness& h, std::size_t want) {
     std::vector<FixEvent> all;
     h.waitFor([&] {
@@ -178,6 +192,7 @@ TEST(NavigationTcpServer, SecondClientDropsTheFirst) {
     EXPECT_NEAR(last.latitude, 24.4, 0.01);
     EXPECT_NEAR(last.longitude, 118.14, 0.01);
     EXPECT_TRUE(std::isfinite(last.east) && last.east != 0.0);
+    expectRecorded(h, 5);
 }
 
 // Guards: the client never connecting without an apply, and a lost peer not
@@ -205,7 +220,7 @@ TEST(NavigationTcpClient, TheConnectionThreadConnectsOnRequest) {
     EXPECT_TRUE(h.waitFor([&] { return !h.nav.clientConnected(); }));
     EXPECT_TRUE(h.nav.connectWanted());
 
-    h.nav.stop_navigation_thread();
+    expectRecorded(h, 5);
     acq.shutDown();
 }
 
@@ -233,6 +248,8 @@ TEST(NavigationSerial, PtyFromTheSimulatorThenItsHangUp) {
     EXPECT_EQ(h.nav.gpsState(), gps_state::kSerialFailed);
     EXPECT_TRUE(h.messageShown("Error: failed to read data from Serial port!"));
     EXPECT_EQ(h.params(nav_message::kSerialOpenedOrClosed), (std::vector<std::intptr_t>{0, 1}));
+    h.nav.stop_navigation_thread();
+    EXPECT_EQ(h.recorder.frames().size(), h.nav.messagesAccepted());
 }
 
 // Guards: a baud index beyond the list opening at some other speed, and the
