@@ -221,6 +221,15 @@ void NavigationInput::navigationLoop() {
         std::size_t count = 0;
         const Read read = readChannel(s, count, block.data());
         if (read == Read::NotReady) {
+            // A peer that went away sends nothing either: without this the
+            // display would keep its last good state while no position comes.
+            if (s.modeSelect == kModeNetwork && liveInput_) {
+                LockHold hold(inputLock_);
+                stream_.setAlarm(GpsAlarm{alarm_.gpsAlertOn.load(),
+                                          static_cast<unsigned>(alarm_.gpsAlertLevel.load())});
+                stream_.noBytes(tick_());
+                gpsState_.store(stream_.gpsState());
+            }
             platform::sleepMs(50);
             continue;
         }

@@ -175,6 +175,7 @@ TEST(NavigationTcpServer, SecondClientDropsTheFirst) {
     {
         SimProcess sim("--tcp-client 127.0.0.1:" + std::to_string(port) +
                        " --type ins --rate 10 --seconds 1.2 --jitter 0");
+        ASSERT_EQ(sim.port(), port) << "simulator not started: " << sim.firstLine();
         ASSERT_TRUE(h.waitFor([&] { return h.nav.messagesAccepted() >= 5; }));
         // The first client was shut down when the simulator came.
         platform::Readiness ready;
@@ -193,6 +194,38 @@ TEST(NavigationTcpServer, SecondClientDropsTheFirst) {
     EXPECT_NEAR(last.longitude, 118.14, 0.01);
     EXPECT_TRUE(std::isfinite(last.east) && last.east != 0.0);
     expectRecorded(h, 5);
+}
+
+// Guards: the status showing the last good fix for ever after the positioning
+// client went away (no reads, so no time-out check, used to follow).
+TEST(NavigationTcpServer, LostClientTimesOutLikeSilence) {
+    NavHarness h(true);
+    h.alarm.gpsAlertOn = true;
+    h.nav.setSettings(networkSettings(kNetTcpServer, 0, 1));
+    h.nav.apply_position_settings();
+    h.nav.start_navigation_thread();
+    {
+        platform::TcpSocket client;
+        ASSERT_TRUE(client.open());
+        ASSERT_EQ(client.startConnect({0x7F000001, h.nav.boundPort()}),
+                  platform::TcpSocket::ConnectStart::Connected);
+        InsFrame f;
+        f.year = 2024;
+        f.month = 6;
+        f.day = 1;
+        f.hour = 12;
+        f.latitude = 24.4;
+        f.longitude = 118.14;
+        const InsFrameBytes bytes = encode(f);
+        ASSERT_TRUE(h.waitFor([&] { return h.nav.serverHasClient(); }));
+        ASSERT_EQ(client.send(std::span<const std::uint8_t>(bytes)).bytes, bytes.size());
+        ASSERT_TRUE(h.waitFor([&] { return h.nav.messagesAccepted() == 1; }));
+        EXPECT_EQ(h.nav.gpsState(), gps_state::kAutonomous);
+    }
+    ASSERT_TRUE(h.waitFor([&] { return !h.nav.serverHasClient(); }));
+    h.tick = 1000 + 3001;
+    EXPECT_TRUE(h.waitFor([&] { return h.nav.gpsState() == gps_state::kNoBytesAlarm; }, 3000))
+        << h.nav.gpsState();
 }
 
 // Guards: the client never connecting without an apply, and a lost peer not
@@ -234,7 +267,7 @@ TEST(NavigationSerial, PtyFromTheSimulatorThenItsHangUp) {
     h.nav.setSettings(s);
     h.nav.apply_position_settings();
     SimProcess sim("--pty --type gga --rate 10 --seconds 1.2 --jitter 0");
-    ASSERT_EQ(sim.firstLine().rfind("pty ", 0), 0u) << sim.firstLine();
+    ASSERT_EQ(sim.firstLine().rfind("pty ", 0), 0u) << "simulator not started: " << sim.firstLine();
     const std::string tty = sim.firstLine().substr(4);
     ASSERT_EQ(h.nav.open_or_close_serial(tty), SerialToggle::Opened);
     EXPECT_EQ(h.nav.gpsState(), gps_state::kNoDataAlarmOff);
