@@ -107,3 +107,64 @@ TEST(CliGrid, GeoReadsTheProjectsParaOfGeo) {
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.out.find("path is error!"), std::string::npos) << missing.out;
 }
+
+namespace {
+
+std::string navSim() {
+    const char* bin = std::getenv("KESTROVA_BIN");
+    return std::string(bin ? bin : "bin") + "/kestrova-nav-sim";
+}
+
+int countLines(const std::string& text, const std::string& with) {
+    int n = 0;
+    for (std::size_t at = text.find(with); at != std::string::npos; at = text.find(with, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// Guards: the live mode of positions not running the real channel and thread
+// (no fixes from a source that is sending), or talking to a non-loopback peer.
+TEST(CliGrid, LivePositionsFromTheSimulatorOverUdpAndTcp) {
+    std::FILE* p =
+        popen((cli() + " positions --udp 127.0.0.1:0 --type gga --seconds 2.5").c_str(), "r");
+    ASSERT_TRUE(p);
+    char first[128] = {};
+    ASSERT_TRUE(std::fgets(first, sizeof first, p));
+    const int port = std::atoi(std::strchr(first, '=') ? std::strchr(first, '=') + 1 : "0");
+    ASSERT_GT(port, 0) << first;
+    ASSERT_EQ(std::system((navSim() + " --udp 127.0.0.1:" + std::to_string(port) +
+                           " --rate 5 --seconds 1 --jitter 0 --start-time 1717243200 > /dev/null")
+                              .c_str()),
+              0);
+    std::string out;
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_GE(countLines(out, "\"local\":\"2024-06-01 20:00:"), 3) << out;
+    EXPECT_NE(out.find("\"summary\":true"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"state\":9}"), std::string::npos) << out;
+
+    // The tool as the TCP client of a positioning server.
+    std::FILE* server = popen((navSim() + " --tcp-server 127.0.0.1:0 --type ins --rate 5"
+                                          " --seconds 1.5 --start-time 1717243200")
+                                  .c_str(),
+                              "r");
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(std::fgets(first, sizeof first, server));
+    const char* eq = std::strchr(first, '=');
+    ASSERT_NE(eq, nullptr) << first;
+    CliRun client = run("positions --tcp-client 127.0.0.1:" + std::to_string(std::atoi(eq + 1)) +
+                        " --type ins --seconds 1");
+    while (std::fgets(buf, sizeof buf, server)) {
+    }
+    pclose(server);
+    EXPECT_EQ(client.status, 0) << client.out;
+    EXPECT_GE(countLines(client.out, "\"local\":\"2024-06-01 20:00:"), 3) << client.out;
+
+    CliRun refused = run("positions --udp 0.0.0.0:6001 --type gga --seconds 1");
+    EXPECT_NE(refused.status, 0);
+    EXPECT_NE(refused.out.find("only loopback"), std::string::npos) << refused.out;
+}
