@@ -176,7 +176,18 @@ bool applySerialSettings(int fd, const SerialSettings& s) {
     termios t{};
     if (tcgetattr(fd, &t) != 0) return false;
     setLineFlags(t, s);
-    if (tcsetattr(fd, TCSANOW, &t) != 0) return false;
+    if (tcsetattr(fd, TCSANOW, &t) != 0) {
+        // A pseudo terminal cannot hold the parity enable; when that is all a
+        // request would change (the port reopened with the same settings) the
+        // kernel refuses it as invalid although the line is already as asked.
+        termios now{};
+        if (errno != EINVAL || !isPseudoTerminal(fd) || tcgetattr(fd, &now) != 0) return false;
+        const tcflag_t fixed = CSIZE | PARENB;
+        if ((now.c_cflag & ~fixed) != (t.c_cflag & ~fixed) || now.c_iflag != t.c_iflag ||
+            now.c_oflag != t.c_oflag || now.c_lflag != t.c_lflag ||
+            now.c_cc[VMIN] != t.c_cc[VMIN] || now.c_cc[VTIME] != t.c_cc[VTIME])
+            return false;
+    }
     if (standardSpeed(s.baudRate) == 0 && !detail::setCustomBaudRate(fd, s.baudRate)) return false;
     // tcsetattr succeeds when any part was taken: check that the line is as
     // asked, so a port that cannot do the chosen parity is not opened silently without.
@@ -187,7 +198,9 @@ bool applySerialSettings(int fd, const SerialSettings& s) {
     return (back.c_cflag & wanted) == (t.c_cflag & wanted);
 }
 
-int currentBaudRate(int fd) { return detail::customBaudRate(fd); }
+int currentBaudRate(int fd) {
+    return detail::customBaudRate(fd);
+}
 
 SerialPort::~SerialPort() {
     close();

@@ -2,6 +2,8 @@
 
 #include "platform/clock.h"
 
+#include <cmath>
+
 namespace kestrova::position {
 
 PositionStream::PositionStream(DataType type, std::uint32_t now)
@@ -28,7 +30,9 @@ void PositionStream::clearInput() {
 }
 
 bool PositionStream::hasInput() const {
-    return type_ == DataType::GgaZda ? text_.hasSentence() : !binary_.empty();
+    if (type_ == DataType::GgaZda) return text_.hasSentence();
+    // A tail shorter than a frame is kept for the next read, not a frame to take.
+    return binary_.size() >= (type_ == DataType::OstraIns ? ins_frame::kSize : custom_frame::kSize);
 }
 
 bool PositionStream::setState(int state) {
@@ -61,6 +65,49 @@ void PositionStream::countRejection(Rejection why) {
 
 bool PositionStream::noBytes(std::uint32_t now) {
     return setState(timeout_.check(now, alarm_, gps_state::kNoBytesAlarm));
+}
+
+bool PositionStream::noValidMessage(std::uint32_t now) {
+    return setState(timeout_.check(now, alarm_, gps_state::kNoValidAlarm));
+}
+
+StepResult PositionStream::replayRecord(const PositionFix& record, std::uint32_t now) {
+    PositionFix& fix = decoder_.fix();
+    fix = record;
+    CivilDate date;
+    // A recording is outside input: only a time between 1970 and the year 9999 is dated.
+    constexpr double kYear10000 = 253402300800.0;
+    if (std::isfinite(record.fixTime) && record.fixTime > 0.0 && record.fixTime < kYear10000) {
+        // fixTime counts local seconds from 1970-01-01: walk the days forward.
+        long long days = static_cast<long long>(record.fixTime / 86400.0);
+        date = CivilDate{1970, 1, 1};
+        int y = 1970;
+        while (days >= (isLeapYear(y) ? 366 : 365)) {
+            days -= isLeapYear(y) ? 366 : 365;
+            ++y;
+        }
+        int m = 1;
+        while (days >= daysInMonth(y, m)) {
+            days -= daysInMonth(y, m);
+            ++m;
+        }
+        date = CivilDate{y, m, static_cast<int>(days) + 1};
+    }
+    StepResult result;
+    timeout_.restart(now);
+    result.gridValid = std::isfinite(fix.east) && std::isfinite(fix.north);
+    if (fix.kind == kFixPosition) {
+        result.kind = StepResult::Kind::Position;
+        result.completion = completer_.complete_fix(fix, date, alarm_);
+        result.stateChanged = setState(result.completion.gpsState);
+        ++counts_.positions;
+    } else {
+        result.kind = StepResult::Kind::Time;
+        ++counts_.timeMessages;
+    }
+    result.record = fix;
+    result.gpsState = gpsState_;
+    return result;
 }
 
 StepResult PositionStream::accept(std::uint32_t now, StepResult result) {

@@ -73,13 +73,20 @@ class PositionStream {
     bool appendBytes(std::span<const std::uint8_t> bytes);
     // Empties the text accumulator and the binary buffer (settings applied).
     void clearInput();
-    // True when a step may find something to take.
+    // True when a step may find something to take: a whole sentence, or at
+    // least a frame's worth of binary bytes.
     bool hasInput() const;
 
     // Takes at most one sentence or frame.
     StepResult step(std::uint32_t now);
     // A network read found nothing to read: the no-bytes time-out (2 or 17).
     bool noBytes(std::uint32_t now);
+    // Bytes came but no whole sentence: the no-valid-message time-out (3 or 17).
+    bool noValidMessage(std::uint32_t now);
+    // A position or time record read back from a recording re-enters the
+    // pipeline as if just received: positions are completed (speed, course,
+    // track point, fix event, state); the date comes from its fixTime.
+    StepResult replayRecord(const PositionFix& record, std::uint32_t now);
 
     int gpsState() const { return gpsState_; }
     // States set from outside (live start, playback, port opened).

@@ -188,3 +188,19 @@ TEST(SerialPortList, SerialDevicesInNaturalOrder) {
     std::filesystem::remove_all(dir);
     EXPECT_TRUE(listSerialPorts("/nonexistent_kestrova").empty());
 }
+
+// Guards: a port closed and opened again with the same parity refused, so the
+// operator could not reopen the positioning line after closing it.
+TEST(SerialPortPty, ReopenWithTheSameParitySucceeds) {
+    PtyPair pty;
+    ASSERT_GE(pty.master, 0);
+    const SerialSettings s{9600, 8, StopBits::Two, Parity::Odd};
+    for (int i = 0; i < 3; ++i) {
+        SerialPort port;
+        ASSERT_TRUE(port.open(pty.name, s)) << i << ": " << port.error();
+        termios t = pty.slaveSettings();
+        EXPECT_TRUE(t.c_cflag & PARODD);
+        EXPECT_TRUE(t.c_cflag & CSTOPB);
+        EXPECT_EQ(currentBaudRate(pty.slave), 9600);
+    }
+}

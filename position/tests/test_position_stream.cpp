@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace kestrova;
 using namespace kestrova::position;
 
@@ -255,4 +257,27 @@ TEST(PositionStreamFrames, NavModelStreamParsesBackToTheTrack) {
         }
         EXPECT_EQ(positions, 20);
     }
+}
+
+// Guards: a damaged recording whose time is huge, infinite or not a number
+// hanging the playback thread while a date is walked out of it.
+TEST(PositionReplayRecord, AbsurdTimesAreUndatedNotWalked) {
+    PositionStream s(DataType::GgaZda, 0);
+    for (double t : {1e300, std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN(), -5.0}) {
+        PositionFix f;
+        f.kind = kFixPosition;
+        f.fixTime = t;
+        StepResult r = s.replayRecord(f, 0);
+        ASSERT_EQ(r.kind, StepResult::Kind::Position);
+        EXPECT_EQ(r.completion.event.year, 0) << t;
+    }
+    // 2024-02-29 23:59:59 local: 19782 days after 1970-01-01 plus 86399 s.
+    PositionFix leap;
+    leap.kind = kFixPosition;
+    leap.fixTime = 19782.0 * 86400.0 + 86399.0;
+    StepResult r = s.replayRecord(leap, 5000);
+    EXPECT_EQ(r.completion.event.year, 2024);
+    EXPECT_EQ(r.completion.event.month, 2);
+    EXPECT_EQ(r.completion.event.day, 29);
 }
