@@ -482,6 +482,9 @@ void ProjectManager::loadConfiguration(const IniDocument& doc) {
 }
 
 void ProjectManager::LoadProject(const std::string& projectFile) {
+    // Every folder is relative to the project folder: never resolve them against
+    // the current directory.
+    if (project_.path.empty()) project_.path = folderOf(absolutePath(projectFile));
     platform::IniFile file(projectFile);
     file.load(); // an unreadable project file reads as one without keys
     const IniDocument& doc = file.document();

@@ -179,7 +179,8 @@ class ProjectManager {
     // Start-up: offers to reopen the project Kestrova.ini names.
     bool LoadLastProject();
     // Reads the project file and its configuration into the current project and
-    // the settings. The project path must already be set.
+    // the settings. The folders are taken relative to the project path (the
+    // project file's folder when none is set yet).
     void LoadProject(const std::string& projectFile);
 
     // The "New project" dialog's preset: a fresh default name, and the last

@@ -189,17 +189,6 @@ TEST_F(ProjectDialogsTest, ManageThenNewProjectThroughTheRealDialogs) {
     EXPECT_EQ(window.windowTitle().toStdString(), "Kestrova--" + location + "/Harbour/Harbour.ksp");
 }
 
-TEST_F(ProjectDialogsTest, CancelledNewProjectShowsNoProjectTitle) {
-    Operator op({[](QWidget* w) {
-        auto* d = qobject_cast<CCreateProjectDlg*>(w);
-        if (d == nullptr) return false;
-        d->cancelButton()->click();
-        return true;
-    }});
-    EXPECT_FALSE(projects.CreateProject());
-    EXPECT_EQ(window.windowTitle(), "Kestrova--No project");
-}
-
 // Guards the start-up offer as the operator sees it: the question box, then
 // the project opened from the file chooser when the offer is declined.
 TEST_F(ProjectDialogsTest, StartUpOfferDeclinedThenProjectOpenedFromTheFileChooser) {
