@@ -39,8 +39,8 @@ constexpr const char* kDefaultLocationFolderName = "KestrovaData";
 // refuses any project path, file or folder of this many characters or more.
 constexpr std::size_t kMaxProjectPathChars = 260;
 
-// Window-message numbers the program posts when a project changes.
-constexpr unsigned kMsgSonarPageRefresh = 1126;     // to the sonar parameter page
+// Window-message numbers the program posts when a project changes (and
+// kMsgRefreshSonarPage, 1126, after the sonar section is loaded).
 constexpr unsigned kMsgRecordButtonRefresh = 1142;  // to the main window
 constexpr unsigned kMsgTargetProjectChanged = 1164; // to the target view
 constexpr unsigned kMsgNaviProjectChanged = 1528;   // to the navigation view, parameter 1
