@@ -12,9 +12,9 @@ namespace {
 // Every good frame of a faulty stream is listed, and counted in the summary.
 TEST(CliListenLive, ListsEveryGoodPing) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "0", "--samples", "120", "--frames", "400", "--seed", "9",
-                           "--garbage", "5", "--bad-trailer", "9", "--truncate", "14",
-                           "--huge-length", "21", "--repeat", "6"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--speed", "0", "--samples", "120", "--frames", "400",
+                           "--seed", "9", "--garbage", "5", "--bad-trailer", "9", "--truncate",
+                           "14", "--huge-length", "21", "--repeat", "6"}));
     auto r = runCli("listen --host 127.0.0.1 --port " + std::to_string(sim.dataPort) +
                     " --command-port " + std::to_string(sim.commandPort) + " --seconds 2");
     ASSERT_TRUE(sim.waitExit(5000));
@@ -32,7 +32,7 @@ TEST(CliListenLive, ListsEveryGoodPing) {
 // The heartbeat goes out every second on both channels.
 TEST(CliListenLive, SendsTheHeartbeat) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "2", "--samples", "64"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--speed", "2", "--samples", "64"}));
     auto r = runCli("listen --port " + std::to_string(sim.dataPort) + " --command-port " +
                     std::to_string(sim.commandPort) + " --seconds 2.5");
     ASSERT_TRUE(sim.stop());
@@ -46,7 +46,7 @@ TEST(CliListenLive, SendsTheHeartbeat) {
 
 TEST(CliListenLive, NoSonarIsAnIoError) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({}));
+    ASSERT_TRUE(sim.start({"--autorun"}));
     const auto port = sim.dataPort;
     sim.kill();
     auto r = runCli("listen --port " + std::to_string(port) + " --seconds 0.5");
@@ -58,7 +58,7 @@ TEST(CliListenLive, NoSonarIsAnIoError) {
 // The simulator stops by itself at --seconds.
 TEST(SonarSim, StopsByItselfAndRefusesBadOptions) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--seconds", "0.5"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--seconds", "0.5"}));
     EXPECT_TRUE(sim.waitExit(5000));
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(sim.summary().has_value());
