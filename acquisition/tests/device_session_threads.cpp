@@ -336,6 +336,50 @@ TEST_F(Session, ReplacedDeviceStopsRecordingAndPinging) {
     EXPECT_EQ(sonar.received, "$cmd,sysrun,0*ff\r\n");
 }
 
+// The hidden advanced settings and the pressure calibration: nothing without
+// a command channel (the dialog tells the operator), exact lines with one,
+// and the reference the sonar reports reaches the dialog.
+TEST_F(Session, AdvancedAndPressureCommands) {
+    RawSonar sonar;
+    ASSERT_TRUE(sonar.listen());
+    make(sonar.commandPort(), sonar.dataPort());
+    EXPECT_FALSE(session->sendPressureZero());
+    EXPECT_FALSE(session->sendPressureReference());
+    EXPECT_FALSE(session->sendAlgorithm(3));
+    EXPECT_EQ(shown("Error: Sonar is not connected!"), 1);
+    EXPECT_EQ(shown("Error: sonar is not connected!"), 1);
+    EXPECT_EQ(session->currentAlgorithm(), 1);
+
+    std::uintptr_t reported = 0;
+    const platform::WindowHandle dialog =
+        queue.registerWindow([&](const platform::WindowMessage& m) {
+            if (m.id == WM_PRESSURE_REFERENCE) reported = m.wParam;
+        });
+    session->setPressureDialog(dialog);
+    ASSERT_TRUE(session->connect_sonar());
+    pumpUntil([&] { return sonar.received.size() >= 48 + 88; }, 3000, [&] { sonar.poll(); });
+    sonar.received.clear();
+    EXPECT_TRUE(session->sendEmitTransducer(2));
+    EXPECT_TRUE(session->sendUpdataSwitch(1));
+    EXPECT_FALSE(session->sendUpdataSwitch(7)); // no such selection: nothing sent
+    EXPECT_TRUE(session->sendAlgorithm(3));
+    EXPECT_EQ(session->currentAlgorithm(), 3);
+    EXPECT_TRUE(session->sendTypedInterval("40"));
+    EXPECT_TRUE(session->sendPressureReference());
+    // Each send on its own: 64 and 28 bytes go as they are; 25, 25 and 55 get their "0".
+    const std::string want = "$cmd,set,emittransducer,5,2*ff\r\n$cmd,set,emittransducer,6,2*ff\r\n"
+                             "$cmd,set,updataswitch,1*ff\r\n"
+                             "$cmd,set,algorithm,3*ff\r\n0"
+                             "$cmd,set,interval,40*ff\r\n0"
+                             "$cmd,set,pressureref,1013*ff\r\n$cmd,get,pressureref*ff\r\n0";
+    ASSERT_TRUE(pumpUntil([&] { return sonar.received.size() >= want.size(); }, 3000,
+                          [&] { sonar.poll(); }));
+    EXPECT_EQ(sonar.received, want);
+    sonar.send("$rsp,pressureref,1013*ff\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return reported != 0; }, 3000));
+    EXPECT_EQ(reported, 1013u);
+}
+
 // ---- against the simulator ----
 
 // Pings come only after Start, with the range, sample rate and channels
