@@ -386,9 +386,11 @@ TEST_F(Session, AdvancedAndPressureCommands) {
 // that were commanded; they end with Stop.
 TEST_F(Session, SimulatorPingsOnlyWhatWasCommanded) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "4"}));
+    // Its clock starts in 1970: the clock line on connecting must set it.
+    ASSERT_TRUE(sim.start({"--speed", "4", "--epoch", "0"}));
     make(sim.commandPort, sim.dataPort);
     ASSERT_TRUE(session->connect_sonar());
+    const int year = pcClockTime().year;
     ASSERT_TRUE(
         pumpUntil([&] { return !session->deviceInformation().firmwareVersion.empty(); }, 3000));
     pumpUntil([] { return false; }, 300);
@@ -406,6 +408,7 @@ TEST_F(Session, SimulatorPingsOnlyWhatWasCommanded) {
     EXPECT_EQ(h.port.decimation, 2);
     EXPECT_EQ(h.port.sampleCount, 2160u);
     EXPECT_EQ(h.port.frequency, 450);
+    EXPECT_EQ(h.year, year);
     EXPECT_EQ(views->count(acquisition::Frequency::LF), 0u);
 
     session->stop_work();

@@ -310,7 +310,10 @@ class Simulator {
             std::fflush(stdout);
         };
         protocol_.settingsChanged = [this] { settingsChanged(); };
-        protocol_.clockSet = [this](double epoch) { stream_.setStartEpoch(epoch - streamNow()); };
+        protocol_.clockSet = [this](double epoch) {
+            stream_.setStartEpoch(epoch - streamNow());
+            stoppedAt_ = Clock::now();
+        };
     }
 
     int run() {
@@ -363,8 +366,14 @@ class Simulator {
     void settingsChanged() {
         stream_.reconfigure(protocol_.streamConfig(stream_.config()));
         if (pinging() && !pinging_) {
+            // The stream's time line stood still while stopped; the sonar's clock did not.
+            if (o_.speed > 0)
+                stream_.setStartEpoch(stream_.config().startEpoch +
+                                      seconds(Clock::now() - stoppedAt_) * o_.speed);
             simBase_ = stream_.nextTime();
             wallBase_ = Clock::now();
+        } else if (!pinging() && pinging_) {
+            stoppedAt_ = Clock::now();
         }
         pinging_ = pinging();
     }
@@ -511,6 +520,7 @@ class Simulator {
     platform::TcpSocket data_;
     SonarProtocol protocol_;
     bool pinging_ = false; // pinging as last seen by settingsChanged
+    Clock::time_point stoppedAt_ = Clock::now();
     int commandConnections_ = 0;
     std::string splitRest_;
     Clock::time_point splitDue_ = Clock::now();
