@@ -99,7 +99,7 @@ void DeviceSession::start_work() {
 void DeviceSession::stop_work() {
     if (!acq_.status().playbackMode) {
         acq_.status().sonarRunning = false;
-        sendIfConnected(kStopPingingLine);
+        sendIfConnected(kStopLine);
     } else if (hooks_.pausePlayback) {
         hooks_.pausePlayback();
     }
@@ -232,7 +232,7 @@ void DeviceSession::deviceIdentified(const std::string& identifier) {
         hooks_.stopRawRecording();
     if (acq_.status().sonarRunning) {
         acq_.status().sonarRunning = false;
-        sendIfConnected(kStopPingingLine);
+        sendIfConnected(kStopLine);
     }
     config_.messenger().ShowMessage(session_text::kReplacedZh, session_text::kReplacedEn);
 }

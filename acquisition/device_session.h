@@ -67,7 +67,7 @@ struct SessionHooks {
     std::function<void()> pausePlayback;
 };
 
-class DeviceSession : public app::SonarCommandPort, public ReplySink {
+class DeviceSession : public app::SonarCommandPort, public ReplySink, public SonarClockSetter {
   public:
     // Registers the session's window in the acquisition's message queue: create
     // it on the interface thread, before the receive thread runs.
@@ -92,8 +92,8 @@ class DeviceSession : public app::SonarCommandPort, public ReplySink {
     void sendQueries(std::uint32_t pauseMs);
     // The sonar's clock. Only while the command channel is connected; a line
     // handed over successfully clears time-sync-wanted.
-    bool sendSonarClock(const SonarClockTime& time);
-    bool timeSyncWanted() const { return timeSyncWanted_.load(); }
+    bool sendSonarClock(const SonarClockTime& time) override;
+    bool timeSyncWanted() const override { return timeSyncWanted_.load(); }
     bool working() const { return working_.load(); }
 
     // Hidden advanced settings and pressure calibration (sent only while connected).

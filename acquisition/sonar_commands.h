@@ -33,9 +33,8 @@ constexpr std::string_view kQueryDeviceType = "$cmd,get,devicetype*ff\r\n";
 constexpr std::string_view kQueryDeviceId = "$cmd,get,deviceid*ff\r\n";
 constexpr std::string_view kQueryFrequencies = "$cmd,get,freq*ff\r\n";
 constexpr std::string_view kQueryVersion = "$cmd,get,version,6*ff\r\n";
-// Start and stop pinging.
+// Start pinging (the stop line, kStopLine, is beside the channels).
 constexpr std::string_view kStartLine = "$cmd,sysrun,1*ff\r\n";
-constexpr std::string_view kStopPingingLine = "$cmd,sysrun,0*ff\r\n";
 // Pressure sensor calibration.
 constexpr std::string_view kAutoClearLine = "$cmd,set,autoclear*ff\r\n";
 constexpr std::string_view kPressureReferenceLines =
@@ -49,6 +48,18 @@ struct SonarClockTime {
 };
 // "$cmd,set,rtctime,%4d,%02d,%02d,%02d,%02d,%02d,%06d*ff\r\n"
 std::string clockLine(const SonarClockTime& t);
+
+// What the position input needs to keep the sonar's clock on the fix time.
+// The device session implements it; callable from the position thread.
+class SonarClockSetter {
+  public:
+    virtual ~SonarClockSetter() = default;
+    // Set by the start command: the next good fix should set the clock.
+    virtual bool timeSyncWanted() const = 0;
+    // Sends the clock line while the command channel is connected; a line
+    // handed over successfully clears time-sync-wanted.
+    virtual bool sendSonarClock(const SonarClockTime& time) = 0;
+};
 // The PC's local date and time now, sub-second field 0.
 SonarClockTime pcClockTime();
 

@@ -232,6 +232,14 @@ TEST_F(Session, ExactBytesOfConnectAndStart) {
                           [&] { sonar.poll(); }));
     EXPECT_EQ(sonar.received, want);
 
+    // The position input sets the clock from a fix: the wish is then fulfilled.
+    sonar.received.clear();
+    ASSERT_TRUE(session->sendSonarClock({2024, 5, 1, 10, 0, 0, 123456}));
+    EXPECT_FALSE(session->timeSyncWanted());
+    ASSERT_TRUE(
+        pumpUntil([&] { return sonar.received.size() >= 48; }, 3000, [&] { sonar.poll(); }));
+    EXPECT_EQ(sonar.received, "$cmd,set,rtctime,2024,05,01,10,00,00,123456*ff\r\n");
+
     // A single range change while running: sampling then signal lines of HF
     // (level 5: 100 m, 28800 samples); an odd total gets its "0".
     sonar.received.clear();
@@ -346,6 +354,7 @@ TEST_F(Session, AdvancedAndPressureCommands) {
     EXPECT_FALSE(session->sendPressureZero());
     EXPECT_FALSE(session->sendPressureReference());
     EXPECT_FALSE(session->sendAlgorithm(3));
+    EXPECT_FALSE(session->sendSonarClock({2024, 5, 1, 10, 0, 0, 0}));
     EXPECT_EQ(shown("Error: Sonar is not connected!"), 1);
     EXPECT_EQ(shown("Error: sonar is not connected!"), 1);
     EXPECT_EQ(session->currentAlgorithm(), 1);
