@@ -404,7 +404,11 @@ bool Configuration::SaveConfigSection(std::string_view section, const std::strin
 }
 
 void Configuration::LoadSystemConfig() {
-    platform::IniFile file(programFile(kSystemConfigFile));
+    LoadSystemConfig(programFile(kSystemConfigFile));
+}
+
+void Configuration::LoadSystemConfig(const std::string& path) {
+    platform::IniFile file(path);
     file.load(); // a missing or unreadable file gives the defaults
     const IniDocument& doc = file.document();
     auto read = [&](const char* section, const char* key, const char* def) {

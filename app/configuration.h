@@ -81,6 +81,8 @@ class Configuration {
 
     // Reads SysCfg.ini from the program folder; a missing file or key gives the defaults.
     void LoadSystemConfig();
+    // The same from another SysCfg.ini (the command-line tool's --config folder).
+    void LoadSystemConfig(const std::string& path);
 
     // PolyvoxSet.lang in the current directory: section English, key bEnglish.
     bool readLanguageFlag() const;

@@ -55,7 +55,9 @@ class Views {
 
 class SonarChannels : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "300"})); }
+    void SetUp() override {
+        ASSERT_TRUE(sim.start({"--autorun", "--speed", "4", "--samples", "300"}));
+    }
 
     void make(SonarNetSettings net = {}) {
         net.commandPort = net.commandPort == 5001 ? sim.commandPort : net.commandPort;
@@ -166,7 +168,7 @@ TEST_F(SonarChannels, ReconnectsAfterTheSimulatorRestarts) {
     ASSERT_TRUE(
         pumpUntil([&] { return acq->status().connectionState == connection_state::kLost; }, 5000));
     sleepMs(300); // a few refused attempts
-    ASSERT_TRUE(sim.start({"--command-port", std::to_string(cmd), "--data-port",
+    ASSERT_TRUE(sim.start({"--autorun", "--command-port", std::to_string(cmd), "--data-port",
                            std::to_string(data), "--speed", "4", "--samples", "300"}));
     const std::size_t before = views->count(Frequency::HF);
     ASSERT_TRUE(pumpUntil([&] { return views->count(Frequency::HF) >= before + 5; }, 10000));
@@ -180,7 +182,8 @@ TEST_F(SonarChannels, ReconnectsAfterTheSimulatorRestarts) {
 // is discarded, the heartbeat notices, and the stream resumes.
 TEST_F(SonarChannels, ReconnectsAfterTheDataConnectionClosesMidFrame) {
     sim.kill();
-    ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "300", "--close-mid-frame", "20"}));
+    ASSERT_TRUE(
+        sim.start({"--autorun", "--speed", "4", "--samples", "300", "--close-mid-frame", "20"}));
     make();
     startAndConnect();
     ASSERT_TRUE(pumpUntil(
@@ -196,10 +199,11 @@ TEST_F(SonarChannels, ReconnectsAfterTheDataConnectionClosesMidFrame) {
 // arrives.
 TEST_F(SonarChannels, FaultyStreamLosesNoGoodFrame) {
     sim.kill();
-    ASSERT_TRUE(sim.start({"--speed",          "0",  "--samples",     "200", "--frames",      "600",
-                           "--seed",           "5",  "--garbage",     "7",   "--bad-trailer", "11",
-                           "--truncate",       "13", "--huge-length", "17",  "--repeat",      "19",
-                           "--foreign-layout", "23"}));
+    ASSERT_TRUE(
+        sim.start({"--autorun", "--speed",          "0",  "--samples",     "200", "--frames",
+                   "600",       "--seed",           "5",  "--garbage",     "7",   "--bad-trailer",
+                   "11",        "--truncate",       "13", "--huge-length", "17",  "--repeat",
+                   "19",        "--foreign-layout", "23"}));
     make();
     startAndConnect();
     ASSERT_TRUE(pumpUntil([&] { return !sim.running() || sim.waitExit(0); }, 15000, 0));

@@ -31,12 +31,17 @@ class CommandChannelHandler {
   protected:
     // One complete command line, "$" to "\r\n" included. Kept in lines() by default.
     virtual void onCommandLine(std::string_view line);
+    // A byte between lines that is neither a heartbeat nor padding.
+    virtual void onStray(char) {}
+    // A line that ran past kMaxLine without its CR LF (dropped).
+    virtual void onOverlong() {}
     void reply(std::string_view text) { output_.append(text); }
 
   private:
     std::string line_;
     bool inLine_ = false;
-    bool padPending_ = false;
+    bool afterLine_ = false;
+    std::uint64_t offset_ = 0;
     int zeros_ = 0;
     std::uint64_t heartbeats_ = 0;
     std::vector<std::string> lines_;

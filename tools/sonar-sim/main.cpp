@@ -1,12 +1,16 @@
 // kestrova-sonar-sim: a sonar unit on loopback. Listens on 127.0.0.1 for the
-// command channel and the data channel, streams HF/LF pings and attitude
-// frames to the data channel while it is connected, at the rate the ranges
-// allow, and reads the heartbeat and command lines on the command channel.
-// With --output it writes the same stream to a file instead.
+// command channel and the data channel. On the command channel it reads the
+// heartbeat and every command line, refuses malformed ones, keeps the
+// settings and answers the queries as the chosen model of the device table.
+// While pinging is on ("$cmd,sysrun,1", or --autorun) it streams HF/LF pings
+// with the commanded ranges, sample rates and channels, and attitude frames,
+// to the data channel, at the rate the ranges allow. With --output it writes
+// the stream of its start-up settings to a file instead.
 
 #include "platform/clock.h"
+#include "platform/json_line.h"
 #include "platform/socket.h"
-#include "tools/sonar-sim/command_channel.h"
+#include "tools/sonar-sim/sonar_protocol.h"
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include <cerrno>
@@ -23,8 +27,10 @@
 namespace {
 
 using namespace kestrova;
-using kestrova::sim::CommandChannelHandler;
 using kestrova::sim::FaultPlan;
+using kestrova::sim::ReplyFaults;
+using kestrova::sim::SonarIdentity;
+using kestrova::sim::SonarProtocol;
 using kestrova::sim::SonarStream;
 using kestrova::sim::SonarStreamConfig;
 
@@ -47,13 +53,23 @@ const char* kUsage =
     "  --no-hf, --no-lf   leave out one frequency\n"
     "  --ping-attitude    pings carry attitude values (default: zero, completed by the receiver)\n"
     "  --epoch SECONDS    local time of the first ping, seconds since 1970 (default: now)\n"
+    "  --model ID         the model the sonar reports (default QM-302; any of the table)\n"
+    "  --device-id TEXT   the identifier it reports (default from the model)\n"
+    "  --firmware TEXT    the firmware version it reports (default V2.3.6)\n"
+    "  --reconnect-model ID  another unit (model and identifier) from the second\n"
+    "                     command connection on\n"
+    "  --autorun          ping from the start, as if \"$cmd,sysrun,1\" had come\n"
     "  --output FILE      write N frames (--frames) to FILE instead of listening\n"
     "  --comment TEXT     with --output: a first line \"# TEXT\" describing the capture\n"
     "faults, each every N-th frame:\n"
     "  --garbage N  --bad-trailer N  --truncate N  --huge-length N  --repeat N\n"
     "  --foreign-layout N  --close-mid-frame N\n"
+    "reply faults (every reply, or every N-th with --reply-fault-every N):\n"
+    "  --reply-fault garbage|double-dollar|no-crlf|missing-fields|split (repeatable)\n"
+    "every command line is listed on stdout as \"command LINE\" or \"rejected LINE (why)\"\n"
     "prints \"listening command=PORT data=PORT\" once listening, and at the end\n"
-    "\"sent hf=H lf=L attitude=A faulty=F frames=N bytes=B heartbeats=K\"\n";
+    "\"sent hf=H lf=L attitude=A faulty=F frames=N bytes=B heartbeats=K commands=C\n"
+    "rejected=R replies=P\"\n";
 
 struct Options {
     std::uint16_t commandPort = 5001;
@@ -66,7 +82,25 @@ struct Options {
     std::string comment;
     SonarStreamConfig stream;
     FaultPlan faults;
+    SonarIdentity identity;
+    bool deviceIdGiven = false;
+    std::string reconnectModel;
+    bool autorun = false;
+    ReplyFaults replyFaults;
 };
+
+// A model text goes into reply lines: no separators of the line in it.
+bool plainText(const char* text) {
+    const std::string t = text;
+    return !t.empty() && t.size() <= 32 && t.find_first_of(",*$\r\n") == std::string::npos;
+}
+
+std::string identifierFor(const std::string& model, int serial) {
+    std::string id;
+    for (char c : model)
+        if (c != '-') id += c;
+    return id + "-" + std::to_string(240117 + serial);
+}
 
 bool parseNumber(const char* text, double& out) {
     char* end = nullptr;
@@ -144,6 +178,36 @@ int parse(int argc, char** argv, Options& o) {
         } else if (a == "--epoch") {
             ok = real(o.stream.startEpoch, 0, 4e9);
             o.epochGiven = true;
+        } else if (a == "--model" || a == "--reconnect-model" || a == "--device-id" ||
+                   a == "--firmware") {
+            const char* v = value();
+            ok = v != nullptr && plainText(v) && (a != "--firmware" || std::strlen(v) <= 16);
+            if (ok && a == "--model") o.identity.model = v;
+            if (ok && a == "--reconnect-model") o.reconnectModel = v;
+            if (ok && a == "--device-id") {
+                o.identity.identifier = v;
+                o.deviceIdGiven = true;
+            }
+            if (ok && a == "--firmware") o.identity.firmware = v;
+        } else if (a == "--autorun") {
+            o.autorun = true;
+        } else if (a == "--reply-fault") {
+            const char* v = value();
+            const std::string kind = v ? v : "";
+            if (kind == "garbage")
+                o.replyFaults.garbage = true;
+            else if (kind == "double-dollar")
+                o.replyFaults.doubleDollar = true;
+            else if (kind == "no-crlf")
+                o.replyFaults.noCrLf = true;
+            else if (kind == "missing-fields")
+                o.replyFaults.missingFields = true;
+            else if (kind == "split")
+                o.replyFaults.split = true;
+            else
+                ok = false;
+        } else if (a == "--reply-fault-every") {
+            ok = every(o.replyFaults.every) && o.replyFaults.every > 0;
         } else if (a == "--output") {
             const char* v = value();
             ok = v != nullptr;
@@ -173,6 +237,7 @@ int parse(int argc, char** argv, Options& o) {
     }
     if (!o.stream.hf && !o.stream.lf) return usage("--no-hf and --no-lf leave nothing to send");
     if (!o.output.empty() && o.frames == 0) return usage("--output needs --frames");
+    if (!o.deviceIdGiven) o.identity.identifier = identifierFor(o.identity.model, 0);
     return 0;
 }
 
@@ -185,15 +250,17 @@ double localNowEpoch() {
     return seconds + static_cast<double>(local.tm_gmtoff);
 }
 
-void printSummary(const SonarStream& stream, std::uint64_t heartbeats) {
+void printSummary(const SonarStream& stream, std::uint64_t heartbeats,
+                  const sim::ProtocolCounts& p = {}) {
     const auto& c = stream.counts();
-    std::printf("sent hf=%llu lf=%llu attitude=%llu faulty=%llu frames=%llu bytes=%llu "
-                "heartbeats=%llu\n",
-                static_cast<unsigned long long>(c.hf), static_cast<unsigned long long>(c.lf),
-                static_cast<unsigned long long>(c.attitude),
-                static_cast<unsigned long long>(c.faulty),
-                static_cast<unsigned long long>(c.frames), static_cast<unsigned long long>(c.bytes),
-                static_cast<unsigned long long>(heartbeats));
+    std::printf(
+        "sent hf=%llu lf=%llu attitude=%llu faulty=%llu frames=%llu bytes=%llu "
+        "heartbeats=%llu commands=%llu rejected=%llu replies=%llu\n",
+        static_cast<unsigned long long>(c.hf), static_cast<unsigned long long>(c.lf),
+        static_cast<unsigned long long>(c.attitude), static_cast<unsigned long long>(c.faulty),
+        static_cast<unsigned long long>(c.frames), static_cast<unsigned long long>(c.bytes),
+        static_cast<unsigned long long>(heartbeats), static_cast<unsigned long long>(p.accepted),
+        static_cast<unsigned long long>(p.rejected), static_cast<unsigned long long>(p.replies));
     std::fflush(stdout);
 }
 
@@ -228,7 +295,26 @@ int writeFile(const Options& o) {
 // The streaming side of the simulator.
 class Simulator {
   public:
-    explicit Simulator(const Options& o) : o_(o), stream_(o.stream, o.faults) {}
+    explicit Simulator(const Options& o)
+        : o_(o), stream_(o.stream, o.faults), protocol_(o.identity, o.replyFaults) {
+        protocol_.setPowerOn(o.stream);
+        protocol_.setRunning(o.autorun);
+        pinging_ = o.autorun;
+        protocol_.log = [](std::string_view line, bool accepted, std::string_view why) {
+            std::string shown = JsonLine::escape(line);
+            if (accepted)
+                std::printf("command %s\n", shown.c_str());
+            else
+                std::printf("rejected %s (%.*s)\n", shown.c_str(), static_cast<int>(why.size()),
+                            why.data());
+            std::fflush(stdout);
+        };
+        protocol_.settingsChanged = [this] { settingsChanged(); };
+        protocol_.clockSet = [this](double epoch) {
+            stream_.setStartEpoch(epoch - streamNow());
+            stoppedAt_ = Clock::now();
+        };
+    }
 
     int run() {
         platform::Ipv4Endpoint cmdEp{0x7F000001, o_.commandPort};
@@ -252,7 +338,7 @@ class Simulator {
             produce();
             if (!pollOnce()) return 1;
         }
-        printSummary(stream_, handler_.heartbeats() + dataHeartbeatBytes_ / 2);
+        printSummary(stream_, protocol_.heartbeats() + dataHeartbeatBytes_ / 2, protocol_.counts());
         return 0;
     }
 
@@ -267,9 +353,33 @@ class Simulator {
         if (o_.speed <= 0) return 1e300;
         return simBase_ + seconds(Clock::now() - wallBase_) * o_.speed;
     }
+    // Stream time of this moment, for setting the sonar's clock.
+    double streamNow() const {
+        if (o_.speed <= 0 || !pinging_) return stream_.nextTime();
+        return simNow();
+    }
+
+    bool pinging() const { return protocol_.settings().running; }
+
+    // A command changed what the sonar pings or whether it pings: the stream
+    // follows from its next ping cycle; pinging resumes on the sonar's time line.
+    void settingsChanged() {
+        stream_.reconfigure(protocol_.streamConfig(stream_.config()));
+        if (pinging() && !pinging_) {
+            // The stream's time line stood still while stopped; the sonar's clock did not.
+            if (o_.speed > 0)
+                stream_.setStartEpoch(stream_.config().startEpoch +
+                                      seconds(Clock::now() - stoppedAt_) * o_.speed);
+            simBase_ = stream_.nextTime();
+            wallBase_ = Clock::now();
+        } else if (!pinging() && pinging_) {
+            stoppedAt_ = Clock::now();
+        }
+        pinging_ = pinging();
+    }
 
     void produce() {
-        if (!data_.valid() || !producing_ || closeAfterFlush_) return;
+        if (!data_.valid() || !producing_ || closeAfterFlush_ || !pinging()) return;
         const double now = simNow();
         const std::size_t limit = o_.speed <= 0 ? (256u << 10) : kMaxPending;
         while (producing_ && pendingBytes() < limit && stream_.nextTime() <= now) {
@@ -306,7 +416,33 @@ class Simulator {
         if (!s.valid()) return;
         s.setNonBlocking(true);
         command_ = std::move(s);
-        handler_.reset();
+        protocol_.reset();
+        splitRest_.clear();
+        // Another unit answering on the same address from the second connection on.
+        if (++commandConnections_ >= 2 && !o_.reconnectModel.empty() &&
+            protocol_.identity().model != o_.reconnectModel) {
+            SonarIdentity other = o_.identity;
+            other.model = o_.reconnectModel;
+            other.identifier = identifierFor(o_.reconnectModel, 1);
+            protocol_.setIdentity(other);
+        }
+    }
+
+    // Replies out; with the split fault each goes in two pieces 60 ms apart.
+    void sendReplies() {
+        if (!command_.valid()) return;
+        if (!splitRest_.empty() && Clock::now() >= splitDue_) {
+            command_.send(splitRest_);
+            splitRest_.clear();
+        }
+        if (!protocol_.hasOutput() || !splitRest_.empty()) return;
+        std::string out = protocol_.takeOutput();
+        if (o_.replyFaults.split && out.size() > 1) {
+            splitRest_ = out.substr(out.size() / 2);
+            out.resize(out.size() / 2);
+            splitDue_ = Clock::now() + std::chrono::milliseconds(60);
+        }
+        command_.send(out);
     }
 
     void closeData() {
@@ -321,15 +457,16 @@ class Simulator {
         fds[0] = {cmdListener_.handle(), POLLIN, 0};
         fds[1] = {dataListener_.handle(), POLLIN, 0};
         fds[2] = {command_.handle(),
-                  static_cast<short>(POLLIN | (handler_.hasOutput() ? POLLOUT : 0)), 0};
+                  static_cast<short>(POLLIN | (protocol_.hasOutput() ? POLLOUT : 0)), 0};
         fds[3] = {data_.handle(), static_cast<short>(POLLIN | (pendingBytes() ? POLLOUT : 0)), 0};
-        int timeoutMs = 50;
-        if (data_.valid() && producing_ && !closeAfterFlush_ && o_.speed > 0) {
+        int timeoutMs = splitRest_.empty() ? 50 : 10;
+        if (data_.valid() && pinging() && producing_ && !closeAfterFlush_ && o_.speed > 0) {
             double wait = (stream_.nextTime() - simNow()) / o_.speed * 1000.0;
             timeoutMs = wait <= 0 ? 0 : std::min(50, static_cast<int>(wait) + 1);
             if (pendingBytes() >= kMaxPending) timeoutMs = 50;
         }
-        if (data_.valid() && o_.speed <= 0 && producing_ && pendingBytes() < (256u << 10))
+        if (data_.valid() && pinging() && o_.speed <= 0 && producing_ &&
+            pendingBytes() < (256u << 10))
             timeoutMs = 0;
         int n = ::poll(fds, 4, timeoutMs);
         if (n < 0) return errno == EINTR;
@@ -340,11 +477,11 @@ class Simulator {
         if (command_.valid() && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
             platform::IoResult r = command_.receive(buf);
             if (r.status == platform::IoStatus::Ok)
-                handler_.onBytes(std::span<const std::uint8_t>(buf, r.bytes));
+                protocol_.onBytes(std::span<const std::uint8_t>(buf, r.bytes));
             else if (r.status != platform::IoStatus::WouldBlock)
                 command_.close();
         }
-        if (command_.valid() && handler_.hasOutput()) command_.send(handler_.takeOutput());
+        sendReplies();
 
         if (data_.valid() && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) {
             platform::IoResult r = data_.receive(buf);
@@ -381,7 +518,12 @@ class Simulator {
     platform::TcpListener dataListener_;
     platform::TcpSocket command_;
     platform::TcpSocket data_;
-    CommandChannelHandler handler_;
+    SonarProtocol protocol_;
+    bool pinging_ = false; // pinging as last seen by settingsChanged
+    Clock::time_point stoppedAt_ = Clock::now();
+    int commandConnections_ = 0;
+    std::string splitRest_;
+    Clock::time_point splitDue_ = Clock::now();
     std::vector<std::uint8_t> out_;
     std::size_t outPos_ = 0;
     bool producing_ = true;

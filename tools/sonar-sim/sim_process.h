@@ -25,6 +25,8 @@ namespace kestrova::sim {
 
 struct SimSummary {
     std::uint64_t hf = 0, lf = 0, attitude = 0, faulty = 0, frames = 0, bytes = 0, heartbeats = 0;
+    // Command lines taken and refused, replies sent.
+    std::uint64_t commands = 0, rejected = 0, replies = 0;
 };
 
 class SimProcess {
@@ -123,14 +125,45 @@ class SimProcess {
         auto at = text_.find("sent hf=");
         if (at == std::string::npos) return std::nullopt;
         SimSummary s;
-        unsigned long long v[7];
+        unsigned long long v[10];
         if (std::sscanf(text_.c_str() + at,
                         "sent hf=%llu lf=%llu attitude=%llu faulty=%llu frames=%llu bytes=%llu "
-                        "heartbeats=%llu",
-                        &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != 7)
+                        "heartbeats=%llu commands=%llu rejected=%llu replies=%llu",
+                        &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
+                        &v[9]) != 10)
             return std::nullopt;
-        s = SimSummary{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+        s = SimSummary{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]};
         return s;
+    }
+    // Reads the simulator's output until it holds `needle` (true) or
+    // `timeoutMs` passes (false).
+    bool waitForOutput(const std::string& needle, int timeoutMs) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (text_.find(needle) == std::string::npos) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            end - std::chrono::steady_clock::now())
+                            .count();
+            if (left <= 0 || out_ < 0) return false;
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            char buf[4096];
+            ssize_t n = ::read(out_, buf, sizeof buf);
+            if (n <= 0) return false;
+            text_.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    // The command lines the simulator took, in order, as it lists them.
+    std::vector<std::string> commandLines() const {
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        while ((at = text_.find("\ncommand ", at)) != std::string::npos) {
+            at += 9;
+            const std::size_t end = text_.find('\n', at);
+            if (end == std::string::npos) break;
+            lines.push_back(text_.substr(at, end - at));
+        }
+        return lines;
     }
     const std::string& output() const { return text_; }
     int exitCode() const { return exitCode_; }

@@ -38,25 +38,45 @@ CivilTime civilFromEpoch(double seconds) {
                      micro};
 }
 
+double SonarStreamConfig::rangeM(bool hfPing) const {
+    const std::uint32_t length = hfPing ? hfSampleLength : lfSampleLength;
+    if (length == 0) return hfPing ? hfRangeM : lfRangeM;
+    return length * soundVelocity / (2.0 * std::max<std::uint32_t>(sampleRateHz, 1));
+}
+
+std::uint32_t SonarStreamConfig::window(bool hfPing) const {
+    const std::uint32_t length = hfPing ? hfSampleLength : lfSampleLength;
+    if (length != 0) return length;
+    return static_cast<std::uint32_t>(rangeM(hfPing) * 2.0 * sampleRateHz / soundVelocity);
+}
+
+namespace {
+double longestRange(const SonarStreamConfig& c) {
+    return std::max(c.hf ? c.rangeM(true) : 0.0, c.lf ? c.rangeM(false) : 0.0);
+}
+} // namespace
+
 SonarStream::SonarStream(const SonarStreamConfig& config, const FaultPlan& faults)
-    : config_(config), faults_(faults),
-      seabed_(config.seed,
-              std::max(config.hf ? config.hfRangeM : 0.0, config.lf ? config.lfRangeM : 0.0)),
+    : config_(config), faults_(faults), seabed_(config.seed, std::max(longestRange(config), 10.0)),
       faultRandom_(mixSeed(config.seed, 0xFA017)) {
-    if (!config_.hf && !config_.lf) config_.hf = true;
-    const double range =
-        std::max(config_.hf ? config_.hfRangeM : 0.0, config_.lf ? config_.lfRangeM : 0.0);
-    period_ = 2.0 * range / std::max(config_.soundVelocity, 1.0) + 0.010;
+    period_ = 2.0 * longestRange(config_) / std::max(config_.soundVelocity, 1.0) + 0.010;
+}
+
+void SonarStream::reconfigure(const SonarStreamConfig& config) {
+    const double epoch = config_.startEpoch;
+    const std::uint64_t seed = config_.seed;
+    config_ = config;
+    config_.startEpoch = epoch;
+    config_.seed = seed;
+    period_ = 2.0 * longestRange(config_) / std::max(config_.soundVelocity, 1.0) + 0.010;
+    if (!config_.lf) lfPending_ = false;
 }
 
 std::uint32_t SonarStream::samplesPerSide(bool hfPing) const {
     if (config_.samplesPerSide) return config_.samplesPerSide;
-    const double range = hfPing ? config_.hfRangeM : config_.lfRangeM;
-    const auto window =
-        static_cast<std::uint32_t>(range * 2.0 * config_.sampleRateHz / config_.soundVelocity);
     const std::uint32_t dec =
         std::max<std::uint32_t>(1, hfPing ? config_.hfDecimation : config_.lfDecimation);
-    return window / dec;
+    return config_.window(hfPing) / dec;
 }
 
 std::size_t SonarStream::maxFrameSize() const {
@@ -86,9 +106,8 @@ std::vector<std::uint8_t> SonarStream::pingFrame(bool hfPing, std::uint32_t ping
     fh.length = length;
     fh.encode(frame);
 
-    const double range = hfPing ? config_.hfRangeM : config_.lfRangeM;
-    const std::uint32_t window =
-        static_cast<std::uint32_t>(range * 2.0 * config_.sampleRateHz / config_.soundVelocity);
+    const double range = config_.rangeM(hfPing);
+    const std::uint32_t window = config_.window(hfPing);
     std::uint32_t dec = hfPing ? config_.hfDecimation : config_.lfDecimation;
     if (config_.samplesPerSide) dec = std::clamp<std::uint32_t>((window + n - 1) / n, 1, 255);
 
@@ -149,17 +168,17 @@ std::vector<std::uint8_t> SonarStream::attitudeFrame(double t) const {
 
 SonarStream::Kind SonarStream::nextKind() const {
     if (lfPending_) return Kind::Lf;
-    const double pingT = static_cast<double>(cycle_) * period_;
     const double attT = static_cast<double>(attitudeIndex_) * config_.attitudeIntervalS;
-    if (config_.attitudeIntervalS > 0 && attT < pingT) return Kind::Attitude;
+    if (!config_.hf && !config_.lf) return Kind::Attitude;
+    if (config_.attitudeIntervalS > 0 && attT < nextCycle_) return Kind::Attitude;
     return config_.hf ? Kind::Hf : Kind::Lf;
 }
 
 double SonarStream::nextTime() const {
-    if (lfPending_) return static_cast<double>(cycle_ - 1) * period_;
+    if (lfPending_) return cycleStart_;
     if (nextKind() == Kind::Attitude)
         return static_cast<double>(attitudeIndex_) * config_.attitudeIntervalS;
-    return static_cast<double>(cycle_) * period_;
+    return nextCycle_;
 }
 
 Emitted SonarStream::next(std::vector<std::uint8_t>& out) {
@@ -170,7 +189,8 @@ Emitted SonarStream::next(std::vector<std::uint8_t>& out) {
     } else if (lfPending_) {
         lfPending_ = false;
     } else {
-        ++cycle_;
+        cycleStart_ = nextCycle_;
+        nextCycle_ += period_;
         lfPending_ = kind == Kind::Hf && config_.lf;
     }
 

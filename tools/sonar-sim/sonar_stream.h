@@ -31,6 +31,13 @@ struct SonarStreamConfig {
     double attitudeIntervalS = 0.1;
     std::uint16_t hfFrequency = 450; // kHz, as the channel block reports it
     std::uint16_t lfFrequency = 150;
+    // Non-zero: the commanded samples per ping at sampleRateHz; the range is
+    // then what that window covers.
+    std::uint32_t hfSampleLength = 0;
+    std::uint32_t lfSampleLength = 0;
+
+    double rangeM(bool hfPing) const;
+    std::uint32_t window(bool hfPing) const;
 };
 
 // Faults, each every N-th frame (0: never). Counted from the first frame.
@@ -76,6 +83,13 @@ class SonarStream {
     // Size of the largest frame this stream makes.
     std::size_t maxFrameSize() const;
     const SeabedModel& seabed() const { return seabed_; }
+    const SonarStreamConfig& config() const { return config_; }
+    // New ranges, channels or sample rates from the next ping cycle on; the
+    // time line and the ping numbers carry on. With neither channel on, only
+    // attitude frames come.
+    void reconfigure(const SonarStreamConfig& config);
+    // Local time (seconds since 1970) of stream time 0: the sonar's clock was set.
+    void setStartEpoch(double epoch) { config_.startEpoch = epoch; }
 
     // Builders for one frame, usable alone.
     std::vector<std::uint8_t> pingFrame(bool hfPing, std::uint32_t pingNumber, double t) const;
@@ -93,8 +107,9 @@ class SonarStream {
     SeabedModel seabed_;
     Random faultRandom_;
     double period_;
-    std::uint64_t cycle_ = 0; // ping cycles started
-    bool lfPending_ = false;  // HF of this cycle sent, LF still due
+    double nextCycle_ = 0;   // time of the next ping cycle
+    double cycleStart_ = 0;  // time of the cycle whose LF ping is pending
+    bool lfPending_ = false; // HF of this cycle sent, LF still due
     std::uint64_t attitudeIndex_ = 0;
     std::uint32_t pingNumber_[2] = {0, 0};
     StreamCounts counts_;

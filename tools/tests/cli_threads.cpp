@@ -4,7 +4,14 @@
 #include "tools/sonar-sim/sim_process.h"
 #include "tools/tests/cli_process.h"
 
+#include "platform/tests/temp_folder.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
 
 namespace kestrova::testing {
 namespace {
@@ -12,9 +19,9 @@ namespace {
 // Every good frame of a faulty stream is listed, and counted in the summary.
 TEST(CliListenLive, ListsEveryGoodPing) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "0", "--samples", "120", "--frames", "400", "--seed", "9",
-                           "--garbage", "5", "--bad-trailer", "9", "--truncate", "14",
-                           "--huge-length", "21", "--repeat", "6"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--speed", "0", "--samples", "120", "--frames", "400",
+                           "--seed", "9", "--garbage", "5", "--bad-trailer", "9", "--truncate",
+                           "14", "--huge-length", "21", "--repeat", "6"}));
     auto r = runCli("listen --host 127.0.0.1 --port " + std::to_string(sim.dataPort) +
                     " --command-port " + std::to_string(sim.commandPort) + " --seconds 2");
     ASSERT_TRUE(sim.waitExit(5000));
@@ -32,7 +39,7 @@ TEST(CliListenLive, ListsEveryGoodPing) {
 // The heartbeat goes out every second on both channels.
 TEST(CliListenLive, SendsTheHeartbeat) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "2", "--samples", "64"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--speed", "2", "--samples", "64"}));
     auto r = runCli("listen --port " + std::to_string(sim.dataPort) + " --command-port " +
                     std::to_string(sim.commandPort) + " --seconds 2.5");
     ASSERT_TRUE(sim.stop());
@@ -46,7 +53,7 @@ TEST(CliListenLive, SendsTheHeartbeat) {
 
 TEST(CliListenLive, NoSonarIsAnIoError) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({}));
+    ASSERT_TRUE(sim.start({"--autorun"}));
     const auto port = sim.dataPort;
     sim.kill();
     auto r = runCli("listen --port " + std::to_string(port) + " --seconds 0.5");
@@ -58,7 +65,7 @@ TEST(CliListenLive, NoSonarIsAnIoError) {
 // The simulator stops by itself at --seconds.
 TEST(SonarSim, StopsByItselfAndRefusesBadOptions) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--seconds", "0.5"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--seconds", "0.5"}));
     EXPECT_TRUE(sim.waitExit(5000));
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(sim.summary().has_value());
@@ -82,6 +89,102 @@ TEST(SonarSim, OutputIsDeterministic) {
     EXPECT_GT(slurp(a).size(), 5000u);
     for (const auto& p : {a, b, c})
         std::remove(p.c_str());
+}
+
+// A SysCfg.ini pointing at the simulator's ports.
+void writeSysCfg(const TempFolder& folder, const sim::SimProcess& sim) {
+    writeText(folder.file("SysCfg.ini"),
+              "[Net]\nIP=127.0.0.1\nPORT1=" + std::to_string(sim.commandPort) +
+                  "\nPORT2=" + std::to_string(sim.dataPort) + "\n");
+}
+
+// The headless session end to end: identification, configuration, start,
+// pings and replies listed, the stop line at the end.
+TEST(CliAcquireLive, IdentifiesConfiguresStartsAndStops) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4", "--model", "QM-301"}));
+    TempFolder folder;
+    writeSysCfg(folder, sim);
+    auto r = runCli("acquire --seconds 2 --config " + folder.path());
+    ASSERT_TRUE(sim.stop());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    auto sent = sim.summary();
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->rejected, 0u) << sim.output();
+    // Four queries on connecting and four more on Start.
+    EXPECT_EQ(countLines(r.out, "\"kind\":\"reply\""), 8);
+    EXPECT_EQ(countLines(r.out, "\"text\":\"QM-301\""), 2);
+    // QM-301 is model 3, two frequencies.
+    EXPECT_NE(r.out.find("{\"kind\":\"model\",\"number\":3,\"frequencies\":2"), std::string::npos)
+        << r.out.substr(0, 600);
+    const int hf = countLines(r.out, "\"freq\":\"HF\"");
+    const int lf = countLines(r.out, "\"freq\":\"LF\"");
+    EXPECT_GT(hf, 10);
+    EXPECT_GT(lf, 10);
+    EXPECT_LE(hf, static_cast<int>(sent->hf));
+    const auto lines = sim.commandLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front().rfind("$cmd,set,rtctime,", 0), 0u);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "$cmd,sysrun,1*ff\\r\\n"), lines.end());
+    EXPECT_EQ(lines.back(), "$cmd,sysrun,0*ff\\r\\n");
+    EXPECT_NE(r.out.find("\"identifier\":\"QM301-240117\""), std::string::npos);
+}
+
+// SIGTERM (and SIGINT) end the session cleanly: the stop line goes out and
+// the summary is printed.
+TEST(CliAcquireLive, SignalStopsTheSonarAndEndsCleanly) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "100"}));
+    TempFolder folder;
+    writeSysCfg(folder, sim);
+    const std::string out = folder.file("out.txt");
+    const std::string cmd = binDir() + "/kestrova-cli acquire --seconds 60 --config " +
+                            folder.path() + " >" + out + " 2>&1";
+    pid_t pid = -1;
+    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+    // exec: the shell becomes the tool, so the signal reaches it.
+    const std::string execCmd = "exec " + cmd;
+    argv[2] = execCmd.c_str();
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    ASSERT_TRUE(sim.waitForOutput("command $cmd,sysrun,1*ff", 8000)) << sim.output();
+    ::usleep(300000);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 500 && !ended; ++i) {
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended) ::usleep(10000);
+    }
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(ended) << "acquire did not end within 5 s of SIGTERM";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string text = slurp(out);
+    EXPECT_NE(text.find("\"stoppedBySignal\":true"), std::string::npos) << text;
+    EXPECT_NE(text.find("{\"summary\""), std::string::npos);
+    EXPECT_TRUE(sim.waitForOutput("command $cmd,sysrun,0*ff", 3000));
+}
+
+TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
+    EXPECT_EQ(runCli("acquire").exitCode, 2);
+    EXPECT_EQ(runCli("acquire --seconds -1").exitCode, 2);
+    EXPECT_EQ(runCli("acquire --seconds 1 extra").exitCode, 2);
+    TempFolder empty;
+    auto r = runCli("acquire --seconds 1 --config " + empty.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no SysCfg.ini"), std::string::npos) << r.err;
+
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({}));
+    TempFolder folder;
+    writeSysCfg(folder, sim);
+    sim.kill();
+    r = runCli("acquire --seconds 1 --config " + folder.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no sonar at 127.0.0.1"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 // the sonar's timing and frame format.
 
 #include "acquisition/frame_format.h"
+#include "acquisition/sonar_commands.h"
 #include "tools/sonar-sim/command_channel.h"
 #include "tools/sonar-sim/seabed.h"
+#include "tools/sonar-sim/sonar_protocol.h"
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include <gtest/gtest.h>
@@ -219,6 +221,159 @@ TEST(CommandChannelHandler, SplitsHeartbeatsAndPaddedLines) {
     ASSERT_EQ(h.lines().size(), 2u);
     EXPECT_EQ(h.lines()[0], "$cmd,get,version,6*ff\r\n");
     EXPECT_EQ(h.lines()[1], "$cmd,sysrun,1*ff\r\n");
+}
+
+} // namespace
+} // namespace kestrova::sim
+
+namespace kestrova::sim {
+namespace {
+
+std::string taken(SonarProtocol& p, std::string_view line) {
+    std::string why;
+    EXPECT_TRUE(p.handle(line, why)) << line << ": " << why;
+    return p.takeOutput();
+}
+
+// Every line the program builds, for every level, is one the sonar takes:
+// the program's encodings and the sonar's reading agree.
+TEST(SonarProtocol, AcceptsEveryLineTheProgramBuilds) {
+    SonarProtocol p(SonarIdentity{});
+    app::SonarSettings sonar;
+    app::SystemConfig system;
+    acquisition::SonarCommandBuilder b(sonar, system);
+    b.setChannelFrequencies(150, 450);
+    std::vector<std::string> blocks = {b.build_fixed_lines(),
+                                       acquisition::surveyParaLine(1, 1),
+                                       acquisition::filterBandwidthLines(),
+                                       acquisition::clockLine({2024, 2, 29, 23, 59, 59, 5}),
+                                       acquisition::emitTransducerLines(3),
+                                       acquisition::recvTransducerLines(2),
+                                       std::string(acquisition::kPressureReferenceLines),
+                                       std::string(acquisition::kAutoClearLine),
+                                       std::string(acquisition::kQueryVersion),
+                                       std::string(acquisition::kStartLine)};
+    for (int range = 0; range <= 9; ++range)
+        for (int pulse = 0; pulse <= 7; ++pulse) {
+            sonar.hf.rangeLevel = sonar.lf.rangeLevel = range;
+            sonar.hf.pulseLevel = sonar.lf.pulseLevel = pulse;
+            sonar.hf.setSpreadingLevel(range * 2);
+            sonar.lf.setAbsorptionLevel(range * 21);
+            blocks.push_back(b.build_channel_block());
+        }
+    for (const auto& block : blocks) {
+        std::size_t at = 0;
+        while (at < block.size()) {
+            const std::size_t end = block.find("\r\n", at) + 2;
+            std::string why;
+            const std::string line = block.substr(at, end - at);
+            EXPECT_TRUE(p.handle(line, why)) << line << ": " << why;
+            at = end;
+        }
+    }
+}
+
+// A malformed line is refused and changes nothing the sonar keeps.
+TEST(SonarProtocol, RefusesMalformedLinesAndKeepsItsSettings) {
+    SonarProtocol p(SonarIdentity{});
+    const SimSettings before = p.settings();
+    for (const char* line :
+         {"$cmd,set,samplelength,5,0,014400*ff",                            // no CR LF
+          "$cmd,set,samplelength,5,0,014400*FF\r\n",                        // terminator case
+          "$cmd,set,samplelength,5,0,14400*ff\r\n",                         // not zero-padded to 6
+          "$cmd,set,samplelength,7,0,014400*ff\r\n",                        // no channel 7
+          "$cmd,set,samplelength,5,014400*ff\r\n",                          // field missing
+          "$cmd,set,samplerate,5,4*ff\r\n",                                 // %02d
+          "$cmd,set,chen,0F*ff\r\n",                                        // mask case
+          "$cmd,set,chen,05*ff\r\n",                                        // no such mask
+          "$cmd,set,signalpara,5,2,450,5,7,9*ff\r\n",                       // shape 2 with family 5
+          "$cmd,set,signalpara,5,1,450,5,4,8*ff\r\n",                       // must end in 9
+          "$cmd,set,signalpara,5,2,450,A,7,9*ff\r\n",                       // upper-case hex
+          "$cmd,set,gainpara,5,0,30,000000,001000,2605.766891,0.09*ff\r\n", // 11 characters
+          "$cmd,set,gainpara,5,0,30,000000,001000,2605.,0.09*ff\r\n",       // trailing dot
+          "$cmd,set,gainpara,5,0,30,0,1000,2605.7,0.09*ff\r\n",             // %06d fields
+          "$cmd,set,rtctime,2024,5,01,10,00,00,000000*ff\r\n",              // month %02d
+          "$cmd,set,rtctime,2024,13,01,10,00,00,000000*ff\r\n",             // month 13
+          "$cmd,set,interval,*ff\r\n",
+          "$cmd,set,emitchen,5,2*ff\r\n",
+          "$cmd,set,emittransducer,5,3*ff\r\n",
+          "$cmd,set,updataswitch,3*ff\r\n",
+          "$cmd,sysrun,2*ff\r\n",
+          "$cmd,get,version,5*ff\r\n",
+          "$cmd,get,colour*ff\r\n",
+          "$cmd,reboot*ff\r\n",
+          "$cmd,set,chen,0f*ff\r\n$cmd,sysrun,1*ff\r\n",
+          "$cmd,*ff\r\n"}) {
+        std::string why;
+        EXPECT_FALSE(p.handle(line, why)) << line;
+    }
+    EXPECT_EQ(p.settings().hf.sampleLength, before.hf.sampleLength);
+    EXPECT_EQ(p.settings().hf.sampleRate, before.hf.sampleRate);
+    EXPECT_EQ(p.settings().channelMask, before.channelMask);
+    EXPECT_EQ(p.settings().hf.shape, before.hf.shape);
+    EXPECT_FALSE(p.settings().running);
+    EXPECT_FALSE(p.hasOutput());
+}
+
+// What the sonar was told is what it pings: channels, window, decimation.
+TEST(SonarProtocol, StreamFollowsTheCommandedSettings) {
+    SonarProtocol p(SonarIdentity{});
+    taken(p, "$cmd,set,chen,03*ff\r\n");
+    taken(p, "$cmd,set,samplelength,5,0,004320*ff\r\n");
+    taken(p, "$cmd,set,samplerate,5,02*ff\r\n");
+    taken(p, "$cmd,set,signalpara,5,1,455,5,3,9*ff\r\n");
+    const SonarStreamConfig c = p.streamConfig(SonarStreamConfig{});
+    EXPECT_TRUE(c.hf);
+    EXPECT_FALSE(c.lf);
+    SonarStream s(c);
+    EXPECT_EQ(s.samplesPerSide(true), 2160u);
+    EXPECT_NEAR(c.rangeM(true), 15.0, 1e-9);
+    EXPECT_EQ(c.hfFrequency, 455);
+    EXPECT_NEAR(s.pingPeriod(), 2 * 15.0 / 1500.0 + 0.010, 1e-9);
+}
+
+TEST(SonarProtocol, AnswersQueriesAsTheChosenModel) {
+    SonarProtocol p(SonarIdentity{"QM-104", "QM104-7", "V1.2", 450, 150});
+    EXPECT_EQ(taken(p, "$cmd,get,devicetype*ff\r\n"), "$rsp,devicetype,QM-104*ff\r\n");
+    EXPECT_EQ(taken(p, "$cmd,get,deviceid*ff\r\n"), "$rsp,deviceid,QM104-7*ff\r\n");
+    EXPECT_EQ(taken(p, "$cmd,get,freq*ff\r\n"), "$rsp,freq,0,450*ff\r\n"); // one frequency
+    EXPECT_EQ(taken(p, "$cmd,get,version,6*ff\r\n"), "$rsp,get,version,V1.2*ff\r\n");
+    taken(p, "$cmd,set,pressureref,1013*ff\r\n");
+    EXPECT_EQ(taken(p, "$cmd,get,pressureref*ff\r\n"), "$rsp,pressureref,1013*ff\r\n");
+    // A single-frequency model never pings LF, whatever the mask.
+    taken(p, "$cmd,set,chen,0f*ff\r\n");
+    EXPECT_FALSE(p.streamConfig(SonarStreamConfig{}).lf);
+    SonarProtocol two(SonarIdentity{"XYZ", "X", "V", 450, 150}); // not in the table: two
+    EXPECT_EQ(taken(two, "$cmd,get,freq*ff\r\n"), "$rsp,freq,150,0,450,0*ff\r\n");
+}
+
+// The pulse of 25 m may be 1 ms; 2 ms there makes the sonar complain.
+TEST(SonarProtocol, TooLongAPulseForTheRangeIsReported) {
+    SonarProtocol p(SonarIdentity{});
+    taken(p, "$cmd,set,samplelength,5,0,007200*ff\r\n");  // 25 m
+    taken(p, "$cmd,set,signalpara,5,2,450,a,7,9*ff\r\n"); // 1 ms
+    EXPECT_EQ(taken(p, "$cmd,sysrun,1*ff\r\n"), "");
+    EXPECT_EQ(taken(p, "$cmd,set,signalpara,5,2,450,a,8,9*ff\r\n"), "$rsp,ucUpdata,1*ff\r\n");
+}
+
+TEST(SonarProtocol, SpoilsRepliesOnRequest) {
+    ReplyFaults f;
+    f.noCrLf = true;
+    f.every = 2;
+    SonarProtocol p(SonarIdentity{}, f);
+    EXPECT_EQ(taken(p, "$cmd,get,devicetype*ff\r\n"), "$rsp,devicetype,QM-302*ff\r\n");
+    EXPECT_EQ(taken(p, "$cmd,get,devicetype*ff\r\n"), "$rsp,devicetype,QM-302*ff");
+    ReplyFaults g;
+    g.missingFields = g.doubleDollar = true;
+    SonarProtocol q(SonarIdentity{}, g);
+    EXPECT_EQ(taken(q, "$cmd,get,deviceid*ff\r\n"), "$rsp,devi$rsp,deviceid*ff\r\n");
+}
+
+TEST(EpochFromCivil, InverseOfCivilFromEpoch) {
+    for (double t : {0.0, 951782400.0, 1709251199.0, 1714557600.0, 4102444799.0}) {
+        const CivilTime c = civilFromEpoch(t);
+        EXPECT_EQ(epochFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, 0), t);
+    }
 }
 
 } // namespace
