@@ -444,8 +444,9 @@ void Waterfall::drawAmplitude() {
 
 void Waterfall::compose() {
     const ViewLayout& l = layout_;
-    composed_.fill(0);
     if (l.width <= 0 || l.height <= 0) return;
+    // Black behind the strips; every waterfall row is written whole below.
+    composed_.fillRect(0, 0, l.width - 1, std::min(ViewLayout::kWaterfallTop, l.height) - 1, 0);
     drawScale();
     drawAmplitude();
     // The waterfall: the data window's rows stretched over the strip, port
@@ -453,17 +454,23 @@ void Waterfall::compose() {
     const DataWindow& w = pipeline_.dataWindow();
     const int bigH = l.waterfallHeight;
     const std::uint32_t srcRows = w.height > 0 ? w.height : static_cast<std::uint32_t>(bigH);
+    const int sb = l.portWidth - 1;
+    const int portCopy = std::min(l.portWidth, l.centre + 1);
+    const int starboardCopy = std::max(std::min(l.starboardWidth, l.width - l.centre), 0);
     for (int y = 0; y < bigH; ++y) {
         const std::uint64_t src = w.top + std::uint64_t{static_cast<std::uint32_t>(y)} * srcRows /
                                               static_cast<std::uint32_t>(bigH);
         std::uint32_t* dst = composed_.row(ViewLayout::kWaterfallTop + y);
-        if (src >= static_cast<std::uint64_t>(bitmap_.height)) continue;
+        if (src >= static_cast<std::uint64_t>(bitmap_.height)) {
+            std::fill(dst, dst + l.width, 0u);
+            continue;
+        }
         const std::uint32_t* from = bitmap_.row(static_cast<int>(src));
-        for (int i = 0; i < l.portWidth && l.centre - i >= 0; ++i)
-            dst[l.centre - i] = from[i];
-        const int sb = l.portWidth - 1;
-        for (int i = 0; i < l.starboardWidth && l.centre + i < l.width; ++i)
-            dst[l.centre + i] = from[sb + i];
+        std::fill(dst, dst + l.width, 0u);
+        std::uint32_t* centre = dst + l.centre;
+        for (int i = 0; i < portCopy; ++i)
+            centre[-i] = from[i];
+        std::memcpy(centre, from + sb, static_cast<std::size_t>(starboardCopy) * 4);
     }
     composed_.line(l.centre, 0, l.centre, ViewLayout::kAmplitudeBottom, kScaleColour);
     if (bigH > 0)
