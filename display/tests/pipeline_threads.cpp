@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrova::display::test {
 namespace {
@@ -75,6 +78,39 @@ TEST(ViewsFromTheReceiveThread, EverySimulatedPingBecomesALineWithBottomAndAltit
     EXPECT_EQ(shared.ranges.metres[1], 100);
     EXPECT_GT(bottomNotices, 0);
     EXPECT_GT(shared.processing.currentAltitude, 8.0);
+}
+
+// The headless snapshot against the live simulator: a PNG of both waterfalls
+// after a bounded run.
+TEST(LiveSnapshot, SecondsOfLiveDataBecomeOnePicture) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "3"}));
+    const std::string out = "/tmp/kestrova_live_snapshot_" + std::to_string(::getpid()) + ".png";
+    const std::string cmd = binFolder() + "/kestrova-cli snapshot --seconds 2 --port " +
+                            std::to_string(sim.dataPort) + " --command-port " +
+                            std::to_string(sim.commandPort) + " --width 300 --height 200 --out " +
+                            out;
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[256] = {};
+    const bool got = std::fgets(line, sizeof line, p) != nullptr;
+    const int status = ::pclose(p);
+    sim.stop();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    unsigned long long hfPings = 0, lfPings = 0;
+    ASSERT_EQ(std::sscanf(line, "snapshot %*s hf=%llu lf=%llu", &hfPings, &lfPings), 2) << line;
+    EXPECT_GT(hfPings, 10u);
+    EXPECT_GT(lfPings, 10u);
+    std::FILE* f = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    unsigned char sig[8] = {};
+    EXPECT_EQ(std::fread(sig, 1, 8, f), 8u);
+    std::fclose(f);
+    std::remove(out.c_str());
+    EXPECT_EQ(sig[1], 'P');
+    EXPECT_EQ(sig[2], 'N');
+    EXPECT_EQ(sig[3], 'G');
 }
 
 } // namespace
