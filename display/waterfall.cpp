@@ -358,9 +358,10 @@ void Waterfall::buildRow(const HistoryRing& ring, std::uint32_t line, std::uint3
 }
 
 void Waterfall::finishPass(const PassResult& result) {
-    // Overlays of the newest ping.
-    fullScale_.update(pipeline_.latestPort(), pipeline_.latestStarboard(),
-                      pipeline_.newestSampleRate(), pipeline_.soundSpeed(), fullScaleSettings_);
+    // The full-scale number moves once per new batch, not on redraws.
+    if (result.live)
+        fullScale_.update(pipeline_.latestPort(), pipeline_.latestStarboard(),
+                          pipeline_.newestSampleRate(), pipeline_.soundSpeed(), fullScaleSettings_);
     const int rows = std::min<int>(static_cast<int>(result.linesCovered), bitmap_.height);
     const auto stride = static_cast<std::size_t>(bitmap_.width);
     if (result.redraw) bitmap_.fill(0);
