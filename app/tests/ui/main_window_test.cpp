@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -93,9 +94,35 @@ TEST(MainWindow, BothWaterfallsFillFromTheLiveSimulator) {
             // Rows far below the pings received are still black.
             EXPECT_EQ(grey(pic.pixel(c + c / 2, pic.height() - 2)), 0);
         }
-        // The pointer over the starboard half reads its slant range.
+        // The pointer over the starboard half reads its slant range into pane 2.
         auto& hf = window.waterfall(Frequency::HF);
-        EXPECT_EQ(hf.view().slantReadout(hf.width() / 2 + 1, true).rfind("Slant:", 0), 0u);
+        const int c = hf.width() / 2;
+        auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                         Qt::MouseButtons held) {
+            QMouseEvent e(type, QPointF(at), hf.mapToGlobal(QPointF(at)), button, held,
+                          Qt::NoModifier);
+            QApplication::sendEvent(&hf, &e);
+        };
+        mouse(QEvent::MouseMove, {c + 100, 200}, Qt::NoButton, Qt::NoButton);
+        const std::string expected = hf.view().slantReadout(c + 100, true);
+        EXPECT_EQ(window.statusPane(2)->text().toStdString(), expected);
+        EXPECT_EQ(expected.rfind("Slant:", 0), 0u);
+        // A drag over the starboard half zooms; a double click returns to the whole line.
+        const std::uint32_t whole = hf.view().pipeline().dataWindow().width;
+        mouse(QEvent::MouseButtonPress, {c + 50, 100}, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseMove, {c + 150, 250}, Qt::NoButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, {c + 150, 250}, Qt::LeftButton, Qt::NoButton);
+        EXPECT_TRUE(hf.view().pipeline().zoomed());
+        // Columns 50 .. 150 of a half of c: the window keeps 100 / c of the line.
+        EXPECT_NEAR(hf.view().pipeline().dataWindow().width, whole * 100.0 / c, 2.0);
+        mouse(QEvent::MouseButtonDblClick, {c + 60, 120}, Qt::LeftButton, Qt::LeftButton);
+        EXPECT_FALSE(hf.view().pipeline().zoomed());
+        EXPECT_EQ(hf.view().pipeline().dataWindow().width, whole);
+        // A drag of a few pixels is a click, not a zoom.
+        mouse(QEvent::MouseButtonPress, {c + 50, 100}, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseMove, {c + 55, 300}, Qt::NoButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, {c + 55, 300}, Qt::LeftButton, Qt::NoButton);
+        EXPECT_FALSE(hf.view().pipeline().zoomed());
     }
     sim.stop();
 }
