@@ -1,0 +1,24 @@
+#include "display/display_state.h"
+
+#include <utility>
+
+namespace kestrova::display {
+
+DisplayProcessingState::DisplayProcessingState() {
+    for (auto& g : gain_)
+        g.reset(new float[kGainLength]());
+}
+
+void PingTimeHistory::append(const PingTimeRecord& r) {
+    if (records_.capacity() == 0) records_.reserve(1024);
+    records_.push_back(r);
+    if (records_.back().time - records_.front().time >= kSpanSeconds) records_.clear();
+}
+
+std::vector<PingTimeRecord> PingTimeHistory::take() {
+    std::vector<PingTimeRecord> out;
+    out.swap(records_);
+    return out;
+}
+
+} // namespace kestrova::display

@@ -1,0 +1,177 @@
+#pragma once
+// The picture of one waterfall view over plain 32-bit RGB images, toolkit-free:
+// layout of the client area, pixel rows built from the history lines through
+// the palette (largest sample per pixel over the data window), the scrolling
+// waterfall bitmap, the range scale and its ticks, the amplitude strip with the
+// latest ping's traces and the full-scale number, the composition of the
+// window image, zoom and the slant-range readout.
+
+#include "display/palette.h"
+#include "display/view_pipeline.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrova::display {
+
+// Pixels 0x00RRGGBB, row after row.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    void resize(int w, int h);
+    void fill(std::uint32_t c);
+    std::uint32_t* row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
+    const std::uint32_t* row(int y) const {
+        return pixels.data() + static_cast<std::size_t>(y) * width;
+    }
+    std::uint32_t at(int x, int y) const { return row(y)[x]; }
+    void set(int x, int y, std::uint32_t c) {
+        if (x >= 0 && y >= 0 && x < width && y < height) row(y)[x] = c;
+    }
+    void fillRect(int x0, int y0, int x1, int y1, std::uint32_t c); // inclusive
+    void line(int x0, int y0, int x1, int y1, std::uint32_t c, unsigned pattern = ~0u);
+    // Text in the built-in 5x7 font, `scale` pixels per font dot; returns the width.
+    int text(int x, int y, const std::string& s, int scale, std::uint32_t c);
+    static int textWidth(const std::string& s, int scale) {
+        return s.empty() ? 0 : static_cast<int>(s.size()) * 6 * scale - scale;
+    }
+};
+
+// Client area split into the amplitude strip, the scale strip and the waterfall.
+struct ViewLayout {
+    static constexpr int kAmplitudeBottom = 50;
+    static constexpr int kScaleTop = 51;
+    static constexpr int kScaleBottom = 70;
+    static constexpr int kWaterfallTop = 71;
+
+    int width = 0;          // client width (right edge, exclusive)
+    int height = 0;         // client height
+    int centre = 0;         // C
+    int portWidth = 1;      // Wp
+    int starboardWidth = 1; // Ws
+    int waterfallHeight = 0;
+    // Columns of one pixel row: the port half, then the starboard half sharing
+    // the centre column.
+    int rowWidth() const { return portWidth + starboardWidth - 1; }
+};
+ViewLayout computeLayout(int clientWidth, int clientHeight);
+
+// Tick values of the range scale for the window R0 .. R1 shown over a half of
+// `halfPixels` pixels (empty when none).
+std::vector<double> rangeTicks(double r0, double r1, int halfPixels);
+// "%.3f" without trailing zeros and point: 2.5, 10.
+std::string tickLabel(double value);
+
+// The "Max" section of SysCfg.ini.
+struct FullScaleSettings {
+    double blindMeter = 3.5;
+    double newScale = 0.05;
+    double oldScale = 0.95;
+    double useScale = 0.7;
+    int disSize = 20;
+};
+
+// The full-scale number of the amplitude strip, a running level of the peaks.
+class FullScale {
+  public:
+    std::uint32_t update(std::span<const std::uint32_t> port,
+                         std::span<const std::uint32_t> starboard, double fs, double c,
+                         const FullScaleSettings& s);
+    void reset() { have_ = false; }
+    std::uint32_t value() const { return value_; }
+
+  private:
+    bool have_ = false;
+    std::uint64_t level_ = 0;
+    std::uint32_t value_ = 1;
+};
+
+// Heights (0 .. 47) of an amplitude trace over a half of `columns` pixels:
+// one point per column (the largest sample on it) when the samples outnumber
+// the columns, else one per sample spread over the half. `x` gets the column
+// of each point counted from the centre outward.
+void amplitudeTrace(std::span<const std::uint32_t> samples, int columns, std::uint32_t fullScale,
+                    std::vector<int>& x, std::vector<int>& height);
+
+// Slant range in metres under pointer column x of a waterfall `width` wide.
+double slantUnderPointer(int x, int width, const DataWindow& w, double c, double fs);
+std::string slantText(double metres, bool english);
+
+// A finished zoom drag in waterfall coordinates (x from the left edge, y from
+// the waterfall top).
+struct ZoomDrag {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool leftUpward = false; // the pointer went above the waterfall meanwhile
+};
+// Applies the drag to the window; false when it changes nothing.
+bool applyZoom(DataWindow& window, const ZoomDrag& drag, int waterfallWidth, int waterfallHeight,
+               std::uint32_t samplesPerSide, bool& atMinimumWidth, bool& atMinimumHeight);
+
+// One view's picture; the pipeline's pass target.
+class Waterfall : public PassTarget {
+  public:
+    static constexpr std::uint32_t kBottomMark = 0x0000FFFF;
+    static constexpr std::uint32_t kScaleColour = rgb(0xC8, 0xD5, 0xE3);
+    static constexpr std::uint32_t kTextColour = rgb(0x0A, 0xAA, 0xFB);
+
+    explicit Waterfall(ViewPipeline& pipeline);
+
+    void setPalette(const Palette& p) { palette_ = p; }
+    Palette& palette() { return palette_; }
+    void setFullScaleSettings(const FullScaleSettings& s) { fullScaleSettings_ = s; }
+    void setLabel(std::string label) { label_ = std::move(label); }
+    void setSonarStateFlag(bool on) { sonarStateFlag_ = on; }
+
+    // New client size: new bitmaps (black), new layout.
+    void layout(int clientWidth, int clientHeight);
+    const ViewLayout& viewLayout() const { return layout_; }
+
+    // PassTarget
+    std::int64_t waterfallRows() const override { return layout_.waterfallHeight; }
+    void buildRow(const HistoryRing& ring, std::uint32_t line, std::uint32_t row,
+                  std::uint64_t colourScale, bool bottomMarks) override;
+    void finishPass(const PassResult& result) override;
+
+    // The window image after the last pass.
+    const RgbImage& image() const { return composed_; }
+    const RgbImage& waterfallBitmap() const { return bitmap_; }
+    // Pixel rows of the last pass and the display value behind each pixel.
+    const std::uint32_t* pixelRow(std::uint32_t row) const {
+        return rows_.data() + std::size_t{row} * static_cast<std::size_t>(layout_.rowWidth());
+    }
+    const std::uint16_t* valueRow(std::uint32_t row) const {
+        return values_.data() + std::size_t{row} * static_cast<std::size_t>(layout_.rowWidth());
+    }
+    int portBottomColumn() const { return bottomColumn_[0]; }
+    int starboardBottomColumn() const { return bottomColumn_[1]; }
+    std::uint32_t fullScale() const { return fullScale_.value(); }
+    const std::vector<double>& ticks() const { return ticks_; }
+    void compose();
+
+  private:
+    void drawScale();
+    void drawAmplitude();
+
+    ViewPipeline& pipeline_;
+    Palette palette_;
+    FullScaleSettings fullScaleSettings_;
+    FullScale fullScale_;
+    std::string label_;
+    bool sonarStateFlag_ = false;
+    bool bottomOn_ = false;
+
+    ViewLayout layout_;
+    std::vector<std::uint32_t> rows_;   // 1080 pixel rows
+    std::vector<std::uint16_t> values_; // display value per pixel
+    RgbImage bitmap_;                   // waterfall bitmap, rowWidth x waterfall height
+    RgbImage composed_;                 // the window image
+    int bottomColumn_[2] = {0, 0};
+    std::vector<double> ticks_;
+    std::vector<int> traceX_, traceH_;
+};
+
+} // namespace kestrova::display
