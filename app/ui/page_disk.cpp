@@ -27,7 +27,7 @@ QString text(const std::string& s) {
 CPageDisk::CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
                      acquisition::Playback* playback, acquisition::OperatorNotices& notices,
                      platform::MessageQueue& queue, QWidget* parent)
-    : QWidget(parent), rules_(raw, xtf, playback, notices), queue_(queue) {
+    : QWidget(parent), rules_(raw, xtf, playback, notices), rawRecorder_(raw), queue_(queue) {
     setWindowTitle(QStringLiteral("Disk"));
     auto* layout = new QVBoxLayout(this);
 
@@ -148,10 +148,16 @@ void CPageDisk::chooseAndOpen() {
     if (chooser_) {
         path = chooser_();
     } else {
-        path = QFileDialog::getOpenFileName(this, QStringLiteral("Select the file for playback"),
-                                            text(lastFolder_),
-                                            QStringLiteral("Data File(*.ksf);;All Files (*.*)"))
-                   .toStdString();
+        // The folder of the last file played, else the project's data folder.
+        QString start = text(lastFolder_);
+        if (start.isEmpty() || !QDir(start).exists()) {
+            const QString dataFolder = text(rawRecorder_.projectFolder()) + QStringLiteral("/Data");
+            start = QDir(dataFolder).exists() ? dataFolder : QString();
+        }
+        path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Select the file for playback"),
+                                         start, QStringLiteral("Data File(*.ksf);;All Files (*.*)"))
+                .toStdString();
     }
     openFile(path);
 }

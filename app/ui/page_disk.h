@@ -61,6 +61,7 @@ class CPageDisk : public QWidget {
     void sync();
 
     DiskPage rules_;
+    acquisition::RawRecorder& rawRecorder_;
     platform::MessageQueue& queue_;
     platform::WindowHandle window_ = platform::kNoWindow;
     std::function<std::string()> chooser_;
