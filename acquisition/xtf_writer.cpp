@@ -302,6 +302,7 @@ bool XtfWriter::create_xtf_files() {
     {
         LockHold hold(lock_);
         // The free-space rule looks at the project drive, as for raw files.
+        namedBase_.clear();
         const std::string data = dataFolderOf(project);
         ok = createLocked(data, timeStampName(env_.localTime()), notices);
     }
@@ -318,6 +319,7 @@ bool XtfWriter::createNamed(const std::string& folder, const std::string& base) 
     bool ok;
     {
         LockHold hold(lock_);
+        namedBase_ = base;
         ok = createLocked(folder, base, notices);
     }
     tell(notices);
@@ -378,7 +380,11 @@ void XtfWriter::write_xtf_ping(int frequency, const XtfPingInput& ping,
             stateChanged = true;
             const std::string path = file.path();
             folder = path.substr(0, path.find_last_of('/'));
-            if (!createLocked(folder, timeStampName(env_.localTime()), notices)) {
+            // A converted recording keeps its name (numbered); the window's
+            // files take the time of the split.
+            const std::string base =
+                namedBase_.empty() ? timeStampName(env_.localTime()) : namedBase_;
+            if (!createLocked(folder, base, notices)) {
                 recording_.store(false, std::memory_order_release);
                 notices.push_back(notice::kXtfSplitFailed);
                 failed = true;

@@ -150,6 +150,7 @@ class XtfWriter {
     RecordFile files_[2];
     std::string names_[2];
     std::vector<std::uint8_t> record_; // staging block of one ping record
+    std::string namedBase_;            // createNamed: the base a split keeps
     std::atomic<bool> recording_{false};
     std::uint32_t lastReport_[2]{0, 0};
     bool anyReport_[2]{false, false};

@@ -275,6 +275,21 @@ TEST_F(XtfTest, SplitMakesANewPairAndKeepsRecording) {
     EXPECT_EQ(second.pings[0].pingNumber, 3u);
 }
 
+// Guards: a converted recording split at 2 GiB must keep its own name, not
+// take the time of the conversion.
+TEST_F(XtfTest, NamedFilesKeepTheirNameAcrossASplit) {
+    splitBytes = 1024 + xtf::recordSize(8, 8);
+    make();
+    const std::string folder = project.file("out");
+    std::filesystem::create_directory(folder);
+    ASSERT_TRUE(writer->createNamed(folder, "survey"));
+    for (std::uint32_t n = 1; n <= 2; ++n)
+        writer->write_xtf_ping(1, line(n, 8, 8).input(), {});
+    writer->close_xtf_files();
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"survey_1_HF.xtf", "survey_1_LF.xtf",
+                                                         "survey_HF.xtf", "survey_LF.xtf"}));
+}
+
 // Guards: a full disk used to lose the XTF data silently while XTF recording
 // showed on.
 TEST_F(XtfTest, FullDiskClosesBothFilesKeepingWholePings) {
