@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrova::acquisition::testing {
 namespace {
@@ -415,6 +419,44 @@ TEST_F(RecorderTest, FullDiskStopsRecordingAndKeepsWholeFrames) {
     const std::string path = data() + "/20240501_101500.ksf";
     Bytes file = readBytes(path);
     ASSERT_EQ(file.size(), 1024 + 2 * one.size()) << "cut back to the last whole frame";
+    SonarStatus playStatus;
+    playStatus.playbackMode = true;
+    RecordingSink played;
+    FrameAssembler again(played, playStatus, &fakeTick);
+    playWithoutPacing(path, again);
+    EXPECT_EQ(played.kinds(), (std::vector<std::string>{"HF#1", "HF#2"}));
+}
+
+// The same through the kernel: a file-size limit (SIGXFSZ ignored) makes the
+// real write calls fail part-way, as a full disk does. Run in a child process
+// so the limit stays there.
+TEST_F(RecorderTest, KernelFileSizeLimitStopsRecordingAndKeepsWholeFrames) {
+    const Bytes one = pingFrame(PingSpec{});
+    const rlim_t limit = 1024 + 2 * one.size() + one.size() / 2;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {
+            limit, limit
+        };
+        if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(3);
+        if (!recorder->toggle_raw_recording()) ::_exit(4);
+        for (std::uint32_t n = 1; n <= 5 && recorder->recording(); ++n) {
+            PingSpec s;
+            s.pingNumber = n;
+            recorder->writeFrame(pingFrame(s));
+        }
+        const bool told =
+            notices.english() == std::vector<std::string>{notice::kKsfWriteFailed.english};
+        ::_exit(recorder->recording() ? 5 : (told ? 0 : 6));
+    }
+    int exit = 0;
+    ASSERT_EQ(::waitpid(child, &exit, 0), child);
+    ASSERT_TRUE(WIFEXITED(exit));
+    EXPECT_EQ(WEXITSTATUS(exit), 0) << "3 setrlimit, 4 no file, 5 still on, 6 no message";
+    const std::string path = data() + "/20240501_101500.ksf";
+    EXPECT_EQ(readBytes(path).size(), 1024 + 2 * one.size());
     SonarStatus playStatus;
     playStatus.playbackMode = true;
     RecordingSink played;
