@@ -32,7 +32,7 @@ class RecordFile {
     // Appends all bytes. False when they could not all be written; the file is
     // then cut back to the position before the call.
     bool append(std::span<const std::uint8_t> bytes);
-    // Flushes to the disk and closes; false when closing reported an error.
+    // Closes; false when closing reported an error.
     bool close();
     int lastError() const { return lastError_; }
 
