@@ -14,11 +14,27 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 
 namespace kestrova::acquisition::testing {
 namespace {
 
 using kestrova::testing::TempFolder;
+
+// The position pipeline's end of the hook: what playback hands back.
+class ReplayLog : public PositionReplay {
+  public:
+    void replay(FrameType type, std::span<const std::uint8_t, kPositionRecordSize> r) override {
+        std::lock_guard<std::mutex> hold(mutex);
+        seen.push_back({static_cast<int>(type), r[0]});
+    }
+    std::vector<std::pair<int, int>> all() {
+        std::lock_guard<std::mutex> hold(mutex);
+        return seen;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<int, int>> seen;
+};
 
 class LiveRecording : public ::testing::Test {
   protected:
@@ -40,6 +56,7 @@ class LiveRecording : public ::testing::Test {
         recorder = std::make_unique<RawRecorder>(notices, &queue);
         recorder->setProjectFolder(project.path());
         acq->setRawRecorder(recorder.get());
+        acq->setPositionReplay(&replays);
     }
     void TearDown() override {
         if (acq) {
@@ -66,6 +83,7 @@ class LiveRecording : public ::testing::Test {
     std::unique_ptr<RawRecorder> recorder;
     std::unique_ptr<PingBatchData> copy = std::make_unique<PingBatchData>();
     std::vector<std::uint32_t> pings[2];
+    ReplayLog replays;
 };
 
 // Guards: the recorder must receive every frame the live path completes, in
@@ -77,7 +95,12 @@ TEST_F(LiveRecording, RecordsTheSessionAndPlaysItBackIntoTheViews) {
     ASSERT_TRUE(acq->startThreads());
     acq->requestConnect(SonarChannelId::Command);
     acq->requestConnect(SonarChannelId::Data);
+    ASSERT_TRUE(pumpUntil([&] { return pings[0].size() >= 10; }, 10000));
+    // The navigation thread's records join the file between the frames.
+    recorder->writePositionFrame(positionFrame(static_cast<std::uint16_t>(FrameType::Position), 7));
+    recorder->writePositionFrame(positionFrame(static_cast<std::uint16_t>(FrameType::Time), 8));
     ASSERT_TRUE(pumpUntil([&] { return pings[0].size() >= 20 && pings[1].size() >= 20; }, 10000));
+    EXPECT_TRUE(replays.all().empty()) << "live mode never replays positions";
     acq->status().sonarRunning = false; // the sonar stops: no more frames
     platform::sleepMs(50);
     queue.drain();
