@@ -18,14 +18,38 @@ ExportDisplayStep::ExportDisplayStep(const display::DrovantaApi& drovanta) : dro
 }
 
 XtfPingInput ExportDisplayStep::process(const PingRecord& ping, float fs, bool changed) {
-    const int f = index(ping.frequency());
+    const std::uint32_t np = ping.portCount();
+    const std::uint32_t ns = ping.starboardCount();
+    const std::uint8_t* bytes = ping.bytes().data();
+    for (int side = 0; side < 2; ++side) {
+        const std::uint32_t n = side == 0 ? np : ns;
+        const std::uint8_t* src = bytes + PingHeader::kSize + (side == 0 ? 0 : 4u * np);
+        auto& out = side == 0 ? portIn_ : starboardIn_;
+        out.resize(n);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out.data(), src, 4u * n);
+        } else {
+            for (std::uint32_t i = 0; i < n; ++i)
+                out[i] = std::uint32_t{src[4 * i]} | (std::uint32_t{src[4 * i + 1]} << 8) |
+                         (std::uint32_t{src[4 * i + 2]} << 16) |
+                         (std::uint32_t{src[4 * i + 3]} << 24);
+        }
+    }
+    return process(ping.frequency(), ping.bytes().first(PingHeader::kSize), portIn_, starboardIn_,
+                   fs, changed);
+}
+
+XtfPingInput ExportDisplayStep::process(Frequency frequency, std::span<const std::uint8_t> header,
+                                        std::span<const std::uint32_t> port,
+                                        std::span<const std::uint32_t> starboard, float fs,
+                                        bool changed) {
+    const int f = index(frequency);
     std::vector<std::uint16_t>& line = lines_[static_cast<std::size_t>(f)];
     std::fill(line.begin(), line.end(), 0);
     auto* lineBytes = reinterpret_cast<std::uint8_t*>(line.data());
-    std::memcpy(lineBytes, ping.bytes().data(), PingHeader::kSize);
+    std::memcpy(lineBytes, header.data(), std::min(header.size(), PingHeader::kSize));
 
-    const std::uint32_t counts[2] = {ping.portCount(), ping.starboardCount()};
-    const std::size_t firstSample[2] = {PingHeader::kSize, PingHeader::kSize + 4u * counts[0]};
+    const std::span<const std::uint32_t> sides[2] = {port, starboard};
     const std::size_t lineStart[2] = {hl::kPortOffset / 2, hl::kStarboardOffset / 2};
     const std::size_t capacity[2] = {hl::kMaxPort, hl::kMaxStarboard};
 
@@ -35,20 +59,9 @@ XtfPingInput ExportDisplayStep::process(const PingRecord& ping, float fs, bool c
     rs.soundSpeed = soundSpeed_;
     rs.firstIndex = soundSpeed_ > 0 ? static_cast<std::uint32_t>(fs / soundSpeed_) : 0;
     for (int side = 0; side < 2; ++side) {
-        const std::uint32_t n = counts[side];
-        samples_.resize(n);
-        const std::uint8_t* src = ping.bytes().data() + firstSample[side];
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(samples_.data(), src, 4u * n);
-        } else {
-            for (std::uint32_t i = 0; i < n; ++i)
-                samples_[i] = std::uint32_t{src[4 * i]} | (std::uint32_t{src[4 * i + 1]} << 8) |
-                              (std::uint32_t{src[4 * i + 2]} << 16) |
-                              (std::uint32_t{src[4 * i + 3]} << 24);
-        }
         Side& s = sides_[static_cast<std::size_t>(f)][static_cast<std::size_t>(side)];
         auto r = drovanta_.repro(
-            samples_, rs, s.gain,
+            sides[side], rs, s.gain,
             std::span<std::uint16_t>(line.data() + lineStart[side], capacity[side]));
         if (r.ok) {
             s.bottom = r.bottomIndex;
@@ -78,9 +91,9 @@ XtfPingInput ExportDisplayStep::process(const PingRecord& ping, float fs, bool c
     XtfPingInput in;
     in.header = std::span<const std::uint8_t>(lineBytes, PingHeader::kSize);
     in.port = std::span<const std::uint16_t>(line.data() + lineStart[0],
-                                             std::min<std::size_t>(counts[0], capacity[0]));
+                                             std::min(port.size(), capacity[0]));
     in.starboard = std::span<const std::uint16_t>(line.data() + lineStart[1],
-                                                  std::min<std::size_t>(counts[1], capacity[1]));
+                                                  std::min(starboard.size(), capacity[1]));
     return in;
 }
 

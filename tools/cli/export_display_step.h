@@ -31,6 +31,14 @@ class ExportDisplayStep {
     // same frequency.
     acquisition::XtfPingInput process(const acquisition::PingRecord& ping, float sampleRate,
                                       bool settingsChanged);
+    // The same from a drained PingBatch: the ping's 228 header bytes and its
+    // port and starboard amplitudes (PingBatchData::firstPart after the 57
+    // header words, secondPart without the trailer word).
+    acquisition::XtfPingInput process(acquisition::Frequency frequency,
+                                      std::span<const std::uint8_t> header,
+                                      std::span<const std::uint32_t> port,
+                                      std::span<const std::uint32_t> starboard, float sampleRate,
+                                      bool settingsChanged);
     float currentAltitude() const { return altitude_; }
 
   private:
@@ -46,7 +54,7 @@ class ExportDisplayStep {
     float altitude_ = 0.0f;
     std::array<std::array<Side, 2>, 2> sides_;        // [frequency][port, starboard]
     std::array<std::vector<std::uint16_t>, 2> lines_; // one history line per frequency
-    std::vector<std::uint32_t> samples_;
+    std::vector<std::uint32_t> portIn_, starboardIn_;
 };
 
 } // namespace kestrova::cli
