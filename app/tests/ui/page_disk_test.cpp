@@ -72,7 +72,7 @@ TEST_F(DiskWidgetTest, RecordBoxesMakeFilesAndLabelsFollow) {
 
     page->xtfBox()->click();
     queue.drain();
-    EXPECT_TRUE(xtf.recording());
+    EXPECT_TRUE(xtf.recording()) << ::testing::PrintToString(notices.english());
     EXPECT_EQ(page->xtfNameLabel()->text(), "20240501_101500_HF.xtf");
 
     page->rawBox()->click();
