@@ -144,10 +144,12 @@ bool Playback::enterMode(const std::string& chosen) {
     if (inMode()) return chosen.empty() ? false : chooseFile(chosen);
     if (chosen.empty()) return false;
     working_ = false;
+    // The receive thread stops feeding the assembler when it sees the mode;
+    // the playback thread resets the assembler only once it starts playing,
+    // so the two never work on it at the same time.
     status_.playbackMode = true;
     status_.connectionState = connection_state::kPlayback;
     status_.dataState = data_state::kIdle;
-    assembler_.reset();
     if (hooks_.sonarControls) hooks_.sonarControls(false);
     if (hooks_.rawRecordingOff) hooks_.rawRecordingOff();
     chooseFile(chosen);
@@ -161,8 +163,8 @@ void Playback::leaveMode() {
     playing_ = false;
     paused_ = false;
     fileReady_ = false;
+    assembler_.reset(); // before the receive thread takes the assembler back
     status_.playbackMode = false;
-    assembler_.reset();
     if (hooks_.sonarControls) hooks_.sonarControls(true);
     if (hooks_.rawRecordingOff) hooks_.rawRecordingOff();
     closeFile();
@@ -421,6 +423,7 @@ void Playback::threadLoop() {
     std::uint8_t* writePos = assembler_.buffer();
     std::uint32_t np = 0;
     std::uint32_t seen = generation_.load();
+    bool fed = false; // the assembler holds bytes of the current pass
     for (;;) {
         if (platform::Event::waitAny({&events_.run, &events_.quit}) != 0) break;
         const std::uint32_t gen = generation_.load();
@@ -429,11 +432,16 @@ void Playback::threadLoop() {
             seen = gen;
             fill = 0;
             writePos = assembler_.buffer();
-            assembler_.reset();
+            if (fed) assembler_.reset();
+            fed = false;
         }
         if (!playing_ || paused_) {
             platform::sleepMs(20);
             continue;
+        }
+        if (!fed) {
+            assembler_.reset();
+            fed = true;
         }
         if (fill > FrameAssembler::kOverflowLimit) {
             fill = 0;

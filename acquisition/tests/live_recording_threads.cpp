@@ -149,5 +149,80 @@ TEST_F(LiveRecording, RecordsTheSessionAndPlaysItBackIntoTheViews) {
     playback.leaveMode();
 }
 
+// Guards: a frame half received when playback began used to leave the receive
+// thread with its old fill count; after playback the frame buffer holds the
+// playback's bytes, which were then taken for live data. Live data must start
+// again from an empty buffer.
+TEST(LiveAfterPlayback, ReceiveStartsFromAnEmptyBuffer) {
+    platform::TcpListener listener;
+    ASSERT_TRUE(listener.listen({0x7F000001, 0}));
+    platform::MessageQueue queue;
+    SonarNetSettings net;
+    net.dataPort = listener.localPort();
+    SonarAcquisition acq(queue, net);
+    auto copy = std::make_unique<PingBatchData>();
+    std::vector<std::uint32_t> seen;
+    acq.windows().hfView = queue.registerWindow([&](const platform::WindowMessage&) {
+        acq.handOff().drain(Frequency::HF, *copy);
+        for (std::uint32_t i = 0; i < copy->pingCount; ++i)
+            seen.push_back(copy->header(i)->pingNumber);
+    });
+    auto pump = [&](const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && !done())
+            queue.waitAndDrain(10);
+        return done();
+    };
+    ASSERT_TRUE(acq.connect_data_channel());
+    acq.channel(SonarChannelId::Data).connected = true;
+    platform::TcpSocket peer = listener.accept();
+    ASSERT_TRUE(peer.valid());
+    acq.status().sonarRunning = true;
+    ASSERT_TRUE(acq.startThreads());
+
+    auto ping = [](std::uint32_t n) {
+        PingSpec s;
+        s.pingNumber = n;
+        s.np = s.ns = 50;
+        return pingFrame(s);
+    };
+    const Bytes a = ping(1), b = ping(2), c = ping(3);
+    const std::size_t half = b.size() / 2;
+    Bytes first = a;
+    first.insert(first.end(), b.begin(), b.begin() + static_cast<long>(half));
+    ASSERT_EQ(peer.send(first).bytes, first.size());
+    ASSERT_TRUE(pump([&] { return seen.size() == 1; }));
+    platform::sleepMs(50); // the half frame now waits in the receive thread's buffer
+
+    TempFolder folder;
+    KsfHeaderBytes h = encodeKsfHeader({}, {});
+    Bytes rec(h.begin(), h.end());
+    for (std::uint32_t n = 100; n < 110; ++n)
+        append(rec, ping(n));
+    kestrova::testing::writeText(folder.file("r.ksf"), std::string(rec.begin(), rec.end()));
+    NoticeList notices;
+    Playback playback(acq.assembler(), acq.status(), notices, &queue);
+    ASSERT_TRUE(playback.enterMode(folder.file("r.ksf")));
+    platform::sleepMs(50);
+    playback.speedUp();
+    playback.speedUp();
+    playback.startPause();
+    ASSERT_TRUE(pump([&] { return !playback.playing() && seen.size() == 11; }));
+    playback.leaveMode();
+    acq.status().sonarRunning = true;
+
+    const std::uint64_t skipped = acq.assembler().stats().bytesSkipped;
+    const std::uint32_t dropped = acq.assembler().stats().dropped();
+    Bytes rest(b.begin() + static_cast<long>(half), b.end());
+    append(rest, c);
+    ASSERT_EQ(peer.send(rest).bytes, rest.size());
+    ASSERT_TRUE(pump([&] { return seen.size() == 12; }));
+    EXPECT_EQ(seen.back(), 3u);
+    // Only the rest of the half frame is skipped before the next sync pair.
+    EXPECT_EQ(acq.assembler().stats().bytesSkipped - skipped, b.size() - half);
+    EXPECT_EQ(acq.assembler().stats().dropped(), dropped);
+    acq.shutDown();
+}
+
 } // namespace
 } // namespace kestrova::acquisition::testing
