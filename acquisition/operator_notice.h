@@ -4,6 +4,10 @@
 // (message box in the window, standard error in the command-line tool). The
 // acquisition layer only names the texts, it never decides how they are shown.
 
+#include "platform/messages.h"
+
+#include <atomic>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -53,6 +57,45 @@ class NoticeList : public OperatorNotices {
   private:
     mutable std::mutex mutex_;
     std::vector<NoticeText> list_;
+};
+
+// Notices raised on a worker thread and shown later on the interface thread:
+// a write failure found by the receive thread must not hold that thread while
+// the operator reads the message box. Each notice is kept and a message is
+// posted to the window (normally the disk page), whose handler calls
+// showPending().
+class QueuedNotices : public OperatorNotices {
+  public:
+    static constexpr std::uint32_t WM_SHOW_NOTICE = 0x0487;
+
+    explicit QueuedNotices(platform::MessageQueue& queue) : queue_(queue) {}
+    void setWindow(platform::WindowHandle window) { window_.store(window); }
+    using OperatorNotices::notify;
+    void notify(std::string_view chinese, std::string_view english) override {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            pending_.push_back({std::string(chinese), std::string(english)});
+        }
+        const platform::WindowHandle w = window_.load();
+        if (w != platform::kNoWindow) queue_.post(w, WM_SHOW_NOTICE);
+    }
+    // Interface thread: every waiting notice, oldest first, to `target`.
+    std::size_t showPending(OperatorNotices& target) {
+        std::deque<NoticeText> taken;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            taken.swap(pending_);
+        }
+        for (const auto& n : taken)
+            target.notify(n);
+        return taken.size();
+    }
+
+  private:
+    platform::MessageQueue& queue_;
+    std::atomic<platform::WindowHandle> window_{platform::kNoWindow};
+    std::mutex mutex_;
+    std::deque<NoticeText> pending_;
 };
 
 // The operator's texts of recording, export and playback.

@@ -136,6 +136,9 @@ void DiskPage::handle(const platform::WindowMessage& m) {
             state_.progressText = std::to_string(state_.progress) + "%";
         }
         break;
+    case QueuedNotices::WM_SHOW_NOTICE:
+        if (queued_) queued_->showPending(notices_);
+        break;
     default:
         break;
     }

@@ -49,7 +49,11 @@ class DiskPage {
     DiskPage(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
              acquisition::Playback* playback, acquisition::OperatorNotices& notices);
 
-    // A posted message to the page (0x0478 ... 0x0486).
+    // Notices the recorders raised on worker threads; the page shows them
+    // through its own notices when their message arrives.
+    void setQueuedNotices(acquisition::QueuedNotices* queued) { queued_ = queued; }
+
+    // A posted message to the page (0x0478 ... 0x0487).
     void handle(const platform::WindowMessage& message);
     const DiskPageState& state() const { return state_; }
 
@@ -76,6 +80,7 @@ class DiskPage {
     acquisition::XtfWriter& xtf_;
     acquisition::Playback* playback_;
     acquisition::OperatorNotices& notices_;
+    acquisition::QueuedNotices* queued_ = nullptr;
     DiskPageState state_;
     bool warn1G_ = true; // the 1 GiB warning is armed
 };

@@ -108,6 +108,27 @@ TEST_F(DiskPageTest, MessagesBringNamesAndSizes) {
     EXPECT_EQ(page.state().fileSize, "");
 }
 
+// Guards: a write failure found on the receive thread must not wait there for
+// the operator; the notice is shown when the page's message arrives.
+TEST_F(DiskPageTest, WorkerNoticesWaitForThePage) {
+    QueuedNotices queued(queue);
+    platform::WindowHandle pageWindow =
+        queue.registerWindow([this](const platform::WindowMessage& m) { page.handle(m); });
+    queued.setWindow(pageWindow);
+    page.setQueuedNotices(&queued);
+    RecordingEnvironment env = clocks.environment();
+    env.fileSizeLimit = 1024 + 100; // the first frame does not fit
+    RawRecorder small(queued, &queue, env);
+    small.setProjectFolder(project.path());
+    ASSERT_TRUE(small.toggle_raw_recording());
+    small.writeFrame(std::vector<std::uint8_t>(200, 0)); // as the receive thread would
+    EXPECT_FALSE(small.recording());
+    EXPECT_TRUE(notices.all().empty());
+    queue.drain();
+    EXPECT_EQ(notices.english(), (std::vector<std::string>{notice::kKsfWriteFailed.english}));
+    EXPECT_EQ(queued.showPending(notices), 0u);
+}
+
 // Guards: a played file must bring its installation and device model; a type
 // the model table does not know must leave the settings alone.
 TEST(RecordingSetup, PlayedHeaderSetsInstallationAndModel) {
