@@ -222,6 +222,10 @@ void SonarAcquisition::receiveLoop() {
         }
         if (playback) {
             if (got.status == IoStatus::Ok) counters_.discardedBytes += got.bytes;
+            // The playback thread fills the frame buffer meanwhile: live data
+            // starts again from an empty buffer, not from this fill count.
+            fill = 0;
+            writePos = assembler_.buffer();
             handOff_.flushPending();
             platform::sleepMs(1);
             continue;
