@@ -39,7 +39,7 @@ class ReplayLog : public PositionReplay {
 class LiveRecording : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "200"}));
+        ASSERT_TRUE(sim.start({"--autorun", "--speed", "4", "--samples", "200"}));
         SonarNetSettings net;
         net.commandPort = sim.commandPort;
         net.dataPort = sim.dataPort;

@@ -64,6 +64,9 @@ MainWindow::MainWindow(Configuration& config, const display::DrovantaApi& drovan
     });
     handle_ = queue_.registerWindow([this](const platform::WindowMessage& m) { onMainMessage(m); });
     acquisition_->windows().mainFrame = handle_;
+    session_ = std::make_unique<acquisition::DeviceSession>(config_, *acquisition_);
+    session_->setMainWindow(handle_);
+    acquisition_->setReplySink(session_.get());
 
     hfView_ = std::make_unique<display::WaterfallView>(
         Frequency::HF, drovanta, shared_, queue_, acquisition_->handOff(), acquisition_->windows());
@@ -112,7 +115,8 @@ MainWindow::MainWindow(Configuration& config, const display::DrovantaApi& drovan
 }
 
 MainWindow::~MainWindow() {
-    // The threads stop before the views they post to go away.
+    // The sonar stops pinging and the threads stop before the views they post to go away.
+    if (acquisition_->status().sonarRunning) session_->stop_work();
     acquisition_->shutDown();
     queue_.setWakeCallback(nullptr);
     config_.messenger().setSink(nullptr);
@@ -145,13 +149,23 @@ void MainWindow::applyDisplaySettings() {
 }
 
 bool MainWindow::connectSonar() {
-    // The simulator streams as soon as the data channel is up; the command
-    // protocol that starts and stops the pinging comes with the device session.
-    acquisition_->status().sonarRunning = true;
     if (!acquisition_->threadsRunning() && !acquisition_->startThreads()) return false;
-    acquisition_->requestConnect(acquisition::SonarChannelId::Command);
-    acquisition_->requestConnect(acquisition::SonarChannelId::Data);
+    if (!session_->connect_sonar()) {
+        // No sonar yet: the connection thread keeps trying; Start follows once it answers.
+        acquisition_->requestConnect(acquisition::SonarChannelId::Command);
+        acquisition_->requestConnect(acquisition::SonarChannelId::Data);
+    }
+    // As an operator would: give the sonar a second to say what it is, so the
+    // configuration sent with Start follows the model's limits.
+    QTimer::singleShot(1000, this, [this] { startPinging(); });
     return true;
+}
+
+void MainWindow::startPinging() {
+    if (acquisition_->status().sonarRunning) return;
+    session_->start_work();
+    if (!acquisition_->status().sonarRunning)
+        QTimer::singleShot(2000, this, [this] { startPinging(); });
 }
 
 void MainWindow::pump() {

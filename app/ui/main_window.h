@@ -5,6 +5,7 @@
 // commands and the rest of the status display join this frame later; the
 // splitter, the toolbar and the panes are where they will go.
 
+#include "acquisition/device_session.h"
 #include "acquisition/sonar_acquisition.h"
 #include "app/configuration.h"
 #include "app/ui/qt_message_sink.h"
@@ -57,11 +58,13 @@ class MainWindow : public QMainWindow {
 
   private:
     void pump();
+    void startPinging();
     void onMainMessage(const platform::WindowMessage& m);
 
     Configuration& config_;
     platform::MessageQueue queue_;
     std::unique_ptr<acquisition::SonarAcquisition> acquisition_;
+    std::unique_ptr<acquisition::DeviceSession> session_;
     display::DisplayShared shared_;
     std::unique_ptr<display::WaterfallView> hfView_;
     std::unique_ptr<display::WaterfallView> lfView_;

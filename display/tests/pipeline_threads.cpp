@@ -23,7 +23,7 @@ using acquisition::SonarChannelId;
 
 TEST(ViewsFromTheReceiveThread, EverySimulatedPingBecomesALineWithBottomAndAltitude) {
     sim::SimProcess sim;
-    ASSERT_TRUE(sim.start({"--speed", "3", "--seed", "4"}));
+    ASSERT_TRUE(sim.start({"--autorun", "--speed", "3", "--seed", "4"}));
     DrovantaApi drovanta;
     ASSERT_TRUE(drovanta.load(binFolder())) << drovanta.failure().english;
     drovanta.initialize();

@@ -5,6 +5,7 @@
 // SysCfg.ini unless --host / --port say otherwise) for S seconds, or from a
 // file of sonar frames.
 
+#include "acquisition/device_session.h"
 #include "acquisition/frame_assembler.h"
 #include "acquisition/sonar_acquisition.h"
 #include "app/configuration.h"
@@ -159,11 +160,22 @@ int runSnapshot(const Args& args) {
         if (in != stdin) std::fclose(in);
         if (failed) std::fprintf(stderr, "kestrova-cli: reading %s failed\n", file->c_str());
     } else {
-        // No start command yet: take the stream as if the sonar had been started.
-        acq->status().sonarRunning = true;
+        // With a command channel the sonar is connected and started as the window
+        // does; without one the data stream is taken as it comes.
+        std::unique_ptr<DeviceSession> session;
         acq->startThreads();
-        acq->requestConnect(SonarChannelId::Data);
-        if (commandPort) acq->requestConnect(SonarChannelId::Command);
+        if (commandPort) {
+            session = std::make_unique<DeviceSession>(config, *acq);
+            acq->setReplySink(session.get());
+            if (!session->connect_sonar()) {
+                acq->requestConnect(SonarChannelId::Command);
+                acq->requestConnect(SonarChannelId::Data);
+            }
+        } else {
+            acq->status().sonarRunning = true;
+            acq->requestConnect(SonarChannelId::Data);
+        }
+        bool startSent = !commandPort;
         bool everConnected = false;
         const std::uint32_t start = platform::tickCount();
         const auto total = static_cast<std::uint32_t>(seconds * 1000.0);
@@ -177,8 +189,14 @@ int runSnapshot(const Args& args) {
                 nextHeartbeat += kHeartbeatIntervalMs;
             }
             everConnected = everConnected || acq->channel(SonarChannelId::Data).connected;
+            // A moment for the sonar to identify itself, then Start.
+            if (!startSent && spent >= 500 && session->deviceInformation().identifierSeen) {
+                session->start_work();
+                startSent = acq->status().sonarRunning.load();
+            }
             queue.waitAndDrain(std::min(total - spent, 50u));
         }
+        if (session && acq->status().sonarRunning) session->stop_work();
         acq->shutDown();
         if (!everConnected) {
             std::fprintf(stderr, "kestrova-cli: no data connection to %s:%u\n", net.ip.c_str(),

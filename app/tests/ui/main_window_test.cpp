@@ -51,6 +51,9 @@ TEST(MainWindow, BothWaterfallsFillFromTheLiveSimulator) {
         MainWindow window(config, drovanta);
         window.resize(1000, 500);
         window.show();
+        // The operator's message boxes are modal: read them from a recording sink.
+        RecordingMessageSink messages;
+        config.messenger().setSink(&messages);
         ASSERT_TRUE(window.connectSonar());
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < end &&
@@ -62,6 +65,10 @@ TEST(MainWindow, BothWaterfallsFillFromTheLiveSimulator) {
         EXPECT_GE(window.view(Frequency::LF).pipeline().pingsReceived(), 30u);
         EXPECT_EQ(window.statusPane(5)->text().toStdString(), "Net Connected");
         EXPECT_EQ(window.statusPane(6)->text().toStdString(), "Sonar Data Normal");
+        // Pinging came from the window's own Start, not from a free-running sonar.
+        EXPECT_TRUE(window.acquisition().status().sonarRunning.load());
+        ASSERT_GE(messages.count(), 1u);
+        EXPECT_EQ(messages.messages().front().text, "Sonar connected successfully!");
 
         for (Frequency f : {Frequency::HF, Frequency::LF}) {
             auto& widget = window.waterfall(f);
