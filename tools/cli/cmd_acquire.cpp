@@ -6,9 +6,12 @@
 // SIGINT or SIGTERM, it stops the sonar and closes everything in order.
 
 #include "acquisition/device_session.h"
+#include "acquisition/raw_recorder.h"
 #include "acquisition/sonar_acquisition.h"
 #include "acquisition/sonar_messages.h"
 #include "app/configuration.h"
+#include "app/project.h"
+#include "app/recording_setup.h"
 #include "app/sonar_parameter_page.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -17,6 +20,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -25,7 +29,8 @@ namespace {
 
 using namespace kestrova::acquisition;
 
-const char* kUsage = "acquire --seconds S [--config FOLDER]";
+const char* kUsage =
+    "acquire --seconds S [--config FOLDER] [--project FILE.ksp] [--record PROJECT_FOLDER]";
 
 volatile std::sig_atomic_t g_stopRequested = 0;
 void onStopSignal(int) {
@@ -103,6 +108,8 @@ int runAcquire(const Args& args) {
     ArgList list(args);
     auto secondsText = list.value("--seconds");
     auto folder = list.value("--config");
+    auto projectFile = list.value("--project");
+    auto recordFolder = list.value("--record");
     if (!list.ok()) return usageError(kUsage, list.error());
     if (!list.positional().empty()) return usageError(kUsage, "unexpected " + list.positional()[0]);
     double seconds = 0;
@@ -122,6 +129,26 @@ int runAcquire(const Args& args) {
         config.LoadSystemConfig(path);
     } else {
         config.LoadSystemConfig();
+    }
+    // A project brings its own settings and is where the survey is recorded.
+    std::string projectFolder;
+    app::ProjectHost projectHost;
+    app::ProjectManager projects(config, projectHost);
+    if (projectFile) {
+        const app::ProjectResult opened = projects.openProject(*projectFile, false);
+        if (!opened.ok) return kExitFailure; // the reason is already on standard error
+        projectFolder = opened.project.path;
+    }
+    if (recordFolder) {
+        // A new survey folder is made as the operator names it.
+        std::error_code ec;
+        std::filesystem::create_directories(*recordFolder, ec);
+        if (!platform::isDirectory(*recordFolder)) {
+            std::fprintf(stderr, "kestrova-cli: cannot make the folder %s\n",
+                         recordFolder->c_str());
+            return kExitFailure;
+        }
+        projectFolder = *recordFolder;
     }
     SonarNetSettings net;
     net.ip = config.system.sonarIp;
@@ -174,6 +201,23 @@ int runAcquire(const Args& args) {
         [](std::string_view line, const SonarReply& r) { printLine(replyLine(line, r)); });
     acq.setReplySink(&session);
 
+    app::MessengerNotices notices(app::defaultMessenger());
+    RawRecorder recorder(notices, &queue);
+    if (!projectFolder.empty()) {
+        recorder.setProjectFolder(projectFolder);
+        recorder.setHeaderSource([&](KsfInstallation& install, DeviceSessionBlock& block) {
+            install = app::ksfInstallationFrom(config.sonar.install);
+            const DeviceInformation info = session.deviceInformation();
+            block.deviceType = info.type;
+            if (!info.identifier.empty()) block.deviceId = info.identifier;
+            if (!info.firmwareVersion.empty()) block.firmwareVersion = info.firmwareVersion;
+            if (info.hfFrequency > 0) block.hfFrequency = info.hfFrequency;
+            if (info.lfFrequency > 0) block.lfFrequency = info.lfFrequency;
+            block.channelCountCode = config.device.frequencyCount >= 2 ? 2u : 1u;
+        });
+        acq.setRawRecorder(&recorder);
+    }
+
     // Start-up: the default model, then the page's first refresh.
     config.device.ApplyDeviceModel();
     page.initialise();
@@ -206,6 +250,16 @@ int runAcquire(const Args& args) {
             std::fprintf(stderr, "kestrova-cli: the sonar did not take the start command\n");
             rc = kExitFailure;
         }
+        if (rc == kExitOk && !projectFolder.empty()) {
+            if (recorder.toggle_raw_recording()) {
+                printLine(
+                    JsonLine().str("kind", "recording").str("file", recorder.currentPath()).text());
+            } else {
+                std::fprintf(stderr, "kestrova-cli: cannot record into %s\n",
+                             projectFolder.c_str());
+                rc = kExitFailure;
+            }
+        }
     }
 
     std::uint32_t nextHeartbeat = spent() + kHeartbeatIntervalMs;
@@ -222,7 +276,9 @@ int runAcquire(const Args& args) {
     }
 
     session.stop_work();
-    acq.shutDown();
+    ShutdownSteps steps;
+    steps.closeRecordingFiles = [&] { recorder.switchOff(); };
+    acq.shutDown(steps);
     queue.drain();
     // Pings stored after the last notification.
     lister.take(Frequency::HF);

@@ -130,6 +130,48 @@ TEST(CliAcquireLive, IdentifiesConfiguresStartsAndStops) {
     EXPECT_NE(r.out.find("\"identifier\":\"QM301-240117\""), std::string::npos);
 }
 
+// Guards: a headless survey must keep every ping it listed: the recording
+// made with --record plays back with the same pings, and its header names the
+// sonar that answered, not the default model.
+TEST(CliAcquireLive, RecordsTheSessionIntoTheProjectFolder) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4", "--model", "QM-301"}));
+    TempFolder folder;
+    writeSysCfg(folder, sim);
+    const std::string project = folder.path() + "/survey";
+    auto r = runCli("acquire --seconds 2 --config " + folder.path() + " --record " + project);
+    ASSERT_TRUE(sim.stop());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto at = r.out.find("{\"kind\":\"recording\",\"file\":\"");
+    ASSERT_NE(at, std::string::npos) << r.out.substr(0, 400);
+    const auto start = r.out.find(":\"", at + 17) + 2;
+    const std::string file = r.out.substr(start, r.out.find('"', start) - start);
+    EXPECT_EQ(file.rfind(project + "/Data/", 0), 0u) << file;
+    EXPECT_EQ(file.substr(file.size() - 4), ".ksf");
+
+    const int hf = countLines(r.out, "\"kind\":\"ping\",\"freq\":\"HF\"");
+    const int lf = countLines(r.out, "\"kind\":\"ping\",\"freq\":\"LF\"");
+    ASSERT_GT(hf, 10);
+    auto played = runCli("frames --playback " + file);
+    ASSERT_EQ(played.exitCode, 0) << played.err;
+    // Pings still in flight when the sonar stopped may be recorded but not listed.
+    EXPECT_GE(countLines(played.out, "\"freq\":\"HF\""), hf);
+    EXPECT_GE(countLines(played.out, "\"freq\":\"LF\""), lf);
+    EXPECT_NE(played.out.find("\"dropped\":0"), std::string::npos);
+
+    // The header names the identified model (device type field at byte 96).
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char header[1024] = {};
+    ASSERT_EQ(std::fread(header, 1, sizeof header, f), sizeof header);
+    std::fclose(f);
+    EXPECT_EQ(std::string(header + 96, 6), "QM-301");
+
+    EXPECT_EQ(runCli("acquire --seconds 1 --config " + folder.path() + " --record /proc/no/such")
+                  .exitCode,
+              1);
+}
+
 // SIGTERM (and SIGINT) end the session cleanly: the stop line goes out and
 // the summary is printed.
 TEST(CliAcquireLive, SignalStopsTheSonarAndEndsCleanly) {
