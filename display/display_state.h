@@ -44,9 +44,14 @@ struct BottomTrackingSettings {
 struct DisplayPipelineSettings {
     double soundSpeed = 1500.0;
     BottomTrackingSettings bottom;
-    bool altitudeAlarmOn = false;        // AlS_bAlertAltitude
-    float minAltitude = 1.0f;            // AlS_fMinAltitude
-    std::array<int, 2> strength{50, 50}; // DIS_siuBackStrength, DIS_backStrength_LF
+    bool altitudeAlarmOn = false;             // AlS_bAlertAltitude
+    float minAltitude = 1.0f;                 // AlS_fMinAltitude
+    std::array<int, 2> strength{50, 50};      // DIS_siuBackStrength, DIS_backStrength_LF
+    std::array<int, 2> palette{0, 0};         // DIS_intBackColor_HF, DIS_intBackColor_LF
+    std::array<bool, 2> invert{false, false}; // DIS_bInvertHF, DIS_bInvertLF
+    // Frequencies of the connected model: a one-frequency sonar (kind 1) has
+    // no LF, and the HF view then shows no channel label.
+    int deviceKind = 2;
     bool xtfRecording = false;
 };
 

@@ -13,7 +13,8 @@ TargetSnapshot::TargetSnapshot()
       positions(new std::uint8_t[std::size_t{kMaxPings} * kPositionRecordBytes]()) {}
 
 std::optional<std::uint32_t> captureTarget(const ViewPipeline& view, const PositionRing& positions,
-                                           const CaptureRequest& req, TargetSnapshot& out) {
+                                           const CaptureRequest& req, TargetSnapshot& out,
+                                           const std::function<void()>& beforeCopy) {
     const std::uint64_t received = view.pingsReceived();
     if (!req.projectOpen || received == 0) return std::nullopt;
     const HistoryRing& ring = view.ring();
@@ -37,11 +38,12 @@ std::optional<std::uint32_t> captureTarget(const ViewPipeline& view, const Posit
     if (!(rf >= 0.0f)) return std::nullopt; // above the waterfall
     const auto r = static_cast<std::uint64_t>(std::floor(rf));
     if (r >= received) return std::nullopt;
+    const int h = std::abs(req.waterfallWidth) / 2;
+    if (h <= 0) return std::nullopt;
+    if (beforeCopy) beforeCopy();
 
     const std::uint32_t m = HistoryRing::wrap(std::int64_t{last} - std::int64_t{window.top} -
                                               static_cast<std::int64_t>(r));
-    const int h = std::abs(req.waterfallWidth) / 2;
-    if (h <= 0) return std::nullopt;
     std::uint32_t side = 0;
     int xs = req.x;
     if (req.x > h) {

@@ -7,6 +7,7 @@
 #include "display/view_pipeline.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,7 +67,10 @@ struct PositionRing {
 
 // Fills `out` and returns the side value to post with 0x489, or nothing when
 // no capture happens (no project, no ping, pointer below the lines received).
+// `beforeCopy` runs once the capture is certain and before `out` is touched:
+// the target view saves the target it shows there.
 std::optional<std::uint32_t> captureTarget(const ViewPipeline& view, const PositionRing& positions,
-                                           const CaptureRequest& request, TargetSnapshot& out);
+                                           const CaptureRequest& request, TargetSnapshot& out,
+                                           const std::function<void()>& beforeCopy = {});
 
 } // namespace kestrova::display

@@ -420,7 +420,7 @@ void Waterfall::drawScale() {
 void Waterfall::drawAmplitude() {
     const ViewLayout& l = layout_;
     const std::uint32_t f = fullScale_.value();
-    const std::uint32_t pen = sonarStateFlag_ ? rgb(255, 128, 0) : rgb(255, 0, 0);
+    const std::uint32_t pen = tracePen();
     const int bottom = ViewLayout::kAmplitudeBottom;
     for (int side = 0; side < 2; ++side) {
         const auto samples = side == 0 ? pipeline_.latestPort() : pipeline_.latestStarboard();
@@ -431,7 +431,8 @@ void Waterfall::drawAmplitude() {
                            l.centre + dir * traceX_[i], bottom - traceH_[i], pen);
         }
     }
-    if (!label_.empty()) composed_.text(5, 5, label_, 5, kTextColour);
+    if (labelShown_ && labelInImage_ && !label_.empty())
+        composed_.text(5, 5, label_, 5, kTextColour);
     const int fsScale = std::max(1, fullScaleSettings_.disSize / 7);
     composed_.text(l.width - 150, 5, std::to_string(f), fsScale, kTextColour);
     if (bottomOn_) {

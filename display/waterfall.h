@@ -117,6 +117,8 @@ class Waterfall : public PassTarget {
     static constexpr std::uint32_t kBottomMark = 0x0000FFFF;
     static constexpr std::uint32_t kScaleColour = rgb(0xC8, 0xD5, 0xE3);
     static constexpr std::uint32_t kTextColour = rgb(0x0A, 0xAA, 0xFB);
+    static constexpr std::uint32_t kTracePen = rgb(255, 0, 0);
+    static constexpr std::uint32_t kTracePenRunning = rgb(255, 128, 0);
 
     explicit Waterfall(ViewPipeline& pipeline);
 
@@ -124,7 +126,16 @@ class Waterfall : public PassTarget {
     Palette& palette() { return palette_; }
     void setFullScaleSettings(const FullScaleSettings& s) { fullScaleSettings_ = s; }
     void setLabel(std::string label) { label_ = std::move(label); }
+    const std::string& label() const { return label_; }
+    // The channel label is left out for the HF view of a one-frequency sonar.
+    void setLabelShown(bool shown) { labelShown_ = shown; }
+    bool labelShown() const { return labelShown_; }
+    // A window that draws the label itself (in the interface's language and
+    // font) keeps the built-in font's label out of the image.
+    void setLabelInImage(bool inImage) { labelInImage_ = inImage; }
+    // Traces are orange instead of red while the sonar state flag is set.
     void setSonarStateFlag(bool on) { sonarStateFlag_ = on; }
+    std::uint32_t tracePen() const { return sonarStateFlag_ ? kTracePenRunning : kTracePen; }
 
     // New client size: new bitmaps (black), new layout.
     void layout(int clientWidth, int clientHeight);
@@ -162,6 +173,8 @@ class Waterfall : public PassTarget {
     FullScale fullScale_;
     std::string label_;
     bool sonarStateFlag_ = false;
+    bool labelShown_ = true;
+    bool labelInImage_ = true;
     bool bottomOn_ = false;
 
     ViewLayout layout_;

@@ -22,9 +22,11 @@ void WaterfallView::onMessage(const platform::WindowMessage& m) {
         if (pipeline_.intake(handOff_) == 0) return; // nothing pending: nothing new to draw
         runPass();
     } else if (m.id == ids_.redraw) {
+        applyDisplaySettings();
         pipeline_.setRedrawFlag();
         runPass();
     } else if (m.id == ids_.rerun) {
+        applyDisplaySettings();
         runPass();
     } else if (m.id == ids_.layout) {
         const ViewLayout l = waterfall_.viewLayout();
@@ -36,7 +38,58 @@ void WaterfallView::onMessage(const platform::WindowMessage& m) {
     }
 }
 
+void WaterfallView::setPaletteSource(std::string folder, app::Messenger* messenger) {
+    paletteFolder_ = std::move(folder);
+    messenger_ = messenger;
+    havePaletteSource_ = true;
+    appliedPalette_.reset();
+    applyDisplaySettings();
+}
+
+bool WaterfallView::applyDisplaySettings() {
+    const DisplayPipelineSettings& s = pipeline_.shared().settings;
+    const auto i = static_cast<std::size_t>(acquisition::index(frequency_));
+    waterfall_.setLabelShown(!(frequency_ == Frequency::HF && s.deviceKind == 1));
+    if (!havePaletteSource_) return false;
+    const std::pair<int, bool> wanted{s.palette[i], s.invert[i]};
+    if (appliedPalette_ == wanted) return false;
+    // Remembered even when the file fails, so that the operator is told once
+    // per choice and not on every redraw.
+    appliedPalette_ = wanted;
+    return waterfall_.palette().load(paletteFolder_, wanted.first, wanted.second,
+                                     messenger_ ? *messenger_ : app::defaultMessenger());
+}
+
+std::string WaterfallView::channelLabel(bool english) const {
+    if (frequency_ == Frequency::HF) return english ? "HF" : "高频";
+    return english ? "LF" : "低频";
+}
+
+std::optional<std::uint32_t> WaterfallView::captureTarget(int x, int y) {
+    if (!capture_.snapshot) return std::nullopt;
+    const ViewLayout& l = waterfall_.viewLayout();
+    const DisplayPipelineSettings& s = pipeline_.shared().settings;
+    const auto i = static_cast<std::size_t>(acquisition::index(frequency_));
+    CaptureRequest req;
+    req.x = x;
+    req.y = y;
+    req.waterfallTop = ViewLayout::kWaterfallTop;
+    req.waterfallWidth = l.width;
+    req.waterfallHeight = l.waterfallHeight;
+    req.projectOpen = capture_.projectOpen && capture_.projectOpen();
+    req.palette = s.palette[i];
+    req.invert = s.invert[i];
+    req.strength = s.strength[i];
+    const auto side = display::captureTarget(pipeline_, positions_, req, *capture_.snapshot,
+                                             capture_.saveCurrentTarget);
+    if (side) queue_.post(windows_.mainFrame.load(), WM_TARGET_CAPTURED, *side, 0);
+    return side;
+}
+
 void WaterfallView::runPass() {
+    waterfall_.setSonarStateFlag(sonarStatus_ && sonarStatus_->sonarRunning.load());
+    waterfall_.setLabelShown(
+        !(frequency_ == Frequency::HF && pipeline_.shared().settings.deviceKind == 1));
     const PassResult r = pipeline_.processPass();
     ++passes_;
     const platform::WindowHandle main = windows_.mainFrame.load();

@@ -7,14 +7,27 @@
 // it as it is.
 
 #include "acquisition/ping_hand_off.h"
+#include "acquisition/sonar_status.h"
+#include "app/message.h"
 #include "display/display_messages.h"
+#include "display/target_capture.h"
 #include "display/waterfall.h"
 #include "platform/messages.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kestrova::display {
+
+// What a target capture needs beyond the view: the program's current
+// snapshot (one for both views), whether a project is open, and the target
+// view, which saves the target it shows before the snapshot is overwritten.
+struct TargetCaptureLink {
+    TargetSnapshot* snapshot = nullptr;
+    std::function<bool()> projectOpen;
+    std::function<void()> saveCurrentTarget;
+};
 
 class WaterfallView {
   public:
@@ -34,6 +47,32 @@ class WaterfallView {
     void setComposed(std::function<void()> composed) { composed_ = std::move(composed); }
     // While the bottom-tracking page is open the range change is announced.
     void setBottomPageOpen(bool open) { bottomPageOpen_ = open; }
+
+    // The acquisition's flags; the traces turn orange while the sonar runs.
+    void setSonarStatus(const acquisition::SonarStatus* status) { sonarStatus_ = status; }
+
+    // Where the palette files lie and who tells the operator about a bad one.
+    // Loads this view's palette by the current settings at once; afterwards
+    // the redraw and re-run messages (what the display settings page posts
+    // after storing a choice) reload it whenever palette choice or inversion
+    // changed. A file that fails is not retried until the choice changes again.
+    void setPaletteSource(std::string folder, app::Messenger* messenger);
+    // Applies the display settings of this channel: palette and inversion
+    // (reloaded only on a change), label by device kind. True when the
+    // palette was read anew.
+    bool applyDisplaySettings();
+
+    // The channel label in the interface language ("HF" / "LF" or the Chinese).
+    std::string channelLabel(bool english) const;
+
+    // Target capture (right double click on the waterfall at client x, y).
+    void setTargetCapture(TargetCaptureLink link) { capture_ = std::move(link); }
+    // The per-ping position records the navigation side keeps beside the ring.
+    PositionRing& positionRing() { return positions_; }
+    // Copies the lines around the pointer into the current snapshot and posts
+    // 0x489 with the side to the main frame; the side, or nothing when no
+    // capture happens.
+    std::optional<std::uint32_t> captureTarget(int x, int y);
 
     // Pointer over the waterfall at client column x: the status-bar text.
     std::string slantReadout(int x, bool english) const;
@@ -63,6 +102,13 @@ class WaterfallView {
     bool atMinimumWidth_ = false;
     bool atMinimumHeight_ = false;
     std::uint64_t passes_ = 0;
+    const acquisition::SonarStatus* sonarStatus_ = nullptr;
+    std::string paletteFolder_;
+    app::Messenger* messenger_ = nullptr;
+    bool havePaletteSource_ = false;
+    std::optional<std::pair<int, bool>> appliedPalette_;
+    TargetCaptureLink capture_;
+    PositionRing positions_;
 };
 
 } // namespace kestrova::display

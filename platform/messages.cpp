@@ -75,7 +75,16 @@ bool MessageQueue::dispatchOne() {
 }
 
 std::size_t MessageQueue::drain() {
-    std::size_t queued = pending();
+    std::size_t queued;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        queued = queue_.size();
+        // The owner is draining now: a message posted from here on is either
+        // among those counted or must wake the owner again, else it would wait
+        // unseen behind this drain (a handler posting to a view, a worker
+        // posting while the handlers run).
+        wakePending_ = false;
+    }
     std::size_t done = 0;
     while (done < queued && dispatchOne())
         ++done;

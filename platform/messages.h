@@ -53,7 +53,9 @@ class MessageQueue {
     // Interface thread: dispatches one queued message; false when none.
     bool dispatchOne();
     // Dispatches the messages queued at the time of the call (not those their
-    // handlers post meanwhile); returns how many were dispatched.
+    // handlers post meanwhile); returns how many were dispatched. Every post
+    // made after the drain began that it does not dispatch calls the wake-up
+    // callback again, so the owner drains once more per wake-up and loses none.
     std::size_t drain();
     // Waits up to timeoutMs for a message, then drains; returns the count.
     std::size_t waitAndDrain(std::uint32_t timeoutMs);
