@@ -321,6 +321,13 @@ void CMainFrame::leavePlayback() {
     sheet_->setCurrentIndex(0);
 }
 
+void CMainFrame::projectChanged() {
+    // A created project is never loaded: its folder must still reach the
+    // recorders, or "Save KSF" has nowhere to write.
+    session_->setProjectFolder(session_->projects().current().path);
+    refreshCommands();
+}
+
 void CMainFrame::sonarSettingsLoaded() {
     if (sonarPage_) sonarPage_->refreshPage();
 }

@@ -82,6 +82,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     // ProjectHost
     bool playbackMode() const override;
     void leavePlayback() override;
+    void projectChanged() override;
     void sonarSettingsLoaded() override;
     void displaySettingsLoaded(double soundSpeed) override;
     void projectLoaded() override;
