@@ -182,6 +182,9 @@ void SonarAcquisition::receiveLoop() {
     for (;;) {
         if (Event::waitAny({&e.run, &e.quit}) != 0) break;
         if (!data_.connected) {
+            // Playback without a sonar: the last pings of a burst must still
+            // reach the views.
+            handOff_.flushPending();
             platform::sleepMs(50);
             continue;
         }

@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     {
-        app::ui::MainWindow window(config, drovanta);
+        // Without a screen no one answers the project dialogs: no reopen offer.
+        app::ui::MainFrameOptions options;
+        options.offerLastProject = !headless;
+        app::ui::MainWindow window(config, drovanta, options);
         if (headless) config.messenger().setSink(nullptr);
         window.show();
         window.connectSonar();

@@ -1,61 +1,65 @@
 #include "app/ui/main_window.h"
 
+#include "acquisition/device_session.h"
 #include "acquisition/sonar_messages.h"
+#include "app/main_frame_status.h"
+#include "app/ping_parameter_panel.h"
+#include "app/snapshot_file.h"
+#include "app/ui/page_disk.h"
+#include "app/ui/page_sonar_para_set.h"
+#include "app/ui/ping_para_panel.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMetaObject>
+#include <QPixmap>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-
-#include <cstdio>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace kestrova::app::ui {
 namespace {
 
 using acquisition::Frequency;
 
-enum class PaneStyle { Plain, Yellow, Green, Orange, Alarm };
+// Messages to the main frame.
+constexpr std::uint32_t kMsgLoadLastProject = 1125;
+constexpr std::uint32_t kMsgRecordButtons = 1142;
+constexpr std::uint32_t kMsgXtfButton = 1143;
+constexpr std::uint32_t kMsgReapplyLayout = 1155;
+constexpr std::uint32_t kMsgLeavePlayback = 1547;
 
-void styleOf(QLabel* pane, PaneStyle style, bool blink) {
-    const char* sheet = "color: black; background: white;";
-    switch (style) {
-    case PaneStyle::Plain:
-        break;
-    case PaneStyle::Yellow:
-        sheet = "color: black; background: rgb(255,255,0);";
-        break;
-    case PaneStyle::Green:
-        sheet = "color: black; background: rgb(128,255,0);";
-        break;
-    case PaneStyle::Orange:
-        sheet = "color: black; background: rgb(255,128,0);";
-        break;
-    case PaneStyle::Alarm:
-        sheet =
-            blink ? "color: white; background: rgb(255,0,0);" : "color: black; background: white;";
-        break;
-    }
-    pane->setStyleSheet(sheet);
-}
-
-acquisition::SonarNetSettings netSettings(const Configuration& config) {
-    acquisition::SonarNetSettings net;
-    net.ip = config.system.sonarIp;
-    net.commandPort = static_cast<std::uint16_t>(config.system.commandPort);
-    net.dataPort = static_cast<std::uint16_t>(config.system.dataPort);
-    return net;
+void paint(QLabel* pane, const PaneShow& show, bool blink) {
+    const PaneColours c = paneColours(show.style, blink);
+    pane->setText(QString::fromStdString(show.text));
+    pane->setStyleSheet(QString("color: #%1; background: #%2;")
+                            .arg(c.text, 6, 16, QChar('0'))
+                            .arg(c.background, 6, 16, QChar('0')));
 }
 
 } // namespace
 
-MainWindow::MainWindow(Configuration& config, const display::DrovantaApi& drovanta, QWidget* parent)
-    : QMainWindow(parent), config_(config),
-      acquisition_(std::make_unique<acquisition::SonarAcquisition>(queue_, netSettings(config))) {
-    setWindowTitle("Kestrova");
+CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovanta,
+                       MainFrameOptions options, QWidget* parent)
+    : QMainWindow(parent), config_(config), options_(options),
+      qtDialogs_(config.messenger(), this) {
+    setWindow(this);
     sink_.setOwner(this);
     config_.messenger().setSink(&sink_);
+    const bool english = config_.messenger().english();
 
     // Worker threads post; the interface thread drains from its event loop.
     queue_.setWakeCallback([this] {
@@ -63,192 +67,405 @@ MainWindow::MainWindow(Configuration& config, const display::DrovantaApi& drovan
             this, [this] { pump(); }, Qt::QueuedConnection);
     });
     handle_ = queue_.registerWindow([this](const platform::WindowMessage& m) { onMainMessage(m); });
-    acquisition_->windows().mainFrame = handle_;
-    session_ = std::make_unique<acquisition::DeviceSession>(config_, *acquisition_);
+    session_ = std::make_unique<SurveySession>(config_, queue_, &drovanta,
+                                               static_cast<WindowProjectHost&>(*this));
     session_->setMainWindow(handle_);
-    acquisition_->setReplySink(session_.get());
+    session_->projects().setDialogs(options_.projectDialogs ? options_.projectDialogs
+                                                            : &qtDialogs_);
+    QMainWindow::setWindowTitle(QString::fromStdString(session_->projects().windowTitle()));
 
-    hfView_ = std::make_unique<display::WaterfallView>(
-        Frequency::HF, drovanta, shared_, queue_, acquisition_->handOff(), acquisition_->windows());
-    lfView_ = std::make_unique<display::WaterfallView>(
-        Frequency::LF, drovanta, shared_, queue_, acquisition_->handOff(), acquisition_->windows());
-    applyDisplaySettings();
-
-    toolbar_ = addToolBar("Main");
-    toolbar_->setObjectName("MainToolBar");
-
-    splitter_ = new QSplitter(Qt::Horizontal, this);
-    hfWidget_ = new display::ui::WaterfallWidget(*hfView_, splitter_);
-    lfWidget_ = new display::ui::WaterfallWidget(*lfView_, splitter_);
+    // The waterfalls, one row each, under the two ping parameter panels.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* panels = new QHBoxLayout();
+    hfPanel_ = new CPingParaPanel(english ? "High Frequency" : "高频", english, central);
+    lfPanel_ = new CPingParaPanel(english ? "Low Frequency" : "低频", english, central);
+    panels->addWidget(hfPanel_);
+    panels->addWidget(lfPanel_);
+    column->addLayout(panels);
+    splitter_ = new QSplitter(Qt::Vertical, central);
+    hfWidget_ = new display::ui::WaterfallWidget(session_->view(Frequency::HF), splitter_);
+    lfWidget_ = new display::ui::WaterfallWidget(session_->view(Frequency::LF), splitter_);
     for (auto* w : {hfWidget_, lfWidget_}) {
-        w->setEnglish(config_.messenger().english());
+        w->setEnglish(english);
         splitter_->addWidget(w);
     }
     splitter_->setChildrenCollapsible(false);
-    setCentralWidget(splitter_);
+    column->addWidget(splitter_, 1);
+    setCentralWidget(central);
 
-    const bool english = config_.messenger().english();
+    // The "Control" pane: its property sheet with the pages that exist.
+    control_ = new QDockWidget(english ? "Control" : "控制", this);
+    control_->setObjectName("ControlPane");
+    sheet_ = new QTabWidget(control_);
+    sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
+    diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
+                              session_->notices(), queue_, sheet_);
+    sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
+    sheet_->addTab(diskPage_, english ? "Storage and playback" : "存储与回放");
+    control_->setWidget(sheet_);
+    addDockWidget(Qt::LeftDockWidgetArea, control_);
+    session_->setDiskPage(diskPage_->window());
+
+    buildCommands();
+
     for (int i = 0; i < kStatusPanes; ++i) {
-        panes_[static_cast<std::size_t>(i)] = new QLabel(this);
-        panes_[static_cast<std::size_t>(i)]->setMinimumWidth(i < 3 ? 140 : 110);
-        styleOf(panes_[static_cast<std::size_t>(i)], PaneStyle::Plain, false);
-        statusBar()->addWidget(panes_[static_cast<std::size_t>(i)], i == 2 ? 1 : 0);
+        auto* pane = new QLabel(this);
+        pane->setMinimumWidth(i < 3 ? 140 : 110);
+        paint(pane, {}, false);
+        statusBar()->addWidget(pane, i == 2 ? 1 : 0);
+        panes_[static_cast<std::size_t>(i)] = pane;
     }
-    panes_[0]->setText(english ? "Model:" : "型号：");
-    panes_[1]->setText("ID：");
-    panes_[2]->setText("Slant:");
+    panes_[0]->setText(QString::fromStdString(modelPaneText("", english)));
+    panes_[1]->setText(QString::fromStdString(identifierPaneText("")));
+    panes_[2]->setText(kSlantPaneLabel);
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
-    heartbeatCommand_ = new QTimer(this);
-    heartbeatData_ = new QTimer(this);
+    session_->start();
+    applyLayout();
+
+    heartbeat_ = new QTimer(this);
     statusTimer_ = new QTimer(this);
-    connect(heartbeatCommand_, &QTimer::timeout, this,
-            [this] { acquisition_->heartbeat(acquisition::SonarChannelId::Command); });
-    connect(heartbeatData_, &QTimer::timeout, this,
-            [this] { acquisition_->heartbeat(acquisition::SonarChannelId::Data); });
-    connect(statusTimer_, &QTimer::timeout, this, &MainWindow::refreshStatus);
-    heartbeatCommand_->start(static_cast<int>(acquisition::kHeartbeatIntervalMs));
-    heartbeatData_->start(static_cast<int>(acquisition::kHeartbeatIntervalMs));
+    connect(heartbeat_, &QTimer::timeout, this, [this] { session_->heartbeat(); });
+    connect(statusTimer_, &QTimer::timeout, this, &CMainFrame::refreshStatus);
+    heartbeat_->start(static_cast<int>(acquisition::kHeartbeatIntervalMs));
     statusTimer_->start(1020);
     resize(1400, 800);
+    defaultState_ = saveState();
+    refreshCommands();
+    if (options_.offerLastProject) queue_.post(handle_, kMsgLoadLastProject);
+    queue_.post(handle_, kMsgRecordButtons);
 }
 
-MainWindow::~MainWindow() {
-    // The sonar stops pinging and the threads stop before the views they post to go away.
-    if (acquisition_->status().sonarRunning) session_->stop_work();
-    acquisition_->shutDown();
+CMainFrame::~CMainFrame() {
+    // The sonar stops and the files close before the views they feed go away.
+    session_->shutDown();
+    // The pages and waterfalls use the queue and the views: they go before them.
+    delete control_;
+    delete takeCentralWidget();
     queue_.setWakeCallback(nullptr);
     config_.messenger().setSink(nullptr);
     queue_.unregisterWindow(handle_);
 }
 
-void MainWindow::applyDisplaySettings() {
-    const SonarSettings& s = config_.sonar;
-    display::DisplayPipelineSettings& d = shared_.settings;
-    d.soundSpeed = s.soundSpeed;
-    d.bottom.on = s.bottomTrack.on;
-    d.bottom.source = s.bottomTrack.alertGps;
-    d.altitudeAlarmOn = s.alarm.alertAltitude;
-    d.minAltitude = s.alarm.minAltitude;
-    d.strength = {s.display.backStrengthHF, s.display.backStrengthLF};
-    display::FullScaleSettings full;
-    full.blindMeter = config_.system.blindMeter;
-    full.newScale = config_.system.newScale;
-    full.oldScale = config_.system.oldScale;
-    full.useScale = config_.system.useScale;
-    full.disSize = config_.system.disSize;
-    const int colour[2] = {s.display.backColorHF, s.display.backColorLF};
-    const bool invert[2] = {s.display.invertHF, s.display.invertLF};
-    for (Frequency f : {Frequency::HF, Frequency::LF}) {
-        display::Waterfall& w = view(f).waterfall();
-        const int i = acquisition::index(f);
-        w.palette().load(config_.programFolder(), colour[i], invert[i], config_.messenger());
-        w.setFullScaleSettings(full);
+void CMainFrame::buildCommands() {
+    const bool english = config_.messenger().english();
+    QMenu* menu = menuBar()->addMenu(english ? "Commands" : "命令");
+    for (FrameCommand c : allFrameCommands()) {
+        auto* a = new QAction(QString::fromStdString(commandText(c, english)), this);
+        a->setObjectName(QString("command%1").arg(commandId(c)));
+        const std::string key = commandKey(c, english);
+        if (!key.empty()) a->setShortcut(QKeySequence(QString::fromStdString(key)));
+        connect(a, &QAction::triggered, this, [this, c] { runCommand(c); });
+        actions_[static_cast<std::size_t>(c)] = a;
+        addAction(a);
+        bool inHelp = false;
+        for (FrameCommand h : helpMenuCommands())
+            inHelp = inHelp || h == c;
+        if (!inHelp) menu->addAction(a);
     }
+    toolbar_ = addToolBar(english ? "Main" : "主工具栏");
+    toolbar_->setObjectName("MainToolBar");
+    for (FrameCommand c : toolbarCommands())
+        toolbar_->addAction(action(c));
+    // After the recording buttons: the XTF command beside Cut KSF.
+    toolbar_->insertAction(action(FrameCommand::CalibrationPressure),
+                           action(FrameCommand::XtfFile));
+    // "Help" is a drop-down of the help commands.
+    auto* help = new QToolButton(toolbar_);
+    help->setText(english ? "Help" : "帮助");
+    help->setPopupMode(QToolButton::InstantPopup);
+    auto* helpMenu = new QMenu(help);
+    for (FrameCommand c : helpMenuCommands())
+        helpMenu->addAction(action(c));
+    help->setMenu(helpMenu);
+    toolbar_->addWidget(help);
 }
 
-bool MainWindow::connectSonar() {
-    if (!acquisition_->threadsRunning() && !acquisition_->startThreads()) return false;
-    if (!session_->connect_sonar()) {
-        // No sonar yet: the connection thread keeps trying; Start follows once it answers.
-        acquisition_->requestConnect(acquisition::SonarChannelId::Command);
-        acquisition_->requestConnect(acquisition::SonarChannelId::Data);
+FrameState CMainFrame::frameState() const {
+    FrameState s;
+    SurveySession& ss = *session_;
+    s.english = config_.messenger().english();
+    s.projectOpen = ss.projects().projectOpen();
+    s.playbackMode = ss.playbackMode();
+    const acquisition::SonarStatus& st = ss.acquisition().status();
+    s.running = st.sonarRunning.load();
+    s.deviceConnected = ss.device().commandChannelConnected();
+    s.rawRecording = ss.rawRecorder().recording();
+    s.xtfRecording = ss.xtfWriter().recording();
+    s.frequencyCount = config_.device.frequencyCount;
+    s.pressureSensor = config_.device.sensors.pressure;
+    return s;
+}
+
+void CMainFrame::refreshCommands() {
+    const FrameState s = frameState();
+    const RecordingButtons images = recordingButtonImages(s.rawRecording, s.xtfRecording);
+    for (FrameCommand c : allFrameCommands()) {
+        QAction* a = action(c);
+        a->setEnabled(commandEnabled(c, s));
+        const QString prompt = QString::fromStdString(commandPrompt(c, s));
+        a->setToolTip(prompt);
+        a->setStatusTip(prompt);
+    }
+    // The recording buttons show their state (images 7/15 and 8/16) as a check.
+    action(FrameCommand::SaveKsf)->setCheckable(true);
+    action(FrameCommand::SaveKsf)->setChecked(images.rawImage == 15);
+    action(FrameCommand::XtfFile)->setCheckable(true);
+    action(FrameCommand::XtfFile)->setChecked(images.xtfImage == 16);
+}
+
+void CMainFrame::runCommand(FrameCommand c) {
+    // Keys reach here even when a button is disabled: the rules decide.
+    if (!commandEnabled(c, frameState())) return;
+    SurveySession& ss = *session_;
+    switch (c) {
+    case FrameCommand::Project:
+        ss.projects().ManageProject();
+        break;
+    case FrameCommand::ConnectDevice:
+        if (ss.playbackMode()) leavePlayback();
+        ss.connectSonar();
+        break;
+    case FrameCommand::OpenFile:
+        openFileForPlayback();
+        break;
+    case FrameCommand::Start:
+        ss.startWork();
+        break;
+    case FrameCommand::Stop:
+        ss.stopWork();
+        break;
+    case FrameCommand::SaveKsf:
+        ss.toggleRawRecording();
+        break;
+    case FrameCommand::CutKsf:
+        ss.cutRawFile();
+        break;
+    case FrameCommand::XtfFile:
+        ss.toggleXtfRecording();
+        break;
+    case FrameCommand::SwitchWindow:
+        config_.device.FrequencyLayout = nextLayout(config_.device.FrequencyLayout);
+        applyLayout();
+        break;
+    case FrameCommand::Snapshot:
+        takeSnapshot();
+        break;
+    case FrameCommand::WindowReset:
+        restoreState(defaultState_);
+        control_->show();
+        toolbar_->show();
+        break;
+    // Opened by the device dialogs and the navigation and target views.
+    case FrameCommand::DeviceSettings:
+        emit deviceSettingsRequested();
+        break;
+    case FrameCommand::AlarmSettings:
+        emit alarmSettingsRequested();
+        break;
+    case FrameCommand::CalibrationPressure:
+        emit calibrationPressureRequested();
+        break;
+    case FrameCommand::Navigation:
+        emit navigationPaneRequested();
+        break;
+    case FrameCommand::Target:
+        emit targetPaneRequested();
+        break;
+    case FrameCommand::About:
+        emit aboutRequested();
+        break;
+    case FrameCommand::Chinese:
+        emit languageSwitchRequested(false);
+        break;
+    case FrameCommand::English:
+        emit languageSwitchRequested(true);
+        break;
+    case FrameCommand::ConversionTool:
+        emit conversionToolRequested();
+        break;
+    }
+    refreshCommands();
+}
+
+void CMainFrame::openFileForPlayback() {
+    const bool english = config_.messenger().english();
+    control_->show();
+    sheet_->setCurrentWidget(diskPage_);
+    std::string file;
+    if (playbackChooser_) {
+        file = playbackChooser_();
+    } else {
+        const std::string folder = session_->projects().current().dataFolderPath();
+        file = QFileDialog::getOpenFileName(this, "Select the file for playback",
+                                            QString::fromStdString(folder),
+                                            "Data File(*.ksf);;All Files (*.*)")
+                   .toStdString();
+    }
+    if (file.empty() || !session_->enterPlayback(file)) {
+        if (!session_->playbackMode()) sheet_->setCurrentIndex(0);
+        return;
+    }
+    paint(panes_[5], {playbackPaneText(english), PaneStyle::Orange, false}, blink_);
+}
+
+bool CMainFrame::playbackMode() const {
+    return session_ && session_->playbackMode();
+}
+
+void CMainFrame::leavePlayback() {
+    if (session_->playbackMode()) session_->leavePlayback();
+    sheet_->setCurrentIndex(0);
+}
+
+void CMainFrame::projectChanged() {
+    // A created project is never loaded: its folder must still reach the
+    // recorders, or "Save KSF" has nowhere to write.
+    session_->setProjectFolder(session_->projects().current().path);
+    refreshCommands();
+}
+
+void CMainFrame::sonarSettingsLoaded() {
+    if (sonarPage_) sonarPage_->refreshPage();
+}
+
+void CMainFrame::displaySettingsLoaded(double) {
+    applyLayout();
+}
+
+void CMainFrame::projectLoaded() {
+    refreshCommands();
+}
+
+std::optional<std::string> CMainFrame::projectConfigPath() const {
+    return session_->projects().current().configPath();
+}
+
+void CMainFrame::rangeCommitted(app::Frequency) {
+    // The bottom-tracking page (message 1165) joins the control pane later.
+}
+
+void CMainFrame::applyLayout() {
+    const LayoutRows rows = layoutRows(config_.device.FrequencyLayout);
+    hfWidget_->setVisible(rows.hfShown);
+    lfWidget_->setVisible(rows.lfShown);
+    lfPanel_->setVisible(rows.lfShown);
+    hfPanel_->setVisible(rows.hfShown);
+    if (rows.hfShown && rows.lfShown) {
+        const int half = std::max(1, splitter_->height() / 2);
+        splitter_->setSizes({half, half});
+    }
+    hfWidget_->update();
+    lfWidget_->update();
+}
+
+std::string CMainFrame::takeSnapshot() {
+    QImage image;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) image = screen->grabWindow(0).toImage();
+    // Platforms without a desktop picture (offscreen) give the window itself.
+    if (image.isNull()) image = grab().toImage();
+    image = image.convertToFormat(QImage::Format_RGB32);
+    ScreenPixels pixels;
+    pixels.width = image.width();
+    pixels.height = image.height();
+    pixels.rows.reserve(static_cast<std::size_t>(pixels.width) * pixels.height * 4);
+    for (int y = image.height() - 1; y >= 0; --y) {
+        const auto* line = image.constScanLine(y);
+        pixels.rows.insert(pixels.rows.end(), line, line + pixels.width * 4);
+    }
+    const std::time_t now = clock_ ? clock_() : std::time(nullptr);
+    const auto path =
+        writeSnapshot(session_->projects().current().path, now, pixels, config_.messenger());
+    return path.value_or(std::string());
+}
+
+bool CMainFrame::connectSonar() {
+    if (!session_->connectSonar()) {
+        // The connection thread keeps trying; Start follows once it answers.
     }
     // As an operator would: give the sonar a second to say what it is, so the
     // configuration sent with Start follows the model's limits.
     QTimer::singleShot(1000, this, [this] { startPinging(); });
-    return true;
+    return session_->acquisition().threadsRunning();
 }
 
-void MainWindow::startPinging() {
-    if (acquisition_->status().sonarRunning) return;
-    session_->start_work();
-    if (!acquisition_->status().sonarRunning)
+void CMainFrame::startPinging() {
+    if (session_->acquisition().status().sonarRunning) return;
+    session_->startWork();
+    if (!session_->acquisition().status().sonarRunning)
         QTimer::singleShot(2000, this, [this] { startPinging(); });
 }
 
-void MainWindow::pump() {
+void CMainFrame::pump() {
     queue_.drain();
-    // Messages posted while draining get their own turn of the event loop.
     if (queue_.pending() > 0)
         QMetaObject::invokeMethod(
             this, [this] { pump(); }, Qt::QueuedConnection);
 }
 
-void MainWindow::onMainMessage(const platform::WindowMessage&) {
-    // The ping parameter panels and the bottom-tracking page arrive with the
-    // main frame's panes; the status timer shows the altitude meanwhile.
+void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
+    const bool english = config_.messenger().english();
+    switch (m.id) {
+    case kMsgLoadLastProject:
+        session_->projects().LoadLastProject();
+        refreshCommands();
+        break;
+    case acquisition::WM_PING_PARAM_HF:
+    case acquisition::WM_PING_PARAM_LF: {
+        const Frequency f = m.id == acquisition::WM_PING_PARAM_HF ? Frequency::HF : Frequency::LF;
+        const auto header = session_->acquisition().snapshots().ping(f).header();
+        if (!header) break;
+        const app::Frequency af = f == Frequency::HF ? app::Frequency::HF : app::Frequency::LF;
+        const int range = f == Frequency::HF ? config_.sonar.commandRangeMetresHF
+                                             : config_.sonar.commandRangeMetresLF;
+        pingPanel(f)->show(formatPingParameters(
+            pingParameterCodes(*header, config_.sonar.of(af), range), english));
+        break;
+    }
+    case acquisition::WM_DEVICE_INFO: {
+        const acquisition::DeviceInformation info = session_->device().deviceInformation();
+        if (m.wParam == 0)
+            panes_[0]->setText(QString::fromStdString(modelPaneText(info.type, english)));
+        else
+            panes_[1]->setText(QString::fromStdString(identifierPaneText(info.identifier)));
+        break;
+    }
+    case kMsgRecordButtons:
+    case kMsgXtfButton:
+        refreshCommands();
+        break;
+    case kMsgReapplyLayout:
+    case kMsgModelChangedMainWindow:
+        applyLayout();
+        refreshCommands();
+        break;
+    case kMsgLeavePlayback:
+        leavePlayback();
+        refreshCommands();
+        break;
+    default:
+        break;
+    }
 }
 
-void MainWindow::refreshStatus() {
+void CMainFrame::refreshStatus() {
     blink_ = !blink_;
-    const bool english = config_.messenger().english();
-    const acquisition::SonarStatus& st = acquisition_->status();
-    QLabel* net = panes_[5];
-    switch (st.connectionState.load()) {
-    case 1:
-        net->setText(english ? "Net not connected" : "网络未连接");
-        styleOf(net, PaneStyle::Yellow, blink_);
-        break;
-    case 2:
-        net->setText(english ? "Net Disconnected" : "网络断开");
-        styleOf(net, PaneStyle::Alarm, blink_);
-        break;
-    case 3:
-        net->setText(english ? "Net Connected" : "网络已连接");
-        styleOf(net, PaneStyle::Green, blink_);
-        break;
-    case 4:
-        net->setText(english ? "Playback Mode" : "回放模式");
-        styleOf(net, PaneStyle::Orange, blink_);
-        break;
-    default:
-        net->setText("");
-        styleOf(net, PaneStyle::Plain, blink_);
-        break;
-    }
-    QLabel* dataPane = panes_[6];
-    switch (st.dataState.load()) {
-    case 1:
-        dataPane->setText(english ? "No Sonar Data" : "无声纳数据");
-        styleOf(dataPane, PaneStyle::Yellow, blink_);
-        break;
-    case 2:
-        dataPane->setText(english ? "No Sonar Data" : "无声纳数据");
-        styleOf(dataPane, PaneStyle::Alarm, blink_);
-        break;
-    case 3:
-        dataPane->setText(english ? "Sonar Data Normal" : "声纳数据正常");
-        styleOf(dataPane, PaneStyle::Green, blink_);
-        break;
-    default:
-        dataPane->setText("");
-        styleOf(dataPane, PaneStyle::Plain, blink_);
-        break;
-    }
-    QLabel* alt = panes_[7];
-    char text[64];
-    std::snprintf(text, sizeof text, english ? "Altitude：%0.1f" : "高度：%0.1f",
-                  shared_.processing.currentAltitude);
-    switch (shared_.processing.altitudeAlarmState) {
-    case 1:
-        alt->setText(text);
-        styleOf(alt, PaneStyle::Plain, blink_);
-        break;
-    case 2:
-        alt->setText(text);
-        styleOf(alt, PaneStyle::Alarm, blink_);
-        break;
-    case 3:
-        alt->setText(text);
-        styleOf(alt, PaneStyle::Green, blink_);
-        break;
-    default:
-        alt->setText("");
-        styleOf(alt, PaneStyle::Plain, blink_);
-        break;
-    }
+    SurveySession& ss = *session_;
+    StatusInputs in;
+    in.english = config_.messenger().english();
+    in.gpsState = ss.navigation().gpsState();
+    in.connectionState = ss.acquisition().status().connectionState.load();
+    in.dataState = ss.acquisition().status().dataState.load();
+    in.altitudeAlarmState = ss.displayShared().processing.altitudeAlarmState;
+    in.altitude = ss.displayShared().processing.currentAltitude;
+    const StatusPanes shown = statusPanes(in);
+    for (int i = 0; i < 5; ++i)
+        paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
+    if (shown.beep()) QApplication::beep();
+    refreshCommands();
 }
 
 } // namespace kestrova::app::ui

@@ -1,84 +1,150 @@
 #pragma once
-// The program's main window: the two waterfall views (HF and LF) side by side
-// in a splitter, fed live from the sonar's data channel through the display
-// pipelines, a toolbar and a status bar of eight panes. The docking panes, the
-// commands and the rest of the status display join this frame later; the
-// splitter, the toolbar and the panes are where they will go.
+// The main frame CMainFrame: the toolbar and menus with the commands of the
+// command table (enable rules from main_frame_commands), the status bar of
+// eight panes, the "Control" pane with the sonar parameter and disk pages, the
+// two ping parameter panels and the two waterfalls in a splitter. It owns the
+// SurveySession (acquisition, device session, views, recorders, playback,
+// position input, projects) and is its ProjectHost.
 
-#include "acquisition/device_session.h"
-#include "acquisition/sonar_acquisition.h"
-#include "app/configuration.h"
+#include "app/main_frame_commands.h"
+#include "app/session/survey_session.h"
+#include "app/sonar_parameter_page.h"
+#include "app/ui/project_dialogs.h"
 #include "app/ui/qt_message_sink.h"
 #include "display/ui/waterfall_widget.h"
-#include "display/waterfall_view.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <ctime>
+#include <functional>
 #include <memory>
 
+class QAction;
+class QDockWidget;
 class QLabel;
 class QSplitter;
+class QTabWidget;
 class QTimer;
 class QToolBar;
 
 namespace kestrova::app::ui {
 
-class MainWindow : public QMainWindow {
+class CPageDisk;
+class CPageSonarParaSet;
+class CPingParaPanel;
+
+struct MainFrameOptions {
+    // Start-up message 1125: offer the last project (LoadLastProject).
+    bool offerLastProject = true;
+    // Dialogs of the project flows; null: the Qt dialogs.
+    ProjectDialogs* projectDialogs = nullptr;
+};
+
+class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPageHost {
     Q_OBJECT
   public:
     static constexpr int kStatusPanes = 8;
 
-    // `drovanta` is bound and initialised; the window reads the settings and
-    // the palettes from `config`'s program folder.
-    MainWindow(Configuration& config, const display::DrovantaApi& drovanta,
-               QWidget* parent = nullptr);
-    ~MainWindow() override;
+    CMainFrame(Configuration& config, const display::DrovantaApi& drovanta,
+               MainFrameOptions options = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
-    // Starts the sonar threads and connects both channels.
+    // Scripted runs: connect the sonar and press Start once it answered.
     bool connectSonar();
 
-    acquisition::SonarAcquisition& acquisition() { return *acquisition_; }
+    SurveySession& session() { return *session_; }
+    acquisition::SonarAcquisition& acquisition() { return session_->acquisition(); }
     platform::MessageQueue& queue() { return queue_; }
-    display::DisplayShared& displayShared() { return shared_; }
-    display::WaterfallView& view(acquisition::Frequency f) {
-        return f == acquisition::Frequency::HF ? *hfView_ : *lfView_;
-    }
+    display::WaterfallView& view(acquisition::Frequency f) { return session_->view(f); }
     display::ui::WaterfallWidget& waterfall(acquisition::Frequency f) {
         return f == acquisition::Frequency::HF ? *hfWidget_ : *lfWidget_;
     }
     QLabel* statusPane(int i) const { return panes_[static_cast<std::size_t>(i)]; }
     QSplitter* viewSplitter() const { return splitter_; }
+    QAction* action(FrameCommand c) const { return actions_[static_cast<std::size_t>(c)]; }
+    QToolBar* toolbar() const { return toolbar_; }
+    QDockWidget* controlPane() const { return control_; }
+    QTabWidget* controlSheet() const { return sheet_; }
+    CPageSonarParaSet* sonarPage() const { return sonarPage_; }
+    CPageDisk* diskPage() const { return diskPage_; }
+    CPingParaPanel* pingPanel(acquisition::Frequency f) const {
+        return f == acquisition::Frequency::HF ? hfPanel_ : lfPanel_;
+    }
+    FrameState frameState() const;
 
-    // Settings into the pipelines and palettes into the views.
-    void applyDisplaySettings();
+    // Tests: the snapshot clock and the file chosen for playback.
+    void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    void setPlaybackChooser(std::function<std::string()> chooser) {
+        playbackChooser_ = std::move(chooser);
+    }
+
+    // ProjectHost
+    bool playbackMode() const override;
+    void leavePlayback() override;
+    void projectChanged() override;
+    void sonarSettingsLoaded() override;
+    void displaySettingsLoaded(double soundSpeed) override;
+    void projectLoaded() override;
+    // SonarPageHost
+    std::optional<std::string> projectConfigPath() const override;
+    void rangeCommitted(Frequency f) override;
+
+  signals:
+    // Commands whose dialogs and panes are opened by the device dialogs and the
+    // navigation and target views.
+    void deviceSettingsRequested();
+    void alarmSettingsRequested();
+    void calibrationPressureRequested();
+    void navigationPaneRequested();
+    void targetPaneRequested();
+    void aboutRequested();
+    void languageSwitchRequested(bool english);
+    void conversionToolRequested();
 
   public slots:
     void refreshStatus();
+    void refreshCommands();
+    void runCommand(FrameCommand command);
+    // The last snapshot's path, empty on failure.
+    std::string takeSnapshot();
+    void applyLayout();
 
   private:
+    void buildCommands();
     void pump();
-    void startPinging();
     void onMainMessage(const platform::WindowMessage& m);
+    void openFileForPlayback();
+    void startPinging();
 
     Configuration& config_;
+    MainFrameOptions options_;
     platform::MessageQueue queue_;
-    std::unique_ptr<acquisition::SonarAcquisition> acquisition_;
-    std::unique_ptr<acquisition::DeviceSession> session_;
-    display::DisplayShared shared_;
-    std::unique_ptr<display::WaterfallView> hfView_;
-    std::unique_ptr<display::WaterfallView> lfView_;
+    QtProjectDialogs qtDialogs_;
+    std::unique_ptr<SurveySession> session_;
     display::ui::WaterfallWidget* hfWidget_ = nullptr;
     display::ui::WaterfallWidget* lfWidget_ = nullptr;
+    CPingParaPanel* hfPanel_ = nullptr;
+    CPingParaPanel* lfPanel_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    QDockWidget* control_ = nullptr;
+    QTabWidget* sheet_ = nullptr;
+    CPageSonarParaSet* sonarPage_ = nullptr;
+    CPageDisk* diskPage_ = nullptr;
+    std::array<QAction*, kFrameCommandCount> actions_{};
     std::array<QLabel*, kStatusPanes> panes_{};
-    QTimer* heartbeatCommand_ = nullptr;
-    QTimer* heartbeatData_ = nullptr;
+    QTimer* heartbeat_ = nullptr;
     QTimer* statusTimer_ = nullptr;
+    QByteArray defaultState_;
     bool blink_ = false;
     platform::WindowHandle handle_ = platform::kNoWindow;
     QtMessageSink sink_;
+    std::function<std::time_t()> clock_;
+    std::function<std::string()> playbackChooser_;
 };
+
+// The first window's name, kept for its callers.
+using MainWindow = CMainFrame;
 
 } // namespace kestrova::app::ui

@@ -48,7 +48,9 @@ TEST(MainWindow, BothWaterfallsFillFromTheLiveSimulator) {
     ASSERT_TRUE(drovanta.load(binFolder())) << drovanta.failure().english;
     drovanta.initialize();
     {
-        MainWindow window(config, drovanta);
+        MainFrameOptions options;
+        options.offerLastProject = false; // no project dialogs in this run
+        MainWindow window(config, drovanta, options);
         window.resize(1000, 500);
         window.show();
         // The operator's message boxes are modal: read them from a recording sink.

@@ -1,0 +1,243 @@
+// The main frame as the operator uses it, offscreen, against the sonar
+// simulator on loopback: a project created in a temporary home through the
+// Project command, Connect Device and Start, "Save KSF" toggled on and off,
+// and a .ksf found in the project's Data folder; the commands follow their
+// rules on the way; F12 writes the bitmap snapshot into the project folder.
+
+#include "app/ui/main_window.h"
+#include "app/ui/page_disk.h"
+#include "platform/tests/temp_folder.h"
+#include "tools/sonar-sim/sim_process.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QSplitter>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace kestrova::app::ui {
+namespace {
+
+using acquisition::Frequency;
+namespace fs = std::filesystem;
+
+std::string binFolder() {
+    const char* bin = std::getenv("KESTROVA_BIN");
+    return bin ? bin : "build/bin";
+}
+
+// "New Project" with the name typed by the operator, in the preset location.
+class NewProjectDialogs : public ProjectDialogs {
+  public:
+    explicit NewProjectDialogs(std::string name) : name_(std::move(name)) {}
+    ManageChoice showManageDialog() override { return ManageChoice::NewProject; }
+    std::optional<NewProjectEntry> showNewProjectDialog(const NewProjectEntry& preset) override {
+        location = preset.location;
+        return NewProjectEntry{name_, preset.location};
+    }
+    std::optional<std::string> chooseProjectFile(const OpenProjectRequest&) override {
+        return std::nullopt;
+    }
+    std::string location;
+
+  private:
+    std::string name_;
+};
+
+bool waitFor(const std::function<bool()>& done, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// A program folder of its own (Kestrova.ini is written there) with the
+// palettes and model limits files of the build.
+void copyResources(const std::string& to) {
+    for (const auto& e : fs::directory_iterator(binFolder())) {
+        const std::string ext = e.path().extension().string();
+        const std::string name = e.path().filename().string();
+        if ((ext == ".clr" || ext == ".ini") && name != "Kestrova.ini" && name != "SysCfg.ini")
+            fs::copy_file(e.path(), fs::path(to) / name);
+    }
+}
+
+class MainFrameWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* home = std::getenv("HOME");
+        savedHome_ = home ? home : "";
+        ::setenv("HOME", home_.path().c_str(), 1);
+        copyResources(program_.path());
+        ASSERT_TRUE(drovanta_.load(binFolder())) << drovanta_.failure().english;
+        drovanta_.initialize();
+    }
+    void TearDown() override { ::setenv("HOME", savedHome_.c_str(), 1); }
+
+    kestrova::testing::TempFolder home_;
+    kestrova::testing::TempFolder program_;
+    display::DrovantaApi drovanta_;
+    std::string savedHome_;
+};
+
+TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4"}));
+    Configuration config(program_.path());
+    config.system.commandPort = sim.commandPort;
+    config.system.dataPort = sim.dataPort;
+    config.messenger().setEnglish(true);
+    NewProjectDialogs dialogs("Survey1");
+    MainFrameOptions options;
+    options.projectDialogs = &dialogs;
+    {
+        CMainFrame window(config, drovanta_, options);
+        RecordingMessageSink messages;
+        config.messenger().setSink(&messages);
+        window.show();
+        EXPECT_EQ(window.windowTitle().toStdString(), "Kestrova--No project");
+        // Nothing that needs a project is offered before one exists.
+        EXPECT_TRUE(window.action(FrameCommand::Project)->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::ConnectDevice)->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::Snapshot)->isEnabled());
+        // Start-up 1125: Kestrova.ini names no project, so the project dialogs follow.
+        ASSERT_TRUE(waitFor([&] { return window.session().projects().projectOpen(); }, 5));
+        const std::string project = home_.path() + "/KestrovaData/Survey1";
+        EXPECT_EQ(window.windowTitle().toStdString(), "Kestrova--" + project + "/Survey1.ksp");
+        EXPECT_TRUE(fs::is_directory(project + "/Data"));
+        EXPECT_TRUE(window.action(FrameCommand::ConnectDevice)->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::Start)->isEnabled()); // no device yet
+        EXPECT_FALSE(window.action(FrameCommand::SaveKsf)->isEnabled());
+
+        window.action(FrameCommand::ConnectDevice)->trigger();
+        ASSERT_TRUE(waitFor(
+            [&] {
+                window.refreshCommands();
+                return window.action(FrameCommand::Start)->isEnabled();
+            },
+            10));
+        window.action(FrameCommand::Start)->trigger();
+        ASSERT_TRUE(waitFor([&] { return window.acquisition().status().sonarRunning.load(); }, 5));
+        window.refreshCommands();
+        EXPECT_FALSE(window.action(FrameCommand::Start)->isEnabled());
+        EXPECT_TRUE(window.action(FrameCommand::Stop)->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::Project)->isEnabled()); // running
+
+        ASSERT_TRUE(window.action(FrameCommand::SaveKsf)->isEnabled());
+        EXPECT_EQ(window.action(FrameCommand::SaveKsf)->toolTip().toStdString(),
+                  "Start Record to KSF files");
+        window.action(FrameCommand::SaveKsf)->trigger();
+        ASSERT_TRUE(window.session().rawRecorder().recording())
+            << (messages.count() ? messages.messages().back().text : std::string());
+        EXPECT_EQ(window.action(FrameCommand::SaveKsf)->toolTip().toStdString(),
+                  "Stop Record to KSF files");
+        EXPECT_TRUE(window.action(FrameCommand::CutKsf)->isEnabled());
+        const auto before = window.session().rawRecorder().counters().frames.load();
+        ASSERT_TRUE(waitFor(
+            [&] { return window.session().rawRecorder().counters().frames.load() >= before + 20; },
+            10));
+        window.action(FrameCommand::Stop)->trigger();
+        window.action(FrameCommand::SaveKsf)->trigger();
+        EXPECT_FALSE(window.session().rawRecorder().recording());
+        window.refreshCommands();
+        EXPECT_TRUE(window.action(FrameCommand::Project)->isEnabled());
+
+        std::vector<fs::path> recordings;
+        for (const auto& e : fs::directory_iterator(project + "/Data"))
+            if (e.path().extension() == ".ksf") recordings.push_back(e.path());
+        ASSERT_EQ(recordings.size(), 1u);
+        // A recording: its header and the frames after it, starting with 0x0F "KSF".
+        EXPECT_GT(fs::file_size(recordings[0]), 1024u);
+        std::ifstream in(recordings[0], std::ios::binary);
+        char magic[4] = {};
+        in.read(magic, 4);
+        EXPECT_EQ(magic[0], '\x0F');
+        EXPECT_EQ(std::string(magic + 1, 3), "KSF");
+
+        // The status bar follows the live session.
+        window.refreshStatus();
+        EXPECT_EQ(window.statusPane(5)->text().toStdString(), "Net Connected");
+        EXPECT_EQ(window.statusPane(2)->text().left(6).toStdString(), "Slant:");
+
+        // F12: the bitmap into the project folder, named by the (fixed) local time.
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        window.setClock([] { return std::time_t{19753LL * 86400 + 14 * 3600 + 25 * 60 + 1}; });
+        window.action(FrameCommand::Snapshot)->trigger();
+        const std::string shot = project + "/20240131_142501.jpg";
+        ASSERT_TRUE(fs::exists(shot));
+        std::ifstream picture(shot, std::ios::binary);
+        char bm[2] = {};
+        picture.read(bm, 2);
+        EXPECT_EQ(std::string(bm, 2), "BM");
+        EXPECT_GT(fs::file_size(shot), 54u);
+        config.messenger().setSink(nullptr);
+    }
+    sim.stop();
+}
+
+// Switch Window walks the three layouts and a one-frequency model has none to switch.
+TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
+    Configuration config(program_.path());
+    config.messenger().setEnglish(true);
+    config.system.commandPort = 1; // nothing listens: the window stays unconnected
+    config.system.dataPort = 1;
+    NewProjectDialogs dialogs("Layouts");
+    MainFrameOptions options;
+    options.projectDialogs = &dialogs;
+    CMainFrame window(config, drovanta_, options);
+    RecordingMessageSink messages;
+    config.messenger().setSink(&messages);
+    window.resize(900, 700);
+    window.show();
+    ASSERT_TRUE(waitFor([&] { return window.session().projects().projectOpen(); }, 5));
+
+    // The Control pane holds the sheet with the two pages, sonar parameter first.
+    ASSERT_NE(window.controlPane(), nullptr);
+    EXPECT_EQ(window.controlSheet()->count(), 2);
+    EXPECT_EQ(window.controlSheet()->tabText(0).toStdString(), "Sonar parameter");
+    EXPECT_EQ(window.controlSheet()->tabText(1).toStdString(), "Storage and playback");
+
+    config.device.FrequencyLayout = kLayoutBoth;
+    window.applyLayout();
+    window.refreshCommands();
+    ASSERT_TRUE(window.action(FrameCommand::SwitchWindow)->isEnabled());
+    window.action(FrameCommand::SwitchWindow)->trigger(); // 2 -> 0: HF only
+    EXPECT_EQ(config.device.FrequencyLayout, 0);
+    EXPECT_TRUE(window.waterfall(Frequency::HF).isVisible());
+    EXPECT_FALSE(window.waterfall(Frequency::LF).isVisible());
+    window.action(FrameCommand::SwitchWindow)->trigger(); // 1: LF only
+    EXPECT_FALSE(window.waterfall(Frequency::HF).isVisible());
+    EXPECT_TRUE(window.waterfall(Frequency::LF).isVisible());
+    window.action(FrameCommand::SwitchWindow)->trigger(); // 2: both
+    EXPECT_TRUE(window.waterfall(Frequency::HF).isVisible());
+    EXPECT_TRUE(window.waterfall(Frequency::LF).isVisible());
+
+    config.device.frequencyCount = 1;
+    window.refreshCommands();
+    EXPECT_FALSE(window.action(FrameCommand::SwitchWindow)->isEnabled());
+    window.runCommand(FrameCommand::SwitchWindow); // F11 does nothing
+    EXPECT_EQ(config.device.FrequencyLayout, 2);
+    // No sonar: Start and Save KSF stay refused.
+    EXPECT_FALSE(window.action(FrameCommand::Start)->isEnabled());
+    EXPECT_FALSE(window.action(FrameCommand::SaveKsf)->isEnabled());
+    config.messenger().setSink(nullptr);
+}
+
+} // namespace
+} // namespace kestrova::app::ui
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,37 @@
+#include "app/ui/ping_para_panel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+
+namespace kestrova::app::ui {
+
+CPingParaPanel::CPingParaPanel(const QString& title, bool english, QWidget* parent)
+    : QGroupBox(title, parent) {
+    static const char* const kEnglish[kFields] = {
+        "Date:",   "Time:",       "Pressure:", "Range:",     "Power:",
+        "Signal:", "Pulsewidth:", "Gain:",     "Spreading:", "Absorption:"};
+    static const char* const kChinese[kFields] = {"日期：", "时间：", "压力：", "量程：", "功率：",
+                                                  "信号：", "脉宽：", "增益：", "扩展：", "吸收："};
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(0);
+    for (int i = 0; i < kFields; ++i) {
+        const int column = (i / 2) * 2;
+        const int row = i % 2;
+        grid->addWidget(new QLabel(QString::fromUtf8(english ? kEnglish[i] : kChinese[i]), this),
+                        row, column);
+        values_[static_cast<std::size_t>(i)] = new QLabel(QStringLiteral("None"), this);
+        grid->addWidget(values_[static_cast<std::size_t>(i)], row, column + 1);
+    }
+}
+
+void CPingParaPanel::show(const PingParameterTexts& t) {
+    const std::string* texts[kFields] = {&t.date,      &t.time,      &t.pressure, &t.range,
+                                         &t.power,     &t.signal,    &t.pulse,    &t.gain,
+                                         &t.spreading, &t.absorption};
+    for (int i = 0; i < kFields; ++i)
+        values_[static_cast<std::size_t>(i)]->setText(QString::fromStdString(*texts[i]));
+}
+
+} // namespace kestrova::app::ui
