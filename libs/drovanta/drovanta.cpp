@@ -59,17 +59,18 @@ float levelPolynomial(float u) {
     return q;
 }
 
+// Written as selects: in the per-sample loop a branch here would follow the
+// speckle. A NaN from a damaged gain state restarts at 1.
 float limitGain(float w) {
-    if (!(w >= 1.0f)) return 1.0f; // a NaN from a damaged gain state restarts at 1
-    if (w > 100.0f) return 100.0f;
-    return w;
+    const float held = w > 100.0f ? 100.0f : w;
+    return w >= 1.0f ? held : 1.0f;
 }
 
 // Peak picking. Returns the peak P over F < k <= N-1.
 std::uint32_t decimate(const std::uint32_t* x, std::uint32_t n, float step, std::uint32_t count,
                        std::uint32_t first) {
+    // Every element of D(1) ... D(N) is written below.
     std::uint32_t* d = work.decimated;
-    std::memset(d, 0, count * sizeof(std::uint32_t));
     d[0] = x[0];
     d[count - 1] = x[n - 1];
     if (step == 1.0f) {
@@ -109,12 +110,11 @@ float levelEstimate(std::uint32_t count, std::uint32_t first, std::uint32_t peak
     std::uint32_t aboveLo = 0;
     std::uint32_t aboveHi = 0;
     const std::uint32_t* d = work.decimated;
+    // hi >= lo, so a sample above hi is above lo too: both counts without branches.
     for (std::uint32_t k = first; k <= count - 1; ++k) {
         const float v = asFloat(d[k - 1]);
-        if (v > lo) {
-            ++aboveLo;
-            if (v > hi) ++aboveHi;
-        }
+        aboveLo += v > lo ? 1u : 0u;
+        aboveHi += v > hi ? 1u : 0u;
     }
     const float n = asFloat(count);
     const float uLo = asFloat(count - aboveLo) / n;
@@ -125,18 +125,37 @@ float levelEstimate(std::uint32_t count, std::uint32_t first, std::uint32_t peak
     return roundSingle(sum * 0.5f);
 }
 
-void meanBackground(std::uint32_t count) {
-    const std::uint32_t* d = work.decimated;
+// Normalisation of D(1) ... D(N-1) by the factor; the last sample stays as it came.
+inline std::uint32_t normalised(std::uint32_t v, float factor) {
+    return roundToSample(asFloat(v) * factor);
+}
+
+void normalise(std::uint32_t count, float factor) {
+    std::uint32_t* d = work.decimated;
+    for (std::uint32_t k = 1; k <= count - 1; ++k)
+        d[k - 1] = normalised(d[k - 1], factor);
+}
+
+// Normalisation and the running mean in one pass: the mean at k needs
+// normalised samples up to D(k+15), and its sum is a chain of dependent
+// additions that leaves the processor room for the normalisation beside it.
+void normaliseWithMeanBackground(std::uint32_t count, float factor) {
+    std::uint32_t* d = work.decimated;
     std::uint32_t* s = work.background;
     float sum = 0.0f;
-    for (std::uint32_t j = 1; j <= kWindow; ++j)
+    for (std::uint32_t j = 1; j <= kWindow; ++j) {
+        d[j - 1] = normalised(d[j - 1], factor);
         sum = sum + asFloat(d[j - 1]);
+    }
     // The running sum drifts by rounding; a dark stretch after a bright one can
     // come out just below zero, and a saturated stretch at 2^32: hold both
     // within the sample range instead of letting them wrap.
     s[16] = saturate32(roundSingle(sum * 0.03125f));
+    // D(33) ... D(N-1) are normalised as the window reaches them.
     for (std::uint32_t k = 18; k <= count - 16; ++k) {
-        sum = (asFloat(d[k + 15 - 1]) + sum) - asFloat(d[k - 17 - 1]);
+        const std::uint32_t entering = normalised(d[k + 15 - 1], factor);
+        d[k + 15 - 1] = entering;
+        sum = (asFloat(entering) + sum) - asFloat(d[k - 17 - 1]);
         s[k - 1] = saturate32(roundSingle(sum * 0.03125f));
     }
 }
@@ -247,85 +266,83 @@ float echoContrast(float sum, std::uint32_t count, float leadSum, std::uint32_t 
     return square / lead;
 }
 
-Bottom automaticDetector(std::uint32_t first, std::uint32_t count, std::uint32_t peak) {
-    Bottom bottom;
-    if (count < first) return bottom;
-    const std::uint32_t* d = work.decimated;
-    const std::uint32_t* s = work.background;
-
-    std::uint32_t lead = count / 5;
-    if (count % 5 >= 3) ++lead;
-    if (lead > 300) lead = 300;
-    // The starting window can reach past the end of a short line.
-    const std::uint32_t leadEnd = first + lead < count ? first + lead : count;
-    std::uint32_t start = s[first - 1];
-    for (std::uint32_t k = first + 1; k <= leadEnd; ++k) {
-        if (s[k - 1] < start) start = s[k - 1];
+// The automatic detector, one decimated sample at a time, so that the display
+// loop can run it beside the gain curve and the display line: its levels are
+// chains of dependent float operations, and the independent work of the other
+// two fills the time the processor would otherwise wait on them.
+class AutomaticDetector {
+  public:
+    // Samples `first` ... `count` are then handed to step() in order.
+    AutomaticDetector(std::uint32_t first, std::uint32_t count, std::uint32_t peak)
+        : count_(count), fastBelow_(asFloat(peak) * 0.03125f) {
+        if (count < first) return;
+        const std::uint32_t* s = work.background;
+        std::uint32_t lead = count / 5;
+        if (count % 5 >= 3) ++lead;
+        if (lead > 300) lead = 300;
+        // The starting window can reach past the end of a short line.
+        const std::uint32_t leadEnd = first + lead < count ? first + lead : count;
+        std::uint32_t start = s[first - 1];
+        for (std::uint32_t k = first + 1; k <= leadEnd; ++k) {
+            if (s[k - 1] < start) start = s[k - 1];
+        }
+        backgroundLevel_ = asFloat(start);
+        signalLevel_ = backgroundLevel_;
     }
 
-    float backgroundLevel = asFloat(start);
-    float signalLevel = backgroundLevel;
-    const float fastBelow = asFloat(peak) * 0.03125f;
-    float accumulator = 0.0f;
-    std::uint32_t counted = 0;
+    void step(std::uint32_t i, float v) {
+        const float thrice = 3.0f * backgroundLevel_;
+        const float slow = (v - thrice > 0.0f) ? 0.0001f : 0.002f;
+        const float rate = backgroundLevel_ < fastBelow_ ? 0.02f : slow;
+        backgroundLevel_ = (v - backgroundLevel_) * rate + backgroundLevel_;
+        signalLevel_ = (v - signalLevel_) * 0.05f + signalLevel_;
+        accumulator_ = accumulator_ + signalLevel_;
+        ++counted_;
 
-    bool open = false;
-    std::uint32_t echoStart = 0;
-    std::uint32_t echoLeadCount = 0;
-    float echoLeadSum = 0.0f;
-    std::uint32_t lastStart = 0;
-
-    bool haveBest = false;
-    float bestSum = 0.0f;
-    std::uint32_t bestCount = 0;
-    float bestLeadSum = 0.0f;
-    std::uint32_t bestLeadCount = 0;
-
-    for (std::uint32_t i = first; i <= count; ++i) {
-        const float v = asFloat(d[i - 1]);
-        float rate = 0.02f;
-        if (!(backgroundLevel < fastBelow)) {
-            const float thrice = 3.0f * backgroundLevel;
-            rate = (v - thrice > 0.0f) ? 0.0001f : 0.002f;
-        }
-        backgroundLevel = (v - backgroundLevel) * rate + backgroundLevel;
-        signalLevel = (v - signalLevel) * 0.05f + signalLevel;
-        accumulator = accumulator + signalLevel;
-        ++counted;
-
-        if (!open) {
-            if (signalLevel > 2.0f * backgroundLevel) {
-                open = true;
-                echoStart = i;
-                lastStart = i;
-                echoLeadCount = counted;
-                echoLeadSum = accumulator;
-                accumulator = 0.0f;
+        if (!open_) {
+            if (signalLevel_ > 2.0f * backgroundLevel_) {
+                open_ = true;
+                echoStart_ = i;
+                lastStart_ = i;
+                echoLeadCount_ = counted_;
+                echoLeadSum_ = accumulator_;
+                accumulator_ = 0.0f;
             }
-            continue;
+            return;
         }
-        if (!(signalLevel < 1.2f * backgroundLevel) && i != count) continue;
+        if (!(signalLevel_ < 1.2f * backgroundLevel_) && i != count_) return;
+        closeEcho();
+    }
 
-        open = false;
-        const float echoSum = accumulator;
-        const std::uint32_t echoCount = counted;
-        accumulator = 0.0f;
-        counted = 0;
+    Bottom result() const {
+        Bottom b = bottom_;
+        if (b.index == 0) b.index = lastStart_;
+        return b;
+    }
+
+  private:
+    void closeEcho() {
+        open_ = false;
+        const float echoSum = accumulator_;
+        const std::uint32_t echoCount = counted_;
+        accumulator_ = 0.0f;
+        counted_ = 0;
 
         bool best = false;
-        if (!haveBest && echoLeadCount != 0) {
+        if (!haveBest_ && echoLeadCount_ != 0) {
             best = true;
         } else {
-            const float rho1 = echoContrast(echoSum, echoCount, echoLeadSum, echoLeadCount);
+            const float rho1 = echoContrast(echoSum, echoCount, echoLeadSum_, echoLeadCount_);
             float rho2 = 0.0f;
-            if (bestCount != 0 && bestLeadCount != 0) {
-                const float divisor = echoContrast(bestSum, bestCount, bestLeadSum, bestLeadCount);
+            if (bestCount_ != 0 && bestLeadCount_ != 0) {
+                const float divisor =
+                    echoContrast(bestSum_, bestCount_, bestLeadSum_, bestLeadCount_);
                 if (divisor != 0.0f) rho2 = rho1 / divisor;
             }
-            const float rho3 = bestCount == 0 ? 0.0f : asFloat(echoCount) / asFloat(bestCount);
-            const std::uint32_t below = echoLeadCount + bestLeadCount;
+            const float rho3 = bestCount_ == 0 ? 0.0f : asFloat(echoCount) / asFloat(bestCount_);
+            const std::uint32_t below = echoLeadCount_ + bestLeadCount_;
             const float rho4 =
-                below == 0 ? 0.0f : asFloat(echoLeadCount + echoCount) / asFloat(below);
+                below == 0 ? 0.0f : asFloat(echoLeadCount_ + echoCount) / asFloat(below);
             const float a = 0.3f * rho3;
             const float b = 0.5f * rho2;
             const float c = 0.2f * rho4;
@@ -333,22 +350,40 @@ Bottom automaticDetector(std::uint32_t first, std::uint32_t count, std::uint32_t
             best = score > 1.0f;
         }
         if (best) {
-            haveBest = true;
-            bottom.index = echoStart;
-            bestSum = echoSum;
-            bestCount = echoCount;
-            bestLeadSum = echoLeadSum;
-            bestLeadCount = echoLeadCount;
+            haveBest_ = true;
+            bottom_.index = echoStart_;
+            bestSum_ = echoSum;
+            bestCount_ = echoCount;
+            bestLeadSum_ = echoLeadSum_;
+            bestLeadCount_ = echoLeadCount_;
         }
-        if (haveBest && bestCount != 0 && bestLeadCount != 0) {
-            bottom.strength = echoContrast(bestSum, bestCount, bestLeadSum, bestLeadCount);
+        if (haveBest_ && bestCount_ != 0 && bestLeadCount_ != 0) {
+            bottom_.strength = echoContrast(bestSum_, bestCount_, bestLeadSum_, bestLeadCount_);
         } else {
-            bottom.strength = 0.0f;
+            bottom_.strength = 0.0f;
         }
     }
-    if (bottom.index == 0) bottom.index = lastStart;
-    return bottom;
-}
+
+    std::uint32_t count_;
+    float fastBelow_;
+    float backgroundLevel_ = 0.0f;
+    float signalLevel_ = 0.0f;
+    float accumulator_ = 0.0f;
+    std::uint32_t counted_ = 0;
+
+    bool open_ = false;
+    std::uint32_t echoStart_ = 0;
+    std::uint32_t echoLeadCount_ = 0;
+    float echoLeadSum_ = 0.0f;
+    std::uint32_t lastStart_ = 0;
+
+    bool haveBest_ = false;
+    float bestSum_ = 0.0f;
+    std::uint32_t bestCount_ = 0;
+    float bestLeadSum_ = 0.0f;
+    std::uint32_t bestLeadCount_ = 0;
+    Bottom bottom_;
+};
 
 void choose(DepthPair& pair, bool afresh, std::uint32_t index1, float strength1,
             std::uint32_t index2, float strength2, std::uint32_t* selected) {
@@ -451,23 +486,18 @@ sss_display_repro(const uint32_t* samples, uint32_t sample_count, uint8_t reset,
     }
     gain_state[0] = factor;
 
-    // 7. Normalisation; the last sample stays as it came.
+    // 7.-8. Normalisation (the last sample stays as it came) and background.
     std::uint32_t* d = work.decimated;
-    for (std::uint32_t k = 1; k <= count - 1; ++k) {
-        const float v = asFloat(d[k - 1]) * factor;
-        d[k - 1] = v < 4294967296.0f ? low32(roundSingle(v)) : 4294967295u;
+    std::uint32_t* s = work.background;
+    if (use_mean != 0) {
+        normaliseWithMeanBackground(count, factor);
+    } else {
+        normalise(count, factor);
+        orderBackground(count);
     }
     const float peakScaled = factor * asFloat(peak);
     const std::uint32_t peakNorm =
         peakScaled < 4294967296.0f ? low32(roundSingle(peakScaled)) : 4294967295u;
-
-    // 8. Background.
-    std::uint32_t* s = work.background;
-    if (use_mean != 0) {
-        meanBackground(count);
-    } else {
-        orderBackground(count);
-    }
     for (std::uint32_t k = 1; k <= 16; ++k)
         s[k - 1] = s[16];
     for (std::uint32_t k = count - 15; k <= count; ++k)
@@ -477,49 +507,51 @@ sss_display_repro(const uint32_t* samples, uint32_t sample_count, uint8_t reset,
     std::uint32_t gainStart = first;
     if (floorSingle(asFloat(first) * stepUsed) <= 17.0f) gainStart = 17;
 
-    // 10. Bottom detection on the decimated line.
-    const float fsLine = fs / stepUsed;
-    const Bottom bottom = threshold != 0 ? thresholdDetector(sound_speed, fsLine, min_range_dm,
-                                                             max_range_dm, threshold, count)
-                                         : automaticDetector(gainStart, count, peakNorm);
+    // 10.-12. Bottom detection on the decimated line, the gain curve and the
+    // display line. The gain and the line do not depend on the bottom, so the
+    // automatic detector runs in the same pass over the line.
+    const float kr = rate * 2.7939677e-9f;
+    const std::uint16_t fullScale = static_cast<std::uint16_t>(output_full_scale);
+    const float outFull = static_cast<float>(fullScale);
+    const float scale = outFull / asFloat(input_full_scale);
+    const bool automatic = threshold == 0;
+    Bottom bottom;
+    if (!automatic) {
+        bottom = thresholdDetector(sound_speed, fs / stepUsed, min_range_dm, max_range_dm,
+                                   threshold, count);
+    }
+    AutomaticDetector detector(gainStart, count, peakNorm);
+    if (gainStart <= count) {
+        float w = 1.0f;
+        for (std::uint32_t k = gainStart; k <= count; ++k) {
+            const float v = asFloat(d[k - 1]);
+            if (automatic) detector.step(k, v);
+            // When the settings changed the curve starts afresh from 1,
+            // otherwise each element adapts from its value of the last ping.
+            if (!restart) w = gain_state[k - 1];
+            const float load = asFloat(s[k - 1]) * w;
+            const float change = rate - load * kr;
+            w = limitGain(w + change);
+            gain_state[k - 1] = w;
+            const float amplified = v * w;
+            line[k - 1] = roundToPixel(amplified * scale, outFull, fullScale);
+        }
+    }
+    if (automatic) bottom = detector.result();
     *bottom_index = bottom.index;
     *bottom_strength = bottom.strength;
     const float seconds = asFloat(bottom.index) / fs;
     const float metres = seconds * 1500.0f;
     gain_state[1] = metres * 0.5f;
 
-    // 11. Gain curve.
-    const float kr = rate * 2.7939677e-9f;
-    if (gainStart <= count) {
-        if (restart) {
-            float w = 1.0f;
-            for (std::uint32_t k = gainStart; k <= count; ++k) {
-                const float load = asFloat(s[k - 1]) * w;
-                const float change = rate - load * kr;
-                w = limitGain(w + change);
-                gain_state[k - 1] = w;
-            }
-        } else {
-            for (std::uint32_t k = gainStart; k <= count; ++k) {
-                const float w = gain_state[k - 1];
-                const float load = asFloat(s[k - 1]) * w;
-                const float change = rate - load * kr;
-                gain_state[k - 1] = limitGain(w + change);
-            }
-        }
-    }
-
-    // 12. Display line. When the blanking covers the whole line there is no
-    // gain curve; the line is then scaled with gain 1.
-    const std::uint16_t fullScale = static_cast<std::uint16_t>(output_full_scale);
-    const float outFull = static_cast<float>(fullScale);
-    const float scale = outFull / asFloat(input_full_scale);
+    // When the blanking covers the whole line there is no gain curve; the
+    // line is then scaled with gain 1. Before the gain start the line takes
+    // the curve's first value.
     const float nearGain = gainStart <= count ? gain_state[gainStart - 1] : 1.0f;
-    for (std::uint32_t k = 1; k <= count; ++k) {
-        const float g = k < gainStart ? nearGain : gain_state[k - 1];
-        const float amplified = asFloat(d[k - 1]) * g;
-        const float y = amplified * scale;
-        line[k - 1] = y > outFull ? fullScale : low16(roundSingle(y));
+    const std::uint32_t nearEnd = gainStart <= count ? gainStart - 1 : count;
+    for (std::uint32_t k = 1; k <= nearEnd; ++k) {
+        const float amplified = asFloat(d[k - 1]) * nearGain;
+        line[k - 1] = roundToPixel(amplified * scale, outFull, fullScale);
     }
 }
 

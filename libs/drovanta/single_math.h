@@ -53,6 +53,32 @@ inline std::uint16_t low16(float v) {
     return static_cast<std::uint16_t>(static_cast<std::uint64_t>(truncToInt64(v)));
 }
 
+// A normalised sample: low32(roundSingle(v)) for v below 2^32, all ones from
+// 2^32 on and for NaN. The same value as that composition, with the branches
+// of the common case (0 <= v < 2^32) replaced by selects, so the per-sample
+// loops do not stall on unpredictable comparisons.
+inline std::uint32_t roundToSample(float v) {
+    if (!(v >= 0.0f)) return v < 4294967296.0f ? low32(roundSingle(v)) : 4294967295u;
+    if (v >= 4294967296.0f) return 4294967295u;
+    // Below 2^23 the rounding is floor(v + 0.5) taken in float, and v + 0.5 is
+    // positive so truncation is the floor; below 0.5 the result is 0 even when
+    // v + 0.5 itself rounds up to 1. From 2^23 on v is already whole.
+    const std::int64_t whole = static_cast<std::int64_t>(v);
+    const float low = v < kWholeFrom ? v : 0.0f; // keeps the 32-bit conversion in range
+    const std::int64_t half = static_cast<std::int32_t>(low + 0.5f);
+    const std::int64_t small = v >= 0.5f ? half : 0;
+    return static_cast<std::uint32_t>(v < kWholeFrom ? small : whole);
+}
+
+// A display value: full scale above outFull, else low16(roundSingle(y)). outFull
+// is at most 65535, so the common case 0 <= y <= outFull needs no 64-bit step.
+inline std::uint16_t roundToPixel(float y, float outFull, std::uint16_t fullScale) {
+    if (y > outFull) return fullScale;
+    if (!(y >= 0.0f)) return low16(roundSingle(y)); // NaN, or a negative scale
+    const std::int32_t half = static_cast<std::int32_t>(y + 0.5f);
+    return static_cast<std::uint16_t>(y >= 0.5f ? half : 0);
+}
+
 // Neither infinite nor NaN. Written out so that no libstdc++ helper (with its
 // default visibility) ends up in the library's exports in unoptimised builds.
 inline bool isFiniteSingle(float v) {

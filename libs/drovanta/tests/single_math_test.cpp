@@ -8,7 +8,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 using namespace kestrova::drovanta;
 
@@ -75,4 +77,48 @@ TEST(SingleMath, SaturatingStoreHoldsTheSampleRange) {
     EXPECT_EQ(saturate32(4294967296.0f), 4294967295u);
     EXPECT_EQ(saturate32(std::numeric_limits<float>::quiet_NaN()), 0u);
     EXPECT_EQ(saturate32(4294967040.0f), 4294967040u);
+}
+
+// The select-based stores of the per-sample loops must give exactly the
+// composed rounding and store they stand for, at every float: hand-picked
+// values at the edges (0.5, 2^23, 2^31, 2^32, the display full scale) and a
+// stride through all 2^32 bit patterns, NaNs and negatives included.
+namespace {
+std::uint32_t referenceSample(float v) {
+    return v < 4294967296.0f ? low32(roundSingle(v)) : 4294967295u;
+}
+std::uint16_t referencePixel(float y, float outFull, std::uint16_t fullScale) {
+    return y > outFull ? fullScale : low16(roundSingle(y));
+}
+float fromBits(std::uint32_t b) {
+    float f;
+    std::memcpy(&f, &b, sizeof f);
+    return f;
+}
+} // namespace
+
+TEST(SingleMath, SelectStoresMatchTheComposedRounding) {
+    std::vector<float> values = {
+        0.0f,          -0.0f,         0.49999997f,   0.5f,          0.50000006f, 1.4999999f,
+        1.5f,          2.5f,          8388607.5f,    8388608.0f,    8388609.0f,  2147483520.0f,
+        2147483648.0f, 2147483904.0f, 4294967040.0f, 4294967296.0f, 65534.5f,    65535.0f,
+        65535.5f,      32766.5f,      32767.0f,      32767.5f,      -0.5f,       -2.5f,
+        -1e30f,        1e30f};
+    values.push_back(std::numeric_limits<float>::infinity());
+    values.push_back(-std::numeric_limits<float>::infinity());
+    values.push_back(std::numeric_limits<float>::quiet_NaN());
+    for (std::uint64_t b = 0; b <= 0xffffffffu; b += 1009)
+        values.push_back(fromBits(static_cast<std::uint32_t>(b)));
+    for (std::uint32_t b = 0x3effff00u; b <= 0x3f000100u; ++b) // around 0.5
+        values.push_back(fromBits(b));
+    std::size_t wrong = 0;
+    for (float v : values) {
+        if (roundToSample(v) != referenceSample(v) && ++wrong < 5) ADD_FAILURE() << "sample " << v;
+        for (std::uint16_t full : {std::uint16_t{32767}, std::uint16_t{65535}, std::uint16_t{0}}) {
+            const float outFull = static_cast<float>(full);
+            if (roundToPixel(v, outFull, full) != referencePixel(v, outFull, full) && ++wrong < 5)
+                ADD_FAILURE() << "pixel " << v << " full " << full;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
 }
