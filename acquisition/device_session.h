@@ -103,7 +103,9 @@ class DeviceSession : public app::SonarCommandPort, public ReplySink, public Son
     bool sendUpdataSwitch(int selection);
     bool sendAlgorithm(int algorithm);
     int currentAlgorithm() const { return algorithm_; }
-    void setAdvancedGain(app::Frequency f, int value) { builder_.setAdvancedGain(f, value); }
+    void setAdvancedGain(app::Frequency f, int value) override {
+        builder_.setAdvancedGain(f, value);
+    }
     // Pressure zeroing and reference; without a command channel they tell the operator.
     bool sendPressureZero();
     bool sendPressureReference();
@@ -114,6 +116,7 @@ class DeviceSession : public app::SonarCommandPort, public ReplySink, public Son
     bool sendTransmitCommand(app::Frequency f) override;
     bool sendGainCommand(app::Frequency f) override;
     bool sendChannelCommand() override;
+    bool sendCommandLines(std::string_view lines) override { return sendIfConnected(lines); }
 
     // ReplySink (receive thread): one reply line out of the accumulator, acted on.
     void takeReply(ReplyAccumulator& accumulator) override;

@@ -5,6 +5,8 @@
 
 #include "app/sonar_parameters.h"
 
+#include <string_view>
+
 namespace kestrova::app {
 
 class SonarCommandPort {
@@ -22,6 +24,18 @@ class SonarCommandPort {
     // A channel switched on or off: the chen line with the mask of both
     // frequencies, then the sample, transmit and gain lines of the enabled ones.
     virtual bool sendChannelCommand() = 0;
+
+    // Lines built by the device dialogs (pressure calibration, advanced
+    // settings), sent as one block while the command channel is connected.
+    virtual bool sendCommandLines(std::string_view lines) {
+        (void)lines;
+        return false;
+    }
+    // The maximum gain the gain lines of one frequency carry (advanced settings).
+    virtual void setAdvancedGain(Frequency f, int value) {
+        (void)f;
+        (void)value;
+    }
 };
 
 } // namespace kestrova::app
