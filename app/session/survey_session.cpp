@@ -177,6 +177,9 @@ SurveySession::SurveySession(Configuration& config, platform::MessageQueue& queu
                                                            acquisition_->handOff(),
                                                            acquisition_->windows());
         lineSink_ = std::make_unique<LineSink>(*this);
+        // The traces turn orange while the sonar pings.
+        hfView_->setSonarStatus(&acquisition_->status());
+        lfView_->setSonarStatus(&acquisition_->status());
     }
     wire();
     applyDisplaySettings();
@@ -306,14 +309,20 @@ void SurveySession::applyDisplaySettings() {
     full.oldScale = config_.system.oldScale;
     full.useScale = config_.system.useScale;
     full.disSize = config_.system.disSize;
-    const int colour[2] = {s.display.backColorHF, s.display.backColorLF};
-    const bool invert[2] = {s.display.invertHF, s.display.invertLF};
+    d.palette = {s.display.backColorHF, s.display.backColorLF};
+    d.invert = {s.display.invertHF, s.display.invertLF};
+    d.deviceKind = config_.device.frequencyCount;
     for (Freq f : {Freq::HF, Freq::LF}) {
-        display::Waterfall& w = view(f).waterfall();
-        const int i = acquisition::index(f);
-        w.palette().load(config_.programFolder(), colour[i], invert[i], config_.messenger());
-        w.setFullScaleSettings(full);
+        display::WaterfallView& v = view(f);
+        v.waterfall().setFullScaleSettings(full);
+        // The first time the views learn where the palettes lie (and load
+        // them); afterwards only a changed choice is read again.
+        if (!paletteSourceSet_)
+            v.setPaletteSource(config_.programFolder(), &config_.messenger());
+        else
+            v.applyDisplaySettings();
     }
+    paletteSourceSet_ = true;
 }
 
 acquisition::DeviceSessionBlock SurveySession::sessionBlock() const {

@@ -175,6 +175,7 @@ class SurveySession {
     display::DisplayShared shared_;
     std::unique_ptr<display::WaterfallView> hfView_;
     std::unique_ptr<display::WaterfallView> lfView_;
+    bool paletteSourceSet_ = false;
     std::array<platform::WindowHandle, 2> viewWindows_{platform::kNoWindow, platform::kNoWindow};
     std::unique_ptr<acquisition::RawRecorder> raw_;
     std::unique_ptr<acquisition::XtfWriter> xtf_;

@@ -1,5 +1,8 @@
 #include "app/ui/main_window.h"
 
+#include "app/ui/device_dialogs.h"
+#include "display/display_messages.h"
+
 #include "acquisition/device_session.h"
 #include "acquisition/sonar_messages.h"
 #include "app/main_frame_status.h"
@@ -92,6 +95,11 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
         splitter_->addWidget(w);
     }
     splitter_->setChildrenCollapsible(false);
+    // One target snapshot for both views; a capture needs an open project.
+    targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
+    for (Frequency f : {Frequency::HF, Frequency::LF})
+        session_->view(f).setTargetCapture(
+            {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); }, {}});
     column->addWidget(splitter_, 1);
     setCentralWidget(central);
 
@@ -109,6 +117,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     session_->setDiskPage(diskPage_->window());
 
     buildCommands();
+    installAdvancedSettingsShortcut(this,
+                                    [this] { queue_.post(handle_, kMsgShowAdvancedSettings); });
 
     for (int i = 0; i < kStatusPanes; ++i) {
         auto* pane = new QLabel(this);
@@ -261,14 +271,22 @@ void CMainFrame::runCommand(FrameCommand c) {
         break;
     // Opened by the device dialogs and the navigation and target views.
     case FrameCommand::DeviceSettings:
-        emit deviceSettingsRequested();
+        openDeviceSettings();
         break;
-    case FrameCommand::AlarmSettings:
-        emit alarmSettingsRequested();
+    case FrameCommand::AlarmSettings: {
+        AlarmContext alarm{config_, projectConfigPath()};
+        showAlarmSettingDialog(this, alarm);
+        session_->applyDisplaySettings();
         break;
-    case FrameCommand::CalibrationPressure:
-        emit calibrationPressureRequested();
+    }
+    case FrameCommand::CalibrationPressure: {
+        acquisition::DeviceSession& device = session_->device();
+        PressureContext pressure{
+            device, config_.messenger(), queue_,
+            [&device](platform::WindowHandle w) { device.setPressureDialog(w); }};
+        showCalibrationPressureDialog(this, pressure);
         break;
+    }
     case FrameCommand::Navigation:
         emit navigationPaneRequested();
         break;
@@ -439,6 +457,8 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         break;
     case kMsgReapplyLayout:
     case kMsgModelChangedMainWindow:
+        // A one-frequency model shows no HF label.
+        if (m.id == kMsgModelChangedMainWindow) session_->applyDisplaySettings();
         applyLayout();
         refreshCommands();
         break;
@@ -446,6 +466,11 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         leavePlayback();
         refreshCommands();
         break;
+    case kMsgShowAdvancedSettings: {
+        AdvancedContext advanced{advanced_, session_->device(), config_.messenger()};
+        showAdvancedSettingsDialog(this, advanced);
+        break;
+    }
     default:
         break;
     }
@@ -465,6 +490,29 @@ void CMainFrame::refreshStatus() {
     for (int i = 0; i < 5; ++i)
         paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
     if (shown.beep()) QApplication::beep();
+    refreshCommands();
+}
+
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+
+void CMainFrame::openDeviceSettings() {
+    FitParaContext fit{config_,
+                       session_->positions(),
+                       projectConfigPath(),
+                       session_->playbackMode(),
+                       session_->displayShared().settings.soundSpeed,
+                       {},
+                       {}};
+    if (!showFitParaDialog(this, fit)) return;
+    const bool recompute = fit.stored.recomputeWaterfalls;
+    session_->applyDisplaySettings();
+    // A new sound speed changes every slant range: the views compute their lines again.
+    if (recompute) {
+        queue_.post(session_->view(Frequency::HF).handle(), display::WM_RERUN_HF);
+        queue_.post(session_->view(Frequency::LF).handle(), display::WM_RERUN_LF);
+    }
     refreshCommands();
 }
 

@@ -13,6 +13,9 @@
 #include "app/ui/qt_message_sink.h"
 #include "display/ui/waterfall_widget.h"
 
+#include "app/hide_advanced.h"
+#include "display/target_capture.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -93,9 +96,6 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
   signals:
     // Commands whose dialogs and panes are opened by the device dialogs and the
     // navigation and target views.
-    void deviceSettingsRequested();
-    void alarmSettingsRequested();
-    void calibrationPressureRequested();
     void navigationPaneRequested();
     void targetPaneRequested();
     void aboutRequested();
@@ -115,6 +115,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     void pump();
     void onMainMessage(const platform::WindowMessage& m);
     void openFileForPlayback();
+    void openDeviceSettings();
     void startPinging();
 
     Configuration& config_;
@@ -141,6 +142,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     platform::WindowHandle handle_ = platform::kNoWindow;
     QtMessageSink sink_;
     std::function<std::time_t()> clock_;
+    std::unique_ptr<display::TargetSnapshot> targetSnapshot_;
+    AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
 };
 
