@@ -1,9 +1,15 @@
-// kestrova-cli acquire --seconds S [--config FOLDER] [--xtf]: the live session without
-// a window. Reads SysCfg.ini from the program folder (or FOLDER), connects both
-// channels as the "Connect Device" command does, identifies the sonar, sends
-// the configuration and starts pinging as Start does, then lists every ping
-// as `frames` does and every reply as a JSON line. After S seconds, or on
-// SIGINT or SIGTERM, it stops the sonar and closes everything in order.
+// kestrova-cli acquire --seconds S [--config FOLDER] [--project FILE.ksp]
+// [--record PROJECT_FOLDER] [--xtf]: the live survey session without a window.
+// Reads SysCfg.ini from the program folder (or FOLDER), opens the position
+// input its INSPara section asks for (a project's own INSPara replaces it),
+// connects both channels as the "Connect Device" command does, identifies the
+// sonar, sends the configuration and starts pinging as Start does, then lists
+// every ping and every reply as JSON lines. With --project or --record it
+// records the raw file (with the position records); --xtf also records the
+// XTF pair from the views' display lines, the views running without a window.
+// Without views the pings are listed as `frames` lists them; with them, as the
+// views drew them. After S seconds, or on SIGINT or SIGTERM, it stops the
+// sonar and closes everything in the order of quitting the program.
 
 #include "acquisition/sonar_messages.h"
 #include "app/session/survey_session.h"
