@@ -35,7 +35,12 @@ class SurveySession::Host : public ProjectHost {
         if (session_.playbackMode()) session_.leavePlayback();
         owner_.leavePlayback();
     }
-    void projectChanged() override { owner_.projectChanged(); }
+    void projectChanged() override {
+        // A project just made (or switched to) records into its own folder at once.
+        const CurrentProject& p = session_.projects().current();
+        if (p.open) session_.setProjectFolder(p.path);
+        owner_.projectChanged();
+    }
     SurveyLineLoad loadSurveyLineFile(const std::string& path) override {
         return owner_.loadSurveyLineFile(path);
     }

@@ -1,6 +1,7 @@
 // kestrova-cli listen against the simulator: the real threads, batches and
 // heartbeat end to end.
 
+#include "acquisition/tests/xtf_reader.h"
 #include "tools/sonar-sim/sim_process.h"
 #include "tools/tests/cli_process.h"
 
@@ -9,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <csignal>
+#include <cstdio>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 
 namespace kestrova::testing {
@@ -210,10 +215,110 @@ TEST(CliAcquireLive, SignalStopsTheSonarAndEndsCleanly) {
     EXPECT_TRUE(sim.waitForOutput("command $cmd,sysrun,0*ff", 3000));
 }
 
+// A loopback UDP port free a moment ago, for the position input to bind.
+int freeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+std::string jsonText(const std::string& out, const std::string& key, std::size_t from) {
+    const auto at = out.find("\"" + key + "\":\"", from);
+    if (at == std::string::npos) return {};
+    const auto start = at + key.size() + 4;
+    return out.substr(start, out.find('"', start) - start);
+}
+
+// Guards the headless survey with positions and XTF: the fixes the
+// positioning system sends to the INSPara port must land in the .ksf as
+// position records (not be ignored because no window opened the input), and
+// --xtf must give a well-formed _HF/_LF pair holding the pings the views drew.
+TEST(CliAcquireLive, RecordsPositionsAndXtfWithTheNavigationSimulator) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "300", "--model", "QM-301"}));
+    const int udp = freeUdpPort();
+    ASSERT_GT(udp, 0);
+    TempFolder folder;
+    // INS_Ip 16777343 is 127.0.0.1 as the file keeps it; mode 1 network, type 0 UDP.
+    writeText(folder.file("SysCfg.ini"),
+              "[Net]\nIP=127.0.0.1\nPORT1=" + std::to_string(sim.commandPort) +
+                  "\nPORT2=" + std::to_string(sim.dataPort) +
+                  "\n[INSPara]\nINS_ModeSelect=1\nINS_NetType=0\nINS_Ip=16777343\nINS_Port=" +
+                  std::to_string(udp) + "\nINS_DataType=0\n");
+    // Bounded by itself: 10 fixes a second for 6 s, longer than the survey.
+    const std::string navCmd = binDir() +
+                               "/kestrova-nav-sim --udp 127.0.0.1:" + std::to_string(udp) +
+                               " --rate 10 --seconds 6 --start-time now >/dev/null 2>&1";
+    std::FILE* nav = ::popen(navCmd.c_str(), "r");
+    ASSERT_NE(nav, nullptr);
+    const std::string project = folder.path() + "/survey";
+    auto r =
+        runCli("acquire --seconds 3 --config " + folder.path() + " --record " + project + " --xtf");
+    ::pclose(nav);
+    ASSERT_TRUE(sim.stop());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    const std::string ksf = jsonText(r.out, "file", r.out.find("{\"kind\":\"recording\""));
+    ASSERT_EQ(ksf.rfind(project + "/Data/", 0), 0u) << r.out.substr(0, 600);
+    auto played = runCli("frames --playback " + ksf);
+    ASSERT_EQ(played.exitCode, 0) << played.err;
+    // About 30 fixes were sent while recording; at least half must be there.
+    EXPECT_GE(countLines(played.out, "\"kind\":\"position\""), 15)
+        << r.out.substr(r.out.rfind("{\"kind\":\"device\""));
+    const int ksfHf = countLines(played.out, "\"freq\":\"HF\"");
+    EXPECT_GT(ksfHf, 10);
+
+    const auto xtfAt = r.out.find("{\"kind\":\"xtf\"");
+    ASSERT_NE(xtfAt, std::string::npos) << r.out.substr(0, 600);
+    const std::string paths[2] = {jsonText(r.out, "hf", xtfAt), jsonText(r.out, "lf", xtfAt)};
+    const char* suffix[2] = {"_HF.xtf", "_LF.xtf"};
+    const int listed[2] = {countLines(r.out, "\"kind\":\"ping\",\"freq\":\"HF\""),
+                           countLines(r.out, "\"kind\":\"ping\",\"freq\":\"LF\"")};
+    for (int f = 0; f < 2; ++f) {
+        const std::string& path = paths[f];
+        ASSERT_GT(path.size(), 7u);
+        EXPECT_EQ(path.substr(path.size() - 7), suffix[f]);
+        const std::string bytes = slurp(path);
+        const auto file = xtf_read::parse(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        ASSERT_TRUE(file.has_value()) << path;
+        EXPECT_TRUE(file->clean) << path;
+        EXPECT_EQ(file->header.fileFormat, 0x7B);
+        EXPECT_EQ(file->header.numberOfSonarChannels, 2);
+        // Every ping a view drew after XTF was switched on is a record; the
+        // views drew a few before it was.
+        EXPECT_GT(file->pings.size(), 10u) << path;
+        EXPECT_LE(static_cast<int>(file->pings.size()), listed[f]) << path;
+        for (const auto& p : file->pings) {
+            EXPECT_EQ(p.magic, 0xFACE);
+            ASSERT_EQ(p.channels.size(), 2u);
+            EXPECT_GT(p.channels[0].numSamples, 0u);
+        }
+        // The survey's fixes reached the XTF pings: the simulator starts
+        // away from 0,0, so a ping at the null island means no position.
+        bool positioned = false;
+        for (const auto& p : file->pings)
+            positioned = positioned || (p.shipX != 0.0 && p.shipY != 0.0);
+        EXPECT_TRUE(positioned) << path;
+    }
+}
+
 TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
     EXPECT_EQ(runCli("acquire").exitCode, 2);
     EXPECT_EQ(runCli("acquire --seconds -1").exitCode, 2);
     EXPECT_EQ(runCli("acquire --seconds 1 extra").exitCode, 2);
+    // XTF is made only beside a raw recording's folder.
+    auto noFolder = runCli("acquire --seconds 1 --xtf");
+    EXPECT_EQ(noFolder.exitCode, 2);
+    EXPECT_NE(noFolder.err.find("--xtf needs --record or --project"), std::string::npos);
     TempFolder empty;
     auto r = runCli("acquire --seconds 1 --config " + empty.path());
     EXPECT_EQ(r.exitCode, 1);
