@@ -18,6 +18,7 @@
 #include "platform/fs.h"
 #include "tools/cli/command.h"
 #include "tools/cli/frame_json.h"
+#include "tools/cli/ping_lister.h"
 
 #include <csignal>
 #include <cstdio>
@@ -80,27 +81,6 @@ class HeadlessPageHost : public app::SonarPageHost {
     void rangeCommitted(app::Frequency) override {}
 };
 
-class PingLister {
-  public:
-    explicit PingLister(SonarAcquisition& acq)
-        : acq_(acq), copy_(std::make_unique<PingBatchData>()) {}
-    void take(Frequency f) {
-        acq_.handOff().drain(f, *copy_);
-        for (std::uint32_t i = 0; i < copy_->pingCount; ++i) {
-            auto h = copy_->header(i);
-            if (!h) continue;
-            printLine(pingLine(f, *h, copy_->portCount(i), copy_->starboardCount(i),
-                               copy_->sampleRate[i], copy_->settingsChanged[i]));
-            ++pings[index(f)];
-        }
-    }
-    std::uint64_t pings[kFrequencyCount] = {0, 0};
-
-  private:
-    SonarAcquisition& acq_;
-    std::unique_ptr<PingBatchData> copy_;
-};
-
 bool portNumber(int value, std::uint16_t& out) {
     if (value < 1 || value > 65535) return false;
     out = static_cast<std::uint16_t>(value);
@@ -140,7 +120,7 @@ int runSession(app::SurveySession& survey, platform::MessageQueue& queue, double
     DeviceSession& session = survey.device();
     HeadlessPageHost host;
     app::SonarParameterPage page(config, session, host);
-    PingLister lister(acq);
+    PingLister lister(acq, printLine);
 
     // Without views the pings stay in the batches for this lister.
     WindowTargets& w = acq.windows();

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "tools/cli/command.h"
 #include "tools/cli/frame_json.h"
+#include "tools/cli/ping_lister.h"
 
 #include <cstdio>
 #include <memory>
@@ -25,29 +26,6 @@ bool parsePort(const std::string& text, std::uint16_t& out) {
     out = static_cast<std::uint16_t>(v);
     return true;
 }
-
-class Listener {
-  public:
-    explicit Listener(SonarAcquisition& acq)
-        : acq_(acq), copy_(std::make_unique<PingBatchData>()) {}
-
-    void take(Frequency f) {
-        acq_.handOff().drain(f, *copy_);
-        for (std::uint32_t i = 0; i < copy_->pingCount; ++i) {
-            auto h = copy_->header(i);
-            if (!h) continue;
-            std::puts(pingLine(f, *h, copy_->portCount(i), copy_->starboardCount(i),
-                               copy_->sampleRate[i], copy_->settingsChanged[i])
-                          .c_str());
-            ++pings[index(f)];
-        }
-    }
-    std::uint64_t pings[kFrequencyCount] = {0, 0};
-
-  private:
-    SonarAcquisition& acq_;
-    std::unique_ptr<PingBatchData> copy_;
-};
 
 int runListen(const Args& args) {
     ArgList list(args);
@@ -71,7 +49,7 @@ int runListen(const Args& args) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     platform::MessageQueue queue;
     SonarAcquisition acq(queue, net);
-    Listener listener(acq);
+    PingLister listener(acq, [](const std::string& line) { std::puts(line.c_str()); });
     WindowTargets& w = acq.windows();
     w.hfView = queue.registerWindow([&](const platform::WindowMessage& m) {
         if (m.id == WM_PING_HF) listener.take(Frequency::HF);
