@@ -143,7 +143,7 @@ TEST_F(LiveRecording, RecordsTheSessionAndPlaysItBackIntoTheViews) {
         [&] {
             return pings[0].size() >= recorded[0].size() && pings[1].size() >= recorded[1].size();
         },
-        2000);
+        10000);
     for (int f = 0; f < 2; ++f)
         EXPECT_EQ(pings[f], recorded[f]) << "frequency " << f;
     playback.leaveMode();
