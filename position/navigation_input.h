@@ -42,6 +42,7 @@ constexpr std::uint32_t kSerialOpenedOrClosed = 1548;  // main frame: lParam 0 o
 constexpr std::uint32_t kSerialOpened = 1549;          // main frame
 constexpr std::uint32_t kSettingsApplied = 1551;       // navigation panel
 constexpr std::uint32_t kApplyPositionSettings = 1552; // settings page to the main frame
+constexpr std::uint32_t kStopPositionInput = 1553;     // settings page to the main frame
 } // namespace nav_message
 
 // INS_ModeSelect and INS_NetType.
