@@ -494,6 +494,7 @@ void CMainFrame::refreshStatus() {
     SurveySession& ss = *session_;
     StatusInputs in;
     in.english = config_.messenger().english();
+    in.timeMessageMissing = ss.navigation().timeMessageMissing();
     in.gpsState = ss.navigation().gpsState();
     in.connectionState = ss.acquisition().status().connectionState.load();
     in.dataState = ss.acquisition().status().dataState.load();

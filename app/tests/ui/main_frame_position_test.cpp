@@ -1,7 +1,8 @@
 // The main frame's position input, offscreen, with a UDP sender on loopback:
 // the INSPara section of SysCfg.ini in the program folder opens the channel at
 // start-up; the device parameters dialog's OK reaches the channel only through
-// the main frame's messages 1552 (open or reopen) and 1553 (stop).
+// the main frame's messages 1552 (open or reopen) and 1553 (stop); status pane
+// 3 tells when the time messages (ZDA) stopped for more than 3 s.
 
 // Before any Qt header: Qt's "emit" keyword would hide a member of the same name.
 #include "tools/nav-sim/nav_model.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -45,6 +47,13 @@ bool waitFor(const std::function<bool()>& done, int seconds) {
     while (!done() && std::chrono::steady_clock::now() < end)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
+}
+
+// Lets the event loop run for a while (the sender's pace, never a check).
+void pumpFor(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 void copyResources(const std::string& to) {
@@ -232,6 +241,59 @@ TEST_F(MainFramePosition, SystemSettingsOpenTheInputAndTheDialogRestartsAndStops
         if (m.text != "Create the new project succesfully!")
             ADD_FAILURE() << "operator was told: " << m.text;
     config.messenger().setSink(nullptr);
+}
+
+// Guards: pane 3 fed by nothing (never yellow), or by the sentence count
+// instead of the time messages (yellow while GGA+ZDA flows, or never while
+// only GGA comes).
+TEST_F(MainFramePosition, PaneThreeTellsWhenTheTimeMessagesStop) {
+    const std::uint16_t port = freeUdpPort();
+    ASSERT_NE(port, 0);
+    writeSystemConfig(port);
+    Configuration config(program_.path());
+    config.LoadSystemConfig();
+    config.messenger().setEnglish(true);
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    window.show();
+    NavigationInput& nav = window.session().navigation();
+    ASSERT_TRUE(waitFor([&] { return nav.udpOpen(); }, 5));
+    QLabel* pane = window.statusPane(3);
+
+    // GGA+ZDA at 5 Hz for longer than the 3 s limit: the pane stays empty.
+    const auto flowing = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - flowing < std::chrono::milliseconds(3600)) {
+        send(port, zda() + gga(30.0));
+        pumpFor(200);
+    }
+    ASSERT_TRUE(nav.lastTimeMessageTick().has_value());
+    window.refreshStatus();
+    EXPECT_EQ(pane->text().toStdString(), "");
+    EXPECT_EQ(pane->styleSheet().toStdString(), "color: #000000; background: #ffffff;");
+
+    // GGA alone: after 3 s without a ZDA the pane says so, in yellow.
+    const std::uint64_t positionsBefore = nav.messagesAccepted();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            send(port, gga(30.0));
+            pumpFor(200);
+            window.refreshStatus();
+            return pane->text() == "No ZDA data";
+        },
+        15));
+    EXPECT_EQ(pane->styleSheet().toStdString(), "color: #000000; background: #ffff00;");
+    EXPECT_GT(nav.messagesAccepted(), positionsBefore); // positions kept coming
+
+    // The time messages come back: the pane is empty again.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            send(port, zda() + gga(30.0));
+            pumpFor(100);
+            window.refreshStatus();
+            return pane->text().isEmpty();
+        },
+        10));
 }
 
 } // namespace
