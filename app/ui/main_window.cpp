@@ -375,6 +375,10 @@ void CMainFrame::rangeCommitted(app::Frequency) {
 
 void CMainFrame::applyLayout() {
     const LayoutRows rows = layoutRows(config_.device.FrequencyLayout);
+    // The views' resets after a resize follow the mode (a stored one above 2 is 0).
+    const int mode = effectiveLayout(config_.device.FrequencyLayout);
+    for (Frequency f : {Frequency::HF, Frequency::LF})
+        session_->view(f).setViewMode(mode);
     hfWidget_->setVisible(rows.hfShown);
     lfWidget_->setVisible(rows.lfShown);
     lfPanel_->setVisible(rows.lfShown);
