@@ -30,7 +30,7 @@ void WaterfallView::onMessage(const platform::WindowMessage& m) {
         runPass();
     } else if (m.id == ids_.layout) {
         const ViewLayout l = waterfall_.viewLayout();
-        resize(l.width, l.height);
+        relayout(l.width, l.height);
     } else if (m.id == ids_.resetWindow) {
         pipeline_.resetDataWindow();
         pipeline_.setRedrawFlag();
@@ -99,11 +99,23 @@ void WaterfallView::runPass() {
     if (composed_) composed_();
 }
 
-void WaterfallView::resize(int width, int height) {
+void WaterfallView::relayout(int width, int height) {
     waterfall_.layout(width, height);
-    pipeline_.resetDataWindow();
     pipeline_.setRedrawFlag();
     runPass();
+}
+
+void WaterfallView::resize(int width, int height) {
+    relayout(width, height);
+    if (frequency_ != Frequency::HF) return;
+    constexpr int kLfOnly = 1;
+    constexpr int kBoth = 2;
+    // The HF view speaks for both: the LF view resets only when it shows beside it.
+    if (viewMode_ != kLfOnly) {
+        const platform::WindowHandle self = windows_.hfView.load();
+        queue_.post(self != platform::kNoWindow ? self : handle_, WM_RESET_WINDOW_HF);
+    }
+    if (viewMode_ == kBoth) queue_.post(windows_.lfView.load(), WM_RESET_WINDOW_LF);
 }
 
 std::string WaterfallView::slantReadout(int x, bool english) const {

@@ -41,8 +41,16 @@ class WaterfallView {
     platform::WindowHandle handle() const { return handle_; }
     void onMessage(const platform::WindowMessage& m);
 
-    // New client size: new layout, data window reset, history redrawn.
+    // New client size (the window's size event): new layout and the history
+    // redrawn; then the HF view posts the data-window resets the view mode
+    // asks for (0x48E to itself unless LF only, 0x48F to the LF view when
+    // both show), so a zoom ends with the resize.
     void resize(int width, int height);
+    // A layout the main frame asked for (0x473 / 0x474): the same without resets.
+    void relayout(int width, int height);
+    // The main frame's view mode (FrequencyLayout: 0 HF only, 1 LF only, 2 both).
+    void setViewMode(int frequencyLayout) { viewMode_ = frequencyLayout; }
+    int viewMode() const { return viewMode_; }
     // Called after every composition (the window repaints).
     void setComposed(std::function<void()> composed) { composed_ = std::move(composed); }
     // While the bottom-tracking page is open the range change is announced.
@@ -99,6 +107,7 @@ class WaterfallView {
     platform::WindowHandle handle_ = platform::kNoWindow;
     std::function<void()> composed_;
     bool bottomPageOpen_ = false;
+    int viewMode_ = 2;
     bool atMinimumWidth_ = false;
     bool atMinimumHeight_ = false;
     std::uint64_t passes_ = 0;

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/thread.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kestrova::position {
@@ -29,7 +30,9 @@ NavigationInput::NavigationInput(platform::MessageQueue& queue, app::Messenger& 
                                  const app::AlarmLive& alarm, TickSource tick)
     : queue_(queue), messenger_(messenger), alarm_(alarm),
       tick_(tick ? std::move(tick) : TickSource(platform::tickCount)),
-      stream_(DataType::GgaZda, tick_()) {}
+      stream_(DataType::GgaZda, tick_()) {
+    timeWaitFrom_ = tick_();
+}
 
 NavigationInput::~NavigationInput() {
     stop_navigation_thread();
@@ -90,6 +93,23 @@ void NavigationInput::post(platform::WindowHandle window, std::uint32_t id, std:
 
 void NavigationInput::message(const char* chinese, const std::string& english) {
     messenger_.ShowMessage(chinese, english, app::mb::kWarningOkCancel);
+}
+
+std::optional<std::uint32_t> NavigationInput::lastTimeMessageTick() const {
+    if (!timeMessageSeen_.load()) return std::nullopt;
+    return lastTimeMessage_.load();
+}
+
+bool NavigationInput::timeMessageMissing() const {
+    const app::InsSettings s = settings();
+    // Binary frames carry their own time, and with no device nothing is expected.
+    if (dataTypeOf(s.dataType) != DataType::GgaZda) return false;
+    if (!playback_ && s.modeSelect != kModeNetwork && s.modeSelect != kModeSerial) return false;
+    const std::uint32_t now = tick_();
+    std::uint32_t since = platform::ticksSince(timeWaitFrom_.load(), now);
+    if (const auto last = lastTimeMessageTick())
+        since = std::min(since, platform::ticksSince(*last, now));
+    return since > PositionStream::kZdaTimeoutMs;
 }
 
 void NavigationInput::setGpsState(int state) {
@@ -274,6 +294,10 @@ void NavigationInput::navigationLoop() {
 
 void NavigationInput::publish(const StepResult& r, bool fromRecording) {
     ++accepted_;
+    if (r.kind == StepResult::Kind::Time) {
+        lastTimeMessage_ = tick_();
+        timeMessageSeen_ = true;
+    }
     if (r.kind == StepResult::Kind::Position) {
         {
             LockHold hold(displayLock_);
@@ -607,12 +631,14 @@ void NavigationInput::apply_position_settings() {
         stream_.setDataType(dataTypeOf(s.dataType));
         stream_.clearInput();
     }
+    timeWaitFrom_ = tick_();
     post(naviPanel_.load(), nav_message::kSettingsApplied);
 }
 
 void NavigationInput::enterPlaybackMode() {
     playback_ = true;
     liveInput_ = false;
+    timeWaitFrom_ = tick_();
     closeSerialPort();
     setGpsState(alarm_.gpsAlertOn.load() ? gps_state::kNoBytesAlarm : gps_state::kNoDataAlarmOff);
 }
@@ -620,6 +646,7 @@ void NavigationInput::enterPlaybackMode() {
 void NavigationInput::enterLiveMode(bool gpsDeviceFitted) {
     playback_ = false;
     liveInput_ = true;
+    timeWaitFrom_ = tick_();
     setGpsState(gpsDeviceFitted ? gps_state::kSerialFailed : gps_state::kNoDevice);
 }
 

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,7 @@ constexpr std::uint32_t kSerialOpenedOrClosed = 1548;  // main frame: lParam 0 o
 constexpr std::uint32_t kSerialOpened = 1549;          // main frame
 constexpr std::uint32_t kSettingsApplied = 1551;       // navigation panel
 constexpr std::uint32_t kApplyPositionSettings = 1552; // settings page to the main frame
+constexpr std::uint32_t kStopPositionInput = 1553;     // settings page to the main frame
 } // namespace nav_message
 
 // INS_ModeSelect and INS_NetType.
@@ -129,6 +131,13 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     // --- what the other threads read ---
     int gpsState() const { return gpsState_.load(); }
     void setGpsState(int state);
+    // The tick count of the last accepted time message (ZDA), live or played
+    // back; nothing before the first one.
+    std::optional<std::uint32_t> lastTimeMessageTick() const;
+    // No time message for more than 3 s while GGA+ZDA input is chosen (or a
+    // recording plays), counted from the last one or, before any, from when
+    // the channel was last applied or the mode switched.
+    bool timeMessageMissing() const;
     PositionFix displaySnapshot() const;
     PositionFix recordingSnapshot() const;
     std::vector<TrackPoint> takeTrackPoints();
@@ -189,6 +198,12 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     app::InsSettings settings_;
     bool reopen_ = false;
     std::string serialPortName_;
+
+    // Written by the navigation and playback threads (a ZDA taken) and the
+    // interface thread (input applied, mode switched); read by the status refresh.
+    std::atomic<bool> timeMessageSeen_{false};
+    std::atomic<std::uint32_t> lastTimeMessage_{0};
+    std::atomic<std::uint32_t> timeWaitFrom_{0};
 
     std::atomic<bool> liveInput_{true};
     std::atomic<bool> playback_{false};

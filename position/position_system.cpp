@@ -33,13 +33,31 @@ bool PositionSystem::coordinateSettingsChanged(const _DefGeodetsyParameterSettin
 
 bool PositionSystem::positionSettingsAccepted(const app::InsSettings& settings,
                                               const std::string& path) {
-    config_.ins = settings;
-    input_.setSettings(settings);
-    bool saved = true;
-    if (!path.empty() && platform::PathFileExistsA(path))
-        saved = config_.SaveConfigSection("INSPara", path);
+    const bool saved = storePositionSettings(settings, path);
     input_.apply_position_settings();
     return saved;
+}
+
+bool PositionSystem::storePositionSettings(const app::InsSettings& settings,
+                                           const std::string& path) {
+    config_.ins = settings;
+    input_.setSettings(settings);
+    if (path.empty() || !platform::PathFileExistsA(path)) return true;
+    return config_.SaveConfigSection("INSPara", path);
+}
+
+void PositionSystem::restartPositionInput() {
+    input_.apply_position_settings();
+}
+
+void PositionSystem::stopPositionInput() {
+    // Settings that no longer ask for the network are applied whole, so the
+    // data type and the serial choice take effect too; a network still
+    // chosen is only closed, until the next 1552 opens it again.
+    if (input_.settings().modeSelect != kModeNetwork)
+        input_.apply_position_settings();
+    else
+        input_.close_network_channel();
 }
 
 } // namespace kestrova::position

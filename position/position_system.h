@@ -41,6 +41,17 @@ class PositionSystem {
     // channel is opened, reopened or closed as they now ask.
     bool positionSettingsAccepted(const app::InsSettings& settings,
                                   const std::string& projectConfigPath);
+    // The same without touching the channel: the main frame does that when
+    // the page's message (1552 or 1553) arrives. False when the file could
+    // not be written.
+    bool storePositionSettings(const app::InsSettings& settings,
+                               const std::string& projectConfigPath);
+    // The main frame's handling of those messages: 1552 opens or reopens the
+    // channel INSPara asks for; 1553 stops the network input (and, with no
+    // device chosen, the serial port), keeping whatever else INSPara still
+    // asks for.
+    void restartPositionInput();
+    void stopPositionInput();
 
   private:
     app::Configuration& config_;

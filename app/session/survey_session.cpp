@@ -388,6 +388,8 @@ void SurveySession::leavePlayback() {
     if (!playbackMode()) return;
     playback_->leaveMode();
     navigation().enterLiveMode(config_.sonar.install.gpsChoice);
+    // Live again: a channel that settings applied while playing left closed opens now.
+    navigation().apply_position_settings();
 }
 
 bool SurveySession::playbackMode() const {

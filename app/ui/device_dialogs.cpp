@@ -278,7 +278,15 @@ void CFitPara::accept() {
         ins = position::withSerialChoices(
             ins, com_->baudBox()->currentIndex(), com_->stopBox()->currentIndex(),
             com_->dataBox()->currentIndex(), com_->checkBox()->currentIndex());
-    ctx_.position.positionSettingsAccepted(ins, ctx_.projectConfigPath.value_or(std::string()));
+    const std::string path = ctx_.projectConfigPath.value_or(std::string());
+    if (ctx_.queue && ctx_.mainFrame != platform::kNoWindow) {
+        ctx_.position.storePositionSettings(ins, path);
+        ctx_.queue->post(ctx_.mainFrame, ins.modeSelect == position::kModeNetwork
+                                             ? position::nav_message::kApplyPositionSettings
+                                             : position::nav_message::kStopPositionInput);
+    } else {
+        ctx_.position.positionSettingsAccepted(ins, path);
+    }
     QDialog::accept();
     ctx_.stored =
         storeFitParaFields(ctx_.config, fields(), ctx_.displaySoundSpeed, ctx_.projectConfigPath);

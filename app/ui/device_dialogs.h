@@ -53,6 +53,10 @@ struct FitParaContext {
     std::function<std::vector<std::string>()> serialPorts;
     // Set after OK: what the main frame still has to do (waterfalls, pages).
     FitParaStored stored;
+    // The main frame that opens, reopens (1552) or stops (1553) the position
+    // input once OK stored its settings; without one OK applies them itself.
+    platform::MessageQueue* queue = nullptr;
+    platform::WindowHandle mainFrame = platform::kNoWindow;
 };
 
 class CFitPara : public QDialog {

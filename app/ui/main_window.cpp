@@ -11,6 +11,8 @@
 #include "app/ui/page_disk.h"
 #include "app/ui/page_sonar_para_set.h"
 #include "app/ui/ping_para_panel.h"
+#include "platform/fs.h"
+#include "position/navigation_input.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,6 +72,11 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
             this, [this] { pump(); }, Qt::QueuedConnection);
     });
     handle_ = queue_.registerWindow([this](const platform::WindowMessage& m) { onMainMessage(m); });
+    // The position input SysCfg.ini asks for, opened at start; a project's
+    // own INSPara replaces it when the project loads.
+    if (const std::string systemFile = config_.programFile(kSystemConfigFile);
+        platform::PathFileExistsA(systemFile))
+        config_.LoadConfigSection("INSPara", systemFile);
     session_ = std::make_unique<SurveySession>(config_, queue_, &drovanta,
                                                static_cast<WindowProjectHost&>(*this));
     session_->setMainWindow(handle_);
@@ -368,6 +375,10 @@ void CMainFrame::rangeCommitted(app::Frequency) {
 
 void CMainFrame::applyLayout() {
     const LayoutRows rows = layoutRows(config_.device.FrequencyLayout);
+    // The views' resets after a resize follow the mode (a stored one above 2 is 0).
+    const int mode = effectiveLayout(config_.device.FrequencyLayout);
+    for (Frequency f : {Frequency::HF, Frequency::LF})
+        session_->view(f).setViewMode(mode);
     hfWidget_->setVisible(rows.hfShown);
     lfWidget_->setVisible(rows.lfShown);
     lfPanel_->setVisible(rows.lfShown);
@@ -466,6 +477,12 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         leavePlayback();
         refreshCommands();
         break;
+    case position::nav_message::kApplyPositionSettings:
+        session_->positions().restartPositionInput();
+        break;
+    case position::nav_message::kStopPositionInput:
+        session_->positions().stopPositionInput();
+        break;
     case kMsgShowAdvancedSettings: {
         AdvancedContext advanced{advanced_, session_->device(), config_.messenger()};
         showAdvancedSettingsDialog(this, advanced);
@@ -481,6 +498,7 @@ void CMainFrame::refreshStatus() {
     SurveySession& ss = *session_;
     StatusInputs in;
     in.english = config_.messenger().english();
+    in.timeMessageMissing = ss.navigation().timeMessageMissing();
     in.gpsState = ss.navigation().gpsState();
     in.connectionState = ss.acquisition().status().connectionState.load();
     in.dataState = ss.acquisition().status().dataState.load();
@@ -504,7 +522,9 @@ void CMainFrame::openDeviceSettings() {
                        session_->playbackMode(),
                        session_->displayShared().settings.soundSpeed,
                        {},
-                       {}};
+                       {},
+                       &queue_,
+                       handle_};
     if (!showFitParaDialog(this, fit)) return;
     const bool recompute = fit.stored.recomputeWaterfalls;
     session_->applyDisplaySettings();

@@ -59,6 +59,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     SurveySession& session() { return *session_; }
     acquisition::SonarAcquisition& acquisition() { return session_->acquisition(); }
     platform::MessageQueue& queue() { return queue_; }
+    // The frame's own handle: what the pages and worker threads post to.
+    platform::WindowHandle windowHandle() const { return handle_; }
     display::WaterfallView& view(acquisition::Frequency f) { return session_->view(f); }
     display::ui::WaterfallWidget& waterfall(acquisition::Frequency f) {
         return f == acquisition::Frequency::HF ? *hfWidget_ : *lfWidget_;

@@ -76,6 +76,15 @@ void WaterfallWidget::paintEvent(QPaintEvent*) {
 
 void WaterfallWidget::resizeEvent(QResizeEvent*) {
     endDrag();
+    const Qt::WindowStates state =
+        window()->windowState() &
+        (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (state != windowState_) {
+        // Maximise, minimise or restore: the views are laid out anew, zoom kept.
+        windowState_ = state;
+        view_.relayout(width(), height());
+        return;
+    }
     view_.resize(width(), height());
 }
 

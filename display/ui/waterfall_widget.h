@@ -62,6 +62,10 @@ class WaterfallWidget : public QWidget {
     void drawLabel(QPainter& painter) const;
 
     WaterfallView& view_;
+    // The window's maximised / minimised / full-screen state at the last
+    // resize: a resize that comes with a change of it is that change's new
+    // layout, which keeps the data window.
+    Qt::WindowStates windowState_;
     bool english_ = true;
     bool dragging_ = false;
     bool confined_ = false;

@@ -405,6 +405,58 @@ TEST(NavigationUdp, ChangedPortReopensTheChannel) {
     EXPECT_FALSE(h.nav.reopenPending());
 }
 
+// Guards: the time of the last ZDA not kept (or kept for every sentence), the
+// 3 s limit taken at or before 3000 ms, and the waiting not restarted when
+// the channel is applied again.
+TEST(NavigationTimeMessages, LastZdaTimeAndTheThreeSecondLimit) {
+    NavHarness h(true);
+    h.nav.setSettings(networkSettings(kNetUdp, 0, 0));
+    h.nav.apply_position_settings();
+    UdpSender sender(h.nav.boundPort());
+    h.nav.start_navigation_thread();
+    EXPECT_FALSE(h.nav.lastTimeMessageTick().has_value());
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+    h.tick = 1000 + 3001; // nothing at all since the channel was applied
+    EXPECT_TRUE(h.nav.timeMessageMissing());
+
+    h.tick = 5000;
+    sender.send(navsim::zdaSentence(kStartUtc) + gga(4));
+    ASSERT_TRUE(h.waitFor([&] { return h.nav.messagesAccepted() == 2; }));
+    ASSERT_TRUE(h.nav.lastTimeMessageTick().has_value());
+    EXPECT_EQ(*h.nav.lastTimeMessageTick(), 5000u);
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+
+    // Positions alone do not count as time messages.
+    h.tick = 7000;
+    sender.send(gga(4, 43201.0));
+    ASSERT_TRUE(h.waitFor([&] { return h.nav.messagesAccepted() == 3; }));
+    EXPECT_EQ(*h.nav.lastTimeMessageTick(), 5000u);
+    h.tick = 8000;
+    EXPECT_FALSE(h.nav.timeMessageMissing()); // exactly 3000 ms: not yet
+    h.tick = 8001;
+    EXPECT_TRUE(h.nav.timeMessageMissing());
+
+    // A new ZDA ends it; so does applying the channel again, for 3 s.
+    sender.send(navsim::zdaSentence(kStartUtc + 2));
+    ASSERT_TRUE(h.waitFor([&] { return h.nav.messagesAccepted() == 4; }));
+    EXPECT_EQ(*h.nav.lastTimeMessageTick(), 8001u);
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+    h.tick = 20000;
+    EXPECT_TRUE(h.nav.timeMessageMissing());
+    h.nav.apply_position_settings();
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+    h.tick = 23001;
+    EXPECT_TRUE(h.nav.timeMessageMissing());
+
+    // Binary frames bring their own time, and no device means nothing to wait for.
+    h.nav.setSettings(networkSettings(kNetUdp, h.nav.boundPort(), 1));
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+    app::InsSettings none;
+    none.modeSelect = kModeNoDevice;
+    h.nav.setSettings(none);
+    EXPECT_FALSE(h.nav.timeMessageMissing());
+}
+
 namespace {
 
 // What the playback thread's assembler calls, handed to the position input.

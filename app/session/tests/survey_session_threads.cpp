@@ -11,6 +11,7 @@
 #include "app/session/survey_session.h"
 #include "platform/clock.h"
 #include "platform/tests/temp_folder.h"
+#include "platform/udp_socket.h"
 #include "position/tests/nav_harness.h"
 #include "tools/sonar-sim/sim_process.h"
 
@@ -240,8 +241,22 @@ TEST_F(SurveySessionRun, RecordsALiveSurveyAndPlaysItBack) {
     const position::PositionFix fix = replay.navigation().displaySnapshot();
     EXPECT_NEAR(fix.latitude, 24.40, 0.05);
     EXPECT_NEAR(fix.longitude, 118.14, 0.05);
+    // Position settings applied while playing (a project loaded, say) open
+    // no channel; live again, the channel they ask for opens.
+    platform::UdpSocket spare;
+    ASSERT_TRUE(spare.open() && spare.bind({0x7F000001, 0}));
+    InsSettings udp;
+    udp.modeSelect = position::kModeNetwork;
+    udp.netType = position::kNetUdp;
+    udp.port = spare.localPort();
+    spare.close();
+    replay.navigation().setSettings(udp);
+    replay.navigation().apply_position_settings();
+    EXPECT_FALSE(replay.navigation().udpOpen());
     replay.leavePlayback();
     EXPECT_FALSE(replay.playbackMode());
+    EXPECT_TRUE(replay.navigation().udpOpen());
+    EXPECT_EQ(replay.navigation().boundPort(), udp.port);
     replay.shutDown();
     EXPECT_FALSE(replay.playback().threadRunning());
 }

@@ -168,6 +168,47 @@ TEST_F(DialogsUi, DeviceParametersOkStoresAndWritesBothSections) {
         EXPECT_NE(file.find(line), std::string::npos) << line << "\n" << file;
 }
 
+// Guards: with a main frame to tell, OK opening or closing the channel itself
+// (the main frame's 1552 / 1553 handling must decide), or posting the wrong
+// message for the choice.
+TEST_F(DialogsUi, DeviceParametersOkTellsTheMainFrame) {
+    position::PositionSystem positions(*config, queue);
+    std::vector<std::uint32_t> posted;
+    const platform::WindowHandle frame =
+        queue.registerWindow([&](const platform::WindowMessage& m) { posted.push_back(m.id); });
+    FitParaContext ctx{*config, positions, projectIni, false, 1500.0, noPorts, {}, &queue, frame};
+    {
+        CFitPara dlg(ctx);
+        child<QRadioButton>(dlg, "modeNet")->click();
+        dlg.networkDialog()->addressEdit()->setText("127.0.0.1");
+        dlg.networkDialog()->portEdit()->setValue(0);
+        dlg.networkDialog()->typeButton(0)->setChecked(true);
+        dlg.accept();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(positions.input().settings().modeSelect, 1);
+    EXPECT_NE(readText(projectIni).find("INS_ModeSelect=1"), std::string::npos);
+    EXPECT_FALSE(positions.input().udpOpen()); // not before the main frame says so
+    queue.drain();
+    EXPECT_EQ(posted, std::vector<std::uint32_t>{position::nav_message::kApplyPositionSettings});
+
+    positions.restartPositionInput(); // what the main frame does with 1552
+    ASSERT_TRUE(positions.input().udpOpen());
+    posted.clear();
+    {
+        CFitPara dlg(ctx);
+        child<QRadioButton>(dlg, "modeClose")->click();
+        dlg.accept();
+    }
+    EXPECT_EQ(positions.input().settings().modeSelect, 0);
+    EXPECT_TRUE(positions.input().udpOpen());
+    queue.drain();
+    EXPECT_EQ(posted, std::vector<std::uint32_t>{position::nav_message::kStopPositionInput});
+    positions.stopPositionInput(); // 1553
+    EXPECT_FALSE(positions.input().udpOpen());
+    queue.unregisterWindow(frame);
+}
+
 // A network address the dialog refuses keeps the dialog open and stores nothing.
 TEST_F(DialogsUi, DeviceParametersRefusedAddressStoresNothing) {
     position::PositionSystem positions(*config, queue);

@@ -1,0 +1,198 @@
+// The main frame's two waterfalls under the offscreen platform, fed with
+// simulated pings through the real batches: a resize of the window ends the
+// zoom of the views the view mode shows together (the HF view's resets 0x48E
+// and 0x48F), and leaves the others as they were.
+
+#include "app/ui/main_window.h"
+#include "display/tests/sim_pings.h"
+#include "platform/tests/temp_folder.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+namespace kestrova::app::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using acquisition::Frequency;
+using display::test::binFolder;
+using display::test::SimPings;
+
+bool waitFor(const std::function<bool()>& done, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Lets the queued messages run (never a check by itself).
+void settle() {
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void copyResources(const std::string& to) {
+    for (const auto& e : fs::directory_iterator(binFolder())) {
+        const std::string ext = e.path().extension().string();
+        const std::string name = e.path().filename().string();
+        if ((ext == ".clr" || ext == ".ini") && name != "Kestrova.ini" && name != "SysCfg.ini")
+            fs::copy_file(e.path(), fs::path(to) / name);
+    }
+}
+
+class MainFrameViews : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        copyResources(program_.path());
+        ASSERT_TRUE(drovanta_.load(binFolder())) << drovanta_.failure().english;
+        drovanta_.initialize();
+        config_ = std::make_unique<Configuration>(program_.path());
+        config_->messenger().setEnglish(true);
+        config_->system.commandPort = 1; // no sonar: the pings come from the test
+        config_->system.dataPort = 1;
+        MainFrameOptions options;
+        options.offerLastProject = false;
+        window_ = std::make_unique<CMainFrame>(*config_, drovanta_, options);
+        window_->resize(1000, 700);
+        window_->show();
+        settle();
+        feed(Frequency::HF);
+        feed(Frequency::LF);
+    }
+    void TearDown() override {
+        window_.reset();
+        drovanta_.terminate();
+    }
+
+    // Thirty pings of 300 samples a side into the frequency's batch, and the
+    // batch message to its view, as the receive thread does.
+    void feed(Frequency f) {
+        sim::SonarStreamConfig c;
+        c.samplesPerSide = 300;
+        SimPings sim(c);
+        acquisition::SonarAcquisition& acq = window_->acquisition();
+        const bool hf = f == Frequency::HF;
+        for (std::uint32_t k = 0; k < 30; ++k)
+            ASSERT_TRUE(sim.append(acq.handOff().batch(f), hf, k));
+        window_->queue().post(acq.windows().view(f).load(),
+                              hf ? acquisition::WM_PING_HF : acquisition::WM_PING_LF);
+        ASSERT_TRUE(waitFor([&] { return view(f).pipeline().pingsReceived() >= 30; }, 10));
+        ASSERT_EQ(view(f).pipeline().samplesPerSide(), 300u);
+    }
+    display::WaterfallView& view(Frequency f) { return window_->view(f); }
+    void setMode(int mode) {
+        config_->device.FrequencyLayout = mode;
+        window_->applyLayout();
+        settle();
+    }
+    // A drag over the middle of the waterfall: a narrower data window.
+    void zoom(Frequency f) {
+        display::WaterfallView& v = view(f);
+        const int w = v.waterfall().viewLayout().width;
+        ASSERT_TRUE(v.zoom(w / 4, 90, w / 2, 140, false));
+        ASSERT_TRUE(v.pipeline().zoomed());
+        ASSERT_LT(v.pipeline().dataWindow().width, 300u);
+    }
+    bool wholeLine(Frequency f) {
+        const display::DataWindow& d = view(f).pipeline().dataWindow();
+        return !view(f).pipeline().zoomed() && d.left == 0 && d.width == 300;
+    }
+    bool laidOutAt(Frequency f) {
+        const display::ViewLayout& l = view(f).waterfall().viewLayout();
+        return l.width == window_->waterfall(f).width() &&
+               l.height == window_->waterfall(f).height();
+    }
+
+    kestrova::testing::TempFolder program_;
+    display::DrovantaApi drovanta_;
+    std::unique_ptr<Configuration> config_;
+    std::unique_ptr<CMainFrame> window_;
+};
+
+// Guards: a resize that keeps the zoom (no reset message, or one the views do
+// not answer), and the LF view left zoomed while it shows beside the HF view.
+TEST_F(MainFrameViews, BothChannelsShownBothViewsReturnToTheWholeLine) {
+    setMode(kLayoutBoth);
+    zoom(Frequency::HF);
+    zoom(Frequency::LF);
+    window_->resize(1200, 760);
+    EXPECT_TRUE(waitFor([&] { return wholeLine(Frequency::HF) && wholeLine(Frequency::LF); }, 10))
+        << "HF width " << view(Frequency::HF).pipeline().dataWindow().width << ", LF width "
+        << view(Frequency::LF).pipeline().dataWindow().width;
+    EXPECT_TRUE(laidOutAt(Frequency::HF));
+    EXPECT_TRUE(laidOutAt(Frequency::LF));
+}
+
+// Guards: the HF view resetting the hidden LF view too, or not resetting itself.
+TEST_F(MainFrameViews, HfOnlyResetsTheHfViewAlone) {
+    setMode(kLayoutHfOnly);
+    zoom(Frequency::HF);
+    zoom(Frequency::LF);
+    window_->resize(1150, 740);
+    ASSERT_TRUE(waitFor([&] { return wholeLine(Frequency::HF); }, 10));
+    settle(); // a 0x48F posted with the 0x48E would have run by now
+    EXPECT_TRUE(view(Frequency::LF).pipeline().zoomed());
+    EXPECT_TRUE(laidOutAt(Frequency::HF));
+}
+
+// Guards: the HF view resetting while only the LF view shows, or the LF view
+// resetting on its own resize (only the HF view speaks for both).
+TEST_F(MainFrameViews, LfOnlyKeepsBothZooms) {
+    setMode(kLayoutLfOnly);
+    zoom(Frequency::HF);
+    zoom(Frequency::LF);
+    const int before = view(Frequency::LF).waterfall().viewLayout().width;
+    window_->resize(1180, 750);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return laidOutAt(Frequency::LF) &&
+                   view(Frequency::LF).waterfall().viewLayout().width != before;
+        },
+        10));
+    settle();
+    EXPECT_TRUE(view(Frequency::LF).pipeline().zoomed());
+    EXPECT_TRUE(view(Frequency::HF).pipeline().zoomed());
+}
+
+// Guards: a maximise or a restore taken for a plain resize. The window's
+// state change brings its own layout, which keeps what the operator zoomed.
+TEST_F(MainFrameViews, MaximiseAndRestoreKeepTheZoom) {
+    setMode(kLayoutBoth);
+    zoom(Frequency::HF);
+    zoom(Frequency::LF);
+    const int normalWidth = window_->waterfall(Frequency::HF).width();
+    window_->showMaximized();
+    if (!waitFor([&] { return window_->waterfall(Frequency::HF).width() != normalWidth; }, 5))
+        GTEST_SKIP() << "this platform does not maximise";
+    ASSERT_TRUE(waitFor([&] { return laidOutAt(Frequency::HF) && laidOutAt(Frequency::LF); }, 5));
+    settle();
+    EXPECT_TRUE(view(Frequency::HF).pipeline().zoomed());
+    EXPECT_TRUE(view(Frequency::LF).pipeline().zoomed());
+
+    window_->showNormal();
+    ASSERT_TRUE(
+        waitFor([&] { return window_->waterfall(Frequency::HF).width() == normalWidth; }, 5));
+    ASSERT_TRUE(waitFor([&] { return laidOutAt(Frequency::HF) && laidOutAt(Frequency::LF); }, 5));
+    settle();
+    EXPECT_TRUE(view(Frequency::HF).pipeline().zoomed());
+    EXPECT_TRUE(view(Frequency::LF).pipeline().zoomed());
+
+    // A plain resize afterwards still ends both zooms.
+    window_->resize(window_->width() + 60, window_->height() + 30);
+    EXPECT_TRUE(waitFor([&] { return wholeLine(Frequency::HF) && wholeLine(Frequency::LF); }, 10));
+}
+
+} // namespace
+} // namespace kestrova::app::ui
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
