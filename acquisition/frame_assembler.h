@@ -91,7 +91,7 @@ class FrameAssembler {
     // Back to hunting; the reader sets its fill count to 0 and its write
     // position to buffer().
     void reset() { headerFound_ = false; }
-    // Zeroes the whole buffer (the receive thread does this as it starts).
+    // Zeroes the whole buffer (done as the receive thread is started).
     void clearBuffer();
     // As at program start: hunting, and no ping number, settings or attitude
     // remembered.

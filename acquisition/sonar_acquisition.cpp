@@ -126,6 +126,9 @@ bool SonarAcquisition::startThreads() {
     receiveEvents_.quit.reset();
     receiveEvents_.exitAck.reset();
     receiveEvents_.run.set();
+    // Zeroed here, before the receive thread exists: zeroed by the thread
+    // itself, a late start wiped the first bytes a playback had just read.
+    assembler_.clearBuffer();
     connectionThread_ = platform::startThread(
         "sonar-connect", platform::ThreadPriority::BelowNormal, [this] { connectionLoop(); });
     receiveThread_ = platform::startThread("sonar-receive", platform::ThreadPriority::Normal,
@@ -173,7 +176,6 @@ void SonarAcquisition::connectionLoop() {
 
 void SonarAcquisition::receiveLoop() {
     platform::WorkerEvents& e = receiveEvents_;
-    assembler_.clearBuffer();
     std::uint32_t fill = 0;
     std::uint8_t* writePos = assembler_.buffer();
     std::uint8_t commandBytes[kCommandReadSize];

@@ -224,5 +224,30 @@ TEST(LiveAfterPlayback, ReceiveStartsFromAnEmptyBuffer) {
     acq.shutDown();
 }
 
+// Guards: the receive thread zeroed the whole frame buffer as its first act.
+// Started late (a loaded machine, playback chosen at once), it wiped the
+// bytes the playback thread had just read, and the first pings of the file
+// never reached the views. Bytes in the buffer once the threads are started
+// must stay as they are while no sonar feeds it.
+TEST(ReceiveThreadStart, LeavesTheFrameBufferToPlayback) {
+    platform::MessageQueue queue;
+    SonarNetSettings net;
+    SonarAcquisition acq(queue, net);
+    acq.status().playbackMode = true;
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(acq.startThreads());
+        std::uint8_t* buffer = acq.assembler().buffer();
+        for (std::uint32_t i = 0; i < FrameAssembler::kMaxRead; ++i)
+            buffer[i] = static_cast<std::uint8_t>(0xA5 ^ i);
+        // Long enough for the thread to be well into its loop.
+        platform::sleepMs(100);
+        std::uint32_t changed = 0;
+        for (std::uint32_t i = 0; i < FrameAssembler::kMaxRead; ++i)
+            if (buffer[i] != static_cast<std::uint8_t>(0xA5 ^ i)) ++changed;
+        EXPECT_EQ(changed, 0u) << "round " << round;
+        acq.shutDown();
+    }
+}
+
 } // namespace
 } // namespace kestrova::acquisition::testing

@@ -235,8 +235,15 @@ TEST_F(SurveySessionRun, RecordsALiveSurveyAndPlaysItBack) {
         },
         10000);
     // Every ping of the file reaches the views again.
-    EXPECT_EQ(replay.view(Freq::HF).pipeline().pingsReceived(), filePings[0]);
-    EXPECT_EQ(replay.view(Freq::LF).pipeline().pingsReceived(), filePings[1]);
+    const auto& st = replay.acquisition().assembler().stats();
+    const std::string where = "assembler handed " + std::to_string(st.pingsHanded[0].load()) + "/" +
+                              std::to_string(st.pingsHanded[1].load()) + ", frames " +
+                              std::to_string(st.frames.load()) + ", dropped " +
+                              std::to_string(st.dropped()) + ", repeated " +
+                              std::to_string(st.repeatedPings.load()) + ", skipped bytes " +
+                              std::to_string(st.bytesSkipped.load());
+    EXPECT_EQ(replay.view(Freq::HF).pipeline().pingsReceived(), filePings[0]) << where;
+    EXPECT_EQ(replay.view(Freq::LF).pipeline().pingsReceived(), filePings[1]) << where;
     // The recorded fixes came back: the vessel is where the simulator sails it.
     const position::PositionFix fix = replay.navigation().displaySnapshot();
     EXPECT_NEAR(fix.latitude, 24.40, 0.05);
