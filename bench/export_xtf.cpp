@@ -135,7 +135,8 @@ class RawSink : public FrameSink {
 constexpr std::int64_t kRawOnly = 0;          // no display: the machinery alone
 constexpr std::int64_t kPassPerPing = 1;      // the pipeline, one pass per ping
 constexpr std::int64_t kBatched = 2;          // the pipeline in batches, one thread
-constexpr std::int64_t kBatchedReadAhead = 3; // as the command runs: reading on a second thread
+constexpr std::int64_t kBatchedReadAhead = 3; // reading on a second thread
+constexpr std::int64_t kParallel = 4;         // as the command runs: read-ahead, LF beside HF
 
 void BM_ExportXtf(benchmark::State& state) {
     Workspace& w = workspace();
@@ -172,7 +173,8 @@ void BM_ExportXtf(benchmark::State& state) {
             r = playWithoutPacing(w.recording, *assembler);
         } else {
             display::RecordingExportOptions options;
-            options.readAhead = mode == kBatchedReadAhead;
+            options.readAhead = mode == kBatchedReadAhead || mode == kParallel;
+            options.splitFrequencies = mode == kParallel;
             options.batchPings = mode == kPassPerPing ? 1 : PingBatchData::kMaxPings;
             r = display::exportRecording(w.recording, drovanta, writer, options).read;
         }
@@ -194,8 +196,9 @@ void BM_ExportXtf(benchmark::State& state) {
 // Args: {from disk, route}. The display (Drovanta) is most of the conversion;
 // the runs without it show the cost of the recording machinery.
 BENCHMARK(BM_ExportXtf)
+    ->Args({0, kParallel})
+    ->Args({1, kParallel})
     ->Args({0, kBatchedReadAhead})
-    ->Args({1, kBatchedReadAhead})
     ->Args({0, kBatched})
     ->Args({0, kPassPerPing})
     ->Args({0, kRawOnly})

@@ -110,37 +110,103 @@ class SegmentFeeder : public acquisition::FrameSink {
     std::uint64_t missed_ = 0;
 };
 
+// One job at a time on a thread of its own; wait() returns when it is done.
+class Helper {
+  public:
+    Helper() : thread_([this] { loop(); }) {}
+    ~Helper() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    void start(std::function<void()> job) {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            job_ = std::move(job);
+            busy_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [&] { return !busy_; });
+    }
+
+  private:
+    void loop() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        for (;;) {
+            changed_.wait(hold, [&] { return quit_ || (busy_ && job_); });
+            if (quit_) return;
+            auto job = std::move(job_);
+            job_ = nullptr;
+            hold.unlock();
+            job();
+            hold.lock();
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> job_;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
 // The two views' pipelines without pictures, writing through the line sink.
 class DisplayStage {
   public:
-    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer, double soundSpeed)
-        : hf_(Frequency::HF, drovanta, shared_), lf_(Frequency::LF, drovanta, shared_),
-          sink_(writer, shared_.processing, position_) {
+    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer, double soundSpeed,
+                 bool split)
+        : drovanta_(drovanta), hf_(Frequency::HF, drovanta, shared_),
+          lf_(Frequency::LF, drovanta, shared_), sink_(writer, shared_.processing, position_) {
         shared_.settings.soundSpeed = soundSpeed;
         shared_.settings.xtfRecording = true;
         hf_.setLineSink(&sink_);
         lf_.setLineSink(&sink_);
+        if (split && lfCopy_.loadSeparateCopy(drovanta) && lfCopy_.initialize())
+            helper_ = std::make_unique<Helper>();
     }
 
     void process(Segment& s) {
         position_.set(s.position);
+        const bool any[2] = {hf_.intake(s.batch[0]) > 0, lf_.intake(s.batch[1]) > 0};
+        if (helper_ && any[0] && any[1]) {
+            helper_->start([this] { lf_.prepareLines(lfCopy_); });
+            hf_.prepareLines(drovanta_);
+            helper_->wait();
+        }
         ViewPipeline* pipes[2] = {&hf_, &lf_};
         for (std::size_t f = 0; f < 2; ++f) {
-            if (pipes[f]->intake(s.batch[f]) == 0) continue;
+            if (!any[f]) continue;
             pipes[f]->processPass();
             ++passes_;
         }
     }
+    ~DisplayStage() {
+        helper_.reset();
+        if (lfCopy_.ready()) lfCopy_.terminate();
+    }
+    bool split() const { return helper_ != nullptr; }
 
     std::uint64_t pings(int f) const { return (f == 0 ? hf_ : lf_).pingsReceived(); }
     std::uint64_t passes() const { return passes_; }
 
   private:
+    const DrovantaApi& drovanta_;
+    DrovantaApi lfCopy_;
     DisplayShared shared_;
     ViewPipeline hf_, lf_;
     HeldPosition position_;
     XtfLineSink sink_;
     std::uint64_t passes_ = 0;
+    std::unique_ptr<Helper> helper_; // last: stopped before the pipelines go
 };
 
 // One segment, processed as soon as it is full.
@@ -222,7 +288,8 @@ exportRecording(const std::string& path, const DrovantaApi& drovanta,
                 const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     RecordingExportResult result;
     writer.setRecording(true);
-    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.soundSpeed);
+    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.soundSpeed,
+                                                options.splitFrequencies);
     acquisition::SonarStatus status;
     status.playbackMode = true;
 
@@ -252,6 +319,7 @@ exportRecording(const std::string& path, const DrovantaApi& drovanta,
     result.pings[0] = stage->pings(0);
     result.pings[1] = stage->pings(1);
     result.passes = stage->passes();
+    result.split = stage->split();
     writer.setRecording(false);
     return result;
 }

@@ -13,7 +13,12 @@
 //
 // With `readAhead`, reading and assembling run on a second thread a few
 // segments ahead of the display; the segments are processed in the same order
-// with the same cuts, so the files are byte for byte the sequential ones.
+// with the same cuts. With `splitFrequencies`, the LF batch's display lines
+// are made on a helper thread by a separate copy of Drovanta while the HF
+// batch's are made by the program's; the bottoms, altitudes and XTF records
+// then follow on one thread in the one-thread order (the depth selection and
+// the current altitude tie the frequencies together). Either way the files
+// are byte for byte those of the one-thread run.
 
 #include "acquisition/ping_batch.h"
 #include "acquisition/playback.h"
@@ -29,6 +34,7 @@ namespace kestrova::display {
 struct RecordingExportOptions {
     double soundSpeed = 1500.0;
     bool readAhead = true;
+    bool splitFrequencies = true; // falls back to one thread when no copy loads
     // Pings per batch at most (1 to PingBatchData::kMaxPings): 1 is one pass
     // per ping, as the views run when the pings come slowly.
     std::uint32_t batchPings = acquisition::PingBatchData::kMaxPings;
@@ -39,6 +45,7 @@ struct RecordingExportResult {
     std::uint64_t pings[2] = {0, 0}; // handed to the HF and LF pipelines
     std::uint64_t missed = 0;        // pings no batch could hold
     std::uint64_t passes = 0;        // pipeline passes (both frequencies)
+    bool split = false;              // the LF lines were made beside the HF ones
 };
 
 // The writer's files must be open (XtfWriter::createNamed); its recording

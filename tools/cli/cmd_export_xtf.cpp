@@ -6,7 +6,9 @@
 // sink: FOLDER/<name>_HF.xtf and FOLDER/<name>_LF.xtf per recording. The
 // position records of the recording give the ping positions. A progress bar
 // goes to standard error, one JSON summary line to standard output.
-// --sequential reads and displays on one thread (the same files, slower).
+// Reading runs ahead on a second thread and the LF display lines are made
+// beside the HF ones; --sequential does everything on one thread (the same
+// files, slower).
 
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
@@ -139,6 +141,7 @@ int runExportXtf(const Args& args) {
         display::RecordingExportOptions options;
         options.soundSpeed = c;
         options.readAhead = !sequential;
+        options.splitFrequencies = !sequential;
         const auto exported = display::exportRecording(
             path, drovanta, writer, options, [&](std::uint64_t pos, std::uint64_t size) {
                 bar.show(i + 1, inputs.size(), pos, size);

@@ -39,6 +39,7 @@ class ExportXtfThreads : public ::testing::Test {
         XtfWriter writer(notices, nullptr, env);
         EXPECT_TRUE(writer.createNamed(out.path(), "survey"));
         const auto r = display::exportRecording(ksf, drovanta, writer, o);
+        EXPECT_EQ(r.split, o.splitFrequencies) << "a separate copy of Drovanta loads";
         EXPECT_EQ(r.read.status, KsfReader::Status::Ok);
         EXPECT_FALSE(r.read.readError);
         EXPECT_EQ(r.missed, 0u);
@@ -56,8 +57,10 @@ class ExportXtfThreads : public ::testing::Test {
 };
 
 // Guards: the reading thread hands the segments over in order, with their
-// positions, and none is lost or reused before the display took it; any slip
-// changes the bytes (ping order, samples, positions, altitudes).
+// positions, and none is lost or reused before the display took it; the LF
+// lines made beside the HF ones by a second copy of Drovanta are those of the
+// one-thread run, and the bottoms and altitudes follow the one-thread order.
+// Any slip changes the bytes (ping order, samples, positions, altitudes).
 TEST_F(ExportXtfThreads, ReadingAheadWritesTheOneThreadFilesByteForByte) {
     SurveyPlan plan;
     plan.frames = 3000;
@@ -70,6 +73,7 @@ TEST_F(ExportXtfThreads, ReadingAheadWritesTheOneThreadFilesByteForByte) {
 
     display::RecordingExportOptions one;
     one.readAhead = false;
+    one.splitFrequencies = false;
     const auto reference = exportOnce(survey.path, one);
     for (int f = 0; f < 2; ++f) {
         const auto parsed = rd::parse(reference[static_cast<std::size_t>(f)]);
@@ -77,12 +81,15 @@ TEST_F(ExportXtfThreads, ReadingAheadWritesTheOneThreadFilesByteForByte) {
         EXPECT_TRUE(parsed->clean);
         EXPECT_EQ(parsed->pings.size(), survey.pings[f]);
     }
-    display::RecordingExportOptions ahead;
-    ahead.readAhead = true;
-    for (int run = 0; run < 3; ++run) {
-        const auto files = exportOnce(survey.path, ahead);
-        ASSERT_TRUE(files[0] == reference[0]) << "HF, run " << run;
-        ASSERT_TRUE(files[1] == reference[1]) << "LF, run " << run;
+    for (int mode = 0; mode < 3; ++mode) {
+        display::RecordingExportOptions o;
+        o.readAhead = mode != 1;
+        o.splitFrequencies = mode != 0;
+        for (int run = 0; run < 2; ++run) {
+            const auto files = exportOnce(survey.path, o);
+            ASSERT_TRUE(files[0] == reference[0]) << "HF, mode " << mode << ", run " << run;
+            ASSERT_TRUE(files[1] == reference[1]) << "LF, mode " << mode << ", run " << run;
+        }
     }
 }
 
