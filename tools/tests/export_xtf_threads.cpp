@@ -23,6 +23,21 @@ using kestrova::testing::TempFolder;
 namespace rd = kestrova::testing::xtf_read;
 namespace fs = std::filesystem;
 
+// The sanitizers' runtimes cannot follow a library into a link namespace of
+// its own, so there the split falls back to one thread (and only the reading
+// thread is checked).
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 class ExportXtfThreads : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -39,7 +54,11 @@ class ExportXtfThreads : public ::testing::Test {
         XtfWriter writer(notices, nullptr, env);
         EXPECT_TRUE(writer.createNamed(out.path(), "survey"));
         const auto r = display::exportRecording(ksf, drovanta, writer, o);
-        EXPECT_EQ(r.split, o.splitFrequencies) << "a separate copy of Drovanta loads";
+        if (!kSanitized) {
+            EXPECT_EQ(r.split, o.splitFrequencies) << "a separate copy of Drovanta loads";
+        } else if (!o.splitFrequencies) {
+            EXPECT_FALSE(r.split);
+        }
         EXPECT_EQ(r.read.status, KsfReader::Status::Ok);
         EXPECT_FALSE(r.read.readError);
         EXPECT_EQ(r.missed, 0u);
