@@ -1,8 +1,9 @@
 // XTF export throughput: a recording of a few hundred MiB (the sonar model's
 // HF/LF survey, 3600 samples per side) converted as kestrova-cli export-xtf
-// does it (assembler in playback mode, display step, XTF writer), against a
-// plain 64 KiB read of the same file measured in the same run. The recording
-// and the XTF files live in a temporary folder removed at the end; the size is
+// does it (assembler in playback mode, the views' display pipeline in
+// batches, the session's XTF line sink and writer), against a plain 64 KiB
+// read of the same file measured in the same run. The recording and the XTF
+// files live in a temporary folder removed at the end; the size is
 // KESTROVA_BENCH_MIB (default 256, at most 300).
 
 #include "acquisition/frame_assembler.h"
