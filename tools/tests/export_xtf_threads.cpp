@@ -22,6 +22,7 @@ namespace {
 using kestrova::testing::TempFolder;
 namespace rd = kestrova::testing::xtf_read;
 namespace fs = std::filesystem;
+using Freq = Frequency;
 
 // The sanitizers' runtimes cannot follow a library into a link namespace of
 // its own, so there the split falls back to one thread (and only the reading
@@ -169,7 +170,12 @@ TEST_F(ExportXtfThreads, ExportMatchesTheSessionsPlaybackXtf) {
         ASSERT_TRUE(pumpUntil(
             [&] { return written(0) >= survey.pings[0] && written(1) >= survey.pings[1]; }, 60000))
             << written(0) << " of " << survey.pings[0] << " HF, " << written(1) << " of "
-            << survey.pings[1] << " LF";
+            << survey.pings[1] << " LF written; drawn "
+            << session.view(Freq::HF).pipeline().pingsReceived() << " HF, "
+            << session.view(Freq::LF).pipeline().pingsReceived() << " LF; waiting in the batches "
+            << session.acquisition().handOff().batch(Freq::HF).pingCount() << " HF, "
+            << session.acquisition().handOff().batch(Freq::LF).pingCount() << " LF; playing "
+            << session.playback().playing();
         EXPECT_FALSE(session.toggleXtfRecording());
         session.leavePlayback();
         session.shutDown();
