@@ -1,16 +1,17 @@
 // XTF export throughput: a recording of a few hundred MiB (the sonar model's
 // HF/LF survey, 3600 samples per side) converted as kestrova-cli export-xtf
-// does it (assembler in playback mode, display step, XTF writer), against a
-// plain 64 KiB read of the same file measured in the same run. The recording
-// and the XTF files live in a temporary folder removed at the end; the size is
+// does it (assembler in playback mode, the views' display pipeline in
+// batches, the session's XTF line sink and writer), against a plain 64 KiB
+// read of the same file measured in the same run. The recording and the XTF
+// files live in a temporary folder removed at the end; the size is
 // KESTROVA_BENCH_MIB (default 256, at most 300).
 
 #include "acquisition/frame_assembler.h"
 #include "acquisition/ksf_header.h"
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
+#include "display/recording_export.h"
 #include "platform/fs.h"
-#include "tools/cli/export_display_step.h"
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include <benchmark/benchmark.h>
@@ -109,18 +110,12 @@ void BM_PlainRead(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-class Sink : public FrameSink {
+// Without the display pipeline: the top 16 bits of the raw samples, to show
+// what the reading, assembling and writing cost on their own.
+class RawSink : public FrameSink {
   public:
-    Sink(cli::ExportDisplayStep& step, XtfWriter& writer, bool display)
-        : step_(step), writer_(writer), display_(display) {}
-    bool handPing(const PingRecord& ping, float rate, std::uint8_t changed) override {
-        if (display_) {
-            writer_.write_xtf_ping(index(ping.frequency()), step_.process(ping, rate, changed != 0),
-                                   XtfPingContext{});
-            return true;
-        }
-        // Without the display step: the top 16 bits of the raw samples, to
-        // show what the reading, assembling and writing cost on their own.
+    explicit RawSink(XtfWriter& writer) : writer_(writer) {}
+    bool handPing(const PingRecord& ping, float, std::uint8_t) override {
         port_.resize(ping.portCount());
         stbd_.resize(ping.starboardCount());
         for (std::size_t i = 0; i < port_.size(); ++i)
@@ -133,11 +128,16 @@ class Sink : public FrameSink {
     }
 
   private:
-    cli::ExportDisplayStep& step_;
     XtfWriter& writer_;
-    bool display_;
     std::vector<std::uint16_t> port_, stbd_;
 };
+
+// How the pings reach the writer.
+constexpr std::int64_t kRawOnly = 0;          // no display: the machinery alone
+constexpr std::int64_t kPassPerPing = 1;      // the pipeline, one pass per ping
+constexpr std::int64_t kBatched = 2;          // the pipeline in batches, one thread
+constexpr std::int64_t kBatchedReadAhead = 3; // reading on a second thread
+constexpr std::int64_t kParallel = 4;         // as the command runs: read-ahead, LF beside HF
 
 void BM_ExportXtf(benchmark::State& state) {
     Workspace& w = workspace();
@@ -163,13 +163,22 @@ void BM_ExportXtf(benchmark::State& state) {
         }
         const auto t0 = std::chrono::steady_clock::now();
         XtfWriter writer(notices, nullptr, env);
-        cli::ExportDisplayStep step(drovanta);
-        Sink sink(step, writer, state.range(1) != 0);
-        SonarStatus status;
-        status.playbackMode = true;
-        FrameAssembler assembler(sink, status);
         writer.createNamed(w.folder, "survey");
-        auto r = playWithoutPacing(w.recording, assembler);
+        UnpacedResult r;
+        const std::int64_t mode = state.range(1);
+        if (mode == kRawOnly) {
+            RawSink sink(writer);
+            SonarStatus status;
+            status.playbackMode = true;
+            auto assembler = std::make_unique<FrameAssembler>(sink, status);
+            r = playWithoutPacing(w.recording, *assembler);
+        } else {
+            display::RecordingExportOptions options;
+            options.readAhead = mode == kBatchedReadAhead || mode == kParallel;
+            options.splitFrequencies = mode == kParallel;
+            options.batchPings = mode == kPassPerPing ? 1 : PingBatchData::kMaxPings;
+            r = display::exportRecording(w.recording, drovanta, writer, options).read;
+        }
         writer.close_xtf_files();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         total += r.bytes;
@@ -185,14 +194,18 @@ void BM_ExportXtf(benchmark::State& state) {
     if (plain > 0) state.counters["ratio_vs_plain_read"] = total / seconds / plain;
     drovanta.terminate();
 }
-// Args: {from disk, display step}. The display step (Drovanta) is most of the
-// conversion; the runs without it show the cost of the recording machinery.
+// Args: {from disk, route}. The display (Drovanta) is most of the conversion;
+// the runs without it show the cost of the recording machinery.
 BENCHMARK(BM_ExportXtf)
-    ->Args({0, 1})
-    ->Args({1, 1})
-    ->Args({0, 0})
-    ->Args({1, 0})
+    ->Args({0, kParallel})
+    ->Args({1, kParallel})
+    ->Args({0, kBatchedReadAhead})
+    ->Args({0, kBatched})
+    ->Args({0, kPassPerPing})
+    ->Args({0, kRawOnly})
+    ->Args({1, kRawOnly})
     ->Unit(benchmark::kMillisecond)
+    ->UseRealTime() // the conversion's threads work while the timing thread waits
     ->Iterations(2);
 
 } // namespace

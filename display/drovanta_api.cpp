@@ -39,6 +39,20 @@ bool DrovantaApi::load(const std::string& folder, const std::string& fileName) {
     return bind();
 }
 
+bool DrovantaApi::loadSeparateCopy(const DrovantaApi& other) {
+    unload();
+    failure_ = {};
+    const std::string& path = other.path();
+    const std::size_t slash = path.find_last_of('/');
+    if (!other.ready() || slash == std::string::npos ||
+        !library_.open(path.substr(0, slash), path.substr(slash + 1), true)) {
+        fail("无法加载 " + path + " 的副本：" + library_.error(),
+             "Cannot load a copy of " + path + ": " + library_.error());
+        return false;
+    }
+    return bind();
+}
+
 bool DrovantaApi::bind() {
     repro_ = entryPoint<SssDisplayReproFn>(library_, "sss_display_repro");
     initialize_ = entryPoint<SssDisplayReproInitializeFn>(library_, "sss_display_repro_initialize");

@@ -79,6 +79,10 @@ class DrovantaApi {
     bool load();
     // The same from another folder (tools and tests that do not live beside it).
     bool load(const std::string& folder, const std::string& fileName = kFileName);
+    // A second, separate copy of the library `other` loaded, with static
+    // working arrays and depth selection state of its own: its repro() may run
+    // on another thread beside the first copy's (the export tool's LF pings).
+    bool loadSeparateCopy(const DrovantaApi& other);
     void unload();
 
     bool ready() const { return repro_ && initialize_ && terminate_ && depthSelect_; }

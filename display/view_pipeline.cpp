@@ -129,6 +129,8 @@ PassResult ViewPipeline::processPass() {
         ring_.writePosition = (h + 1) % HistoryRing::kLines;
     }
 
+    preparedCount_ = 0;
+
     // 5. The newest ping time for the position input.
     if (result.live) shared_.latestPingTime.publish(latestPingTime_);
 
@@ -152,12 +154,21 @@ PassResult ViewPipeline::processPass() {
     return result;
 }
 
-void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
+void ViewPipeline::prepareLines(const DrovantaApi& drovanta) {
+    preparedCount_ = 0;
+    if (!newDataFlag_) return;
+    for (std::uint32_t j = 0; j < batch_.pingCount; ++j)
+        prepared_[j] = reproLine(drovanta, j, (ring_.writePosition + j) % HistoryRing::kLines);
+    preparedCount_ = batch_.pingCount;
+}
+
+ViewPipeline::SideDetections ViewPipeline::reproLine(const DrovantaApi& drovanta, std::uint32_t j,
+                                                     std::uint32_t h) {
     const bool hf = frequency_ == Frequency::HF;
     const double c = soundSpeed();
     const float fs = batch_.sampleRate[j];
     const bool reset = batch_.settingsChanged[j] != 0;
-    DisplayPipelineSettings& settings = shared_.settings;
+    const DisplayPipelineSettings& settings = shared_.settings;
     DisplayProcessingState& p = shared_.processing;
 
     // b. Fresh line with the ping's header.
@@ -173,31 +184,48 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     const int portSide = hf ? DisplayProcessingState::HfPort : DisplayProcessingState::LfPort;
     const int starboardSide =
         hf ? DisplayProcessingState::HfStarboard : DisplayProcessingState::LfStarboard;
-    BottomDetection& portResult = p.detection[static_cast<std::size_t>(portSide)];
-    BottomDetection& starboardResult = p.detection[static_cast<std::size_t>(starboardSide)];
+    SideDetections out;
     const bool usable = fs > 0.0f && std::isfinite(fs);
+    if (!usable) return out; // a ping without a usable sample rate cannot be placed in range
     ReproSettings rs;
     rs.reset = reset;
     rs.sampleRate = fs;
-    rs.firstIndex = usable ? static_cast<std::uint32_t>(std::min(std::floor(fs / c), 4.0e9)) : 0;
+    rs.firstIndex = static_cast<std::uint32_t>(std::min(std::floor(fs / c), 4.0e9));
     rs.soundSpeed = static_cast<float>(c);
     rs.minRangeDm = settings.bottom.searchStartDm;
     rs.maxRangeDm = settings.bottom.searchStopDm;
     rs.threshold = settings.bottom.threshold;
     const std::uint32_t np = ring_.portCount[h];
     const std::uint32_t ns = ring_.starboardCount[h];
-    if (usable) {
-        ReproResult r = drovanta_.repro(first.subspan(PingHeader::kWords, np), rs, p.gain(portSide),
-                                        ring_.port(h));
-        portResult = r.ok ? BottomDetection{r.bottomIndex, r.bottomStrength} : BottomDetection{};
-        r = drovanta_.repro(second.first(ns), rs, p.gain(starboardSide), ring_.starboard(h));
-        starboardResult =
-            r.ok ? BottomDetection{r.bottomIndex, r.bottomStrength} : BottomDetection{};
-    } else {
-        // A ping without a usable sample rate cannot be placed in range.
-        portResult = {};
-        starboardResult = {};
-    }
+    ReproResult r =
+        drovanta.repro(first.subspan(PingHeader::kWords, np), rs, p.gain(portSide), ring_.port(h));
+    if (r.ok) out.port = {r.bottomIndex, r.bottomStrength};
+    r = drovanta.repro(second.first(ns), rs, p.gain(starboardSide), ring_.starboard(h));
+    if (r.ok) out.starboard = {r.bottomIndex, r.bottomStrength};
+    return out;
+}
+
+void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
+    const bool hf = frequency_ == Frequency::HF;
+    const double c = soundSpeed();
+    const float fs = batch_.sampleRate[j];
+    const bool reset = batch_.settingsChanged[j] != 0;
+    DisplayPipelineSettings& settings = shared_.settings;
+    DisplayProcessingState& p = shared_.processing;
+
+    // b-d. The line and both sides (made already when the pass was prepared).
+    const SideDetections made = j < preparedCount_ ? prepared_[j] : reproLine(drovanta_, j, h);
+    std::array<std::uint8_t, PingHeader::kSize> header{};
+    batch_.headerBytes(j, header);
+    const int portSide = hf ? DisplayProcessingState::HfPort : DisplayProcessingState::LfPort;
+    const int starboardSide =
+        hf ? DisplayProcessingState::HfStarboard : DisplayProcessingState::LfStarboard;
+    BottomDetection& portResult = p.detection[static_cast<std::size_t>(portSide)];
+    BottomDetection& starboardResult = p.detection[static_cast<std::size_t>(starboardSide)];
+    portResult = made.port;
+    starboardResult = made.starboard;
+    const bool usable = fs > 0.0f && std::isfinite(fs);
+    const std::uint32_t np = ring_.portCount[h];
 
     // e. Which side's bottom to trust.
     DepthSelectInput ds;

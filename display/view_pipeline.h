@@ -91,6 +91,13 @@ class ViewPipeline {
 
     // One processing pass; the flags select live, redraw or recompose only.
     PassResult processPass();
+    // The first half of the next live pass, for another thread: each pending
+    // ping's fresh history line and both sides through `drovanta` (a separate
+    // copy of the library when it runs beside the other view's pass). It
+    // touches only this view's lines and its own sides' gain states; the
+    // next processPass() then picks the bottoms, the altitude and the rest
+    // from what was kept, exactly as if it had made the lines itself.
+    void prepareLines(const DrovantaApi& drovanta);
     void setRedrawFlag() { redrawFlag_ = true; }
     bool newDataFlag() const { return newDataFlag_; }
     bool redrawFlag() const { return redrawFlag_; }
@@ -129,6 +136,10 @@ class ViewPipeline {
   private:
     std::uint32_t afterIntake(std::uint32_t taken);
     void processLine(std::uint32_t k, std::uint32_t h);
+    struct SideDetections {
+        BottomDetection port, starboard;
+    };
+    SideDetections reproLine(const DrovantaApi& drovanta, std::uint32_t j, std::uint32_t h);
 
     Frequency frequency_;
     const DrovantaApi& drovanta_;
@@ -156,6 +167,8 @@ class ViewPipeline {
     double latestPingTime_ = 0.0;
     std::array<LineOutcome, acquisition::PingBatchData::kMaxPings> outcomes_{};
     std::uint32_t outcomeCount_ = 0;
+    std::array<SideDetections, acquisition::PingBatchData::kMaxPings> prepared_{};
+    std::uint32_t preparedCount_ = 0; // lines of the pending batch already made
 };
 
 } // namespace kestrova::display

@@ -51,7 +51,8 @@ std::string SharedLibrary::executableFolder() {
     }
 }
 
-bool SharedLibrary::open(const std::string& folder, const std::string& fileName) {
+bool SharedLibrary::open(const std::string& folder, const std::string& fileName,
+                         bool separateCopy) {
     close();
     error_.clear();
     if (fileName.empty()) {
@@ -68,7 +69,8 @@ bool SharedLibrary::open(const std::string& folder, const std::string& fileName)
         path_ = folder + "/" + fileName;
     }
     dlerror();
-    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = separateCopy ? dlmopen(LM_ID_NEWLM, path_.c_str(), RTLD_NOW | RTLD_LOCAL)
+                           : dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         error_ = loaderError("the library cannot be loaded");
         return false;

@@ -22,8 +22,10 @@ class SharedLibrary {
     static std::string executableFolder();
 
     // Loads `fileName` from `folder` (all symbols resolved now, kept local to
-    // this handle). Any library already held is released first.
-    bool open(const std::string& folder, const std::string& fileName);
+    // this handle). Any library already held is released first. With
+    // `separateCopy` the library gets a link namespace of its own, so its
+    // static data is not shared with a copy loaded the ordinary way.
+    bool open(const std::string& folder, const std::string& fileName, bool separateCopy = false);
     // Loads `fileName` from the program folder.
     bool openBesideProgram(const std::string& fileName);
     void close();

@@ -69,28 +69,17 @@ class SurveySession::Host : public ProjectHost {
     ProjectHost& owner_;
 };
 
-// The views' finished display lines into the XTF pair, with the position of
-// the recording snapshot and the current altitude.
-class SurveySession::LineSink : public display::DisplayLineSink {
+// The position of the views' XTF pings: the navigation's recording snapshot.
+class SurveySession::LinePosition : public display::PingPositionSource {
   public:
-    explicit LineSink(SurveySession& session) : session_(session) {}
-    void writeLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
-                   int channel) override {
-        acquisition::XtfWriter& xtf = session_.xtfWriter();
-        if (!xtf.recording()) return;
-        const auto input = acquisition::xtfInputFromHistoryLine(line, port_, starboard_);
-        if (!input) return;
+    explicit LinePosition(SurveySession& session) : session_(session) {}
+    display::PingPosition pingPosition() const override {
         const position::PositionFix fix = session_.navigation().recordingSnapshot();
-        acquisition::XtfPingContext context;
-        context.latitude = fix.latitude;
-        context.longitude = fix.longitude;
-        context.altitude = static_cast<float>(session_.shared_.processing.currentAltitude);
-        xtf.write_xtf_ping(channel, *input, context);
+        return {fix.latitude, fix.longitude};
     }
 
   private:
     SurveySession& session_;
-    std::vector<std::uint16_t> port_, starboard_;
 };
 
 // The navigation thread's position records: appended to the raw file as
@@ -181,7 +170,9 @@ SurveySession::SurveySession(Configuration& config, platform::MessageQueue& queu
         lfView_ = std::make_unique<display::WaterfallView>(Freq::LF, *drovanta_, shared_, queue_,
                                                            acquisition_->handOff(),
                                                            acquisition_->windows());
-        lineSink_ = std::make_unique<LineSink>(*this);
+        linePosition_ = std::make_unique<LinePosition>(*this);
+        lineSink_ =
+            std::make_unique<display::XtfLineSink>(*xtf_, shared_.processing, *linePosition_);
         // The traces turn orange while the sonar pings.
         hfView_->setSonarStatus(&acquisition_->status());
         lfView_->setSonarStatus(&acquisition_->status());

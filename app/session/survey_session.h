@@ -36,6 +36,7 @@
 #include "display/drovanta_api.h"
 #include "display/view_pipeline.h"
 #include "display/waterfall_view.h"
+#include "display/xtf_line_sink.h"
 #include "platform/messages.h"
 #include "position/position_system.h"
 
@@ -151,7 +152,7 @@ class SurveySession {
 
   private:
     class Host;
-    class LineSink;
+    class LinePosition;
     class NavRecorder;
     class ClockPort;
 
@@ -179,7 +180,8 @@ class SurveySession {
     std::array<platform::WindowHandle, 2> viewWindows_{platform::kNoWindow, platform::kNoWindow};
     std::unique_ptr<acquisition::RawRecorder> raw_;
     std::unique_ptr<acquisition::XtfWriter> xtf_;
-    std::unique_ptr<LineSink> lineSink_;
+    std::unique_ptr<LinePosition> linePosition_;
+    std::unique_ptr<display::XtfLineSink> lineSink_;
     std::unique_ptr<acquisition::Playback> playback_;
     std::unique_ptr<position::PositionSystem> positions_;
     std::unique_ptr<NavRecorder> navRecorder_;

@@ -1,19 +1,21 @@
 // kestrova-cli export-xtf FILE.ksf... --out FOLDER [--quiet]: converts raw
 // recordings to XTF after a day at sea. Each recording plays through the
 // FrameAssembler in playback mode as fast as the machine allows (no pacing),
-// every ping through the display step, every display line into the XTF
-// writer: FOLDER/<name>_HF.xtf and FOLDER/<name>_LF.xtf per recording. The
+// the pings in batches through the waterfall views' own display pipeline,
+// every display line into the XTF writer through the live session's line
+// sink: FOLDER/<name>_HF.xtf and FOLDER/<name>_LF.xtf per recording. The
 // position records of the recording give the ping positions. A progress bar
 // goes to standard error, one JSON summary line to standard output.
+// Reading runs ahead on a second thread and the LF display lines are made
+// beside the HF ones; --sequential does everything on one thread (the same
+// files, slower).
 
-#include "acquisition/frame_assembler.h"
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
+#include "display/recording_export.h"
 #include "platform/fs.h"
 #include "platform/json_line.h"
-#include "position/position_fix.h"
 #include "tools/cli/command.h"
-#include "tools/cli/export_display_step.h"
 
 #include <chrono>
 #include <cstdio>
@@ -25,7 +27,7 @@ namespace {
 
 using namespace kestrova::acquisition;
 
-const char* kUsage = "export-xtf FILE.ksf... --out FOLDER [--quiet]";
+const char* kUsage = "export-xtf FILE.ksf... --out FOLDER [--quiet] [--sequential]";
 
 class StderrNotices : public OperatorNotices {
   public:
@@ -34,30 +36,6 @@ class StderrNotices : public OperatorNotices {
         std::fprintf(stderr, "\nKestrova: %.*s\n", static_cast<int>(english.size()),
                      english.data());
     }
-};
-
-// The frames of a recording: pings through the display step into the writer,
-// position records into the context of the next pings.
-class ExportSink : public FrameSink {
-  public:
-    ExportSink(ExportDisplayStep& step, XtfWriter& writer) : step_(step), writer_(writer) {}
-    bool handPing(const PingRecord& ping, float rate, std::uint8_t changed) override {
-        XtfPingInput line = step_.process(ping, rate, changed != 0);
-        context_.altitude = step_.currentAltitude();
-        writer_.write_xtf_ping(index(ping.frequency()), line, context_);
-        return true;
-    }
-    void replayPosition(FrameType, std::span<const std::uint8_t, kPositionRecordSize> r) override {
-        if (auto fix = position::decodePositionFix(r)) {
-            context_.latitude = fix->latitude;
-            context_.longitude = fix->longitude;
-        }
-    }
-
-  private:
-    ExportDisplayStep& step_;
-    XtfWriter& writer_;
-    XtfPingContext context_;
 };
 
 class ProgressBar {
@@ -98,6 +76,7 @@ int runExportXtf(const Args& args) {
     ArgList list(args);
     auto out = list.value("--out");
     const bool quiet = list.flag("--quiet");
+    const bool sequential = list.flag("--sequential");
     auto inputs = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
     if (!out) return usageError(kUsage, "--out FOLDER is required");
@@ -124,17 +103,13 @@ int runExportXtf(const Args& args) {
     std::uint64_t pings[2] = {0, 0};
     std::uint64_t bytes = 0;
     std::uint64_t bytesRead = 0;
+    std::uint64_t missed = 0;
     int failed = 0;
     std::string outputs = "[";
 
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const std::string& path = inputs[i];
         XtfWriter writer(notices, nullptr, env);
-        ExportDisplayStep step(drovanta);
-        ExportSink sink(step, writer);
-        SonarStatus status;
-        status.playbackMode = true;
-        FrameAssembler assembler(sink, status);
 
         // The header decides the channel frequencies and sound speed of the files.
         KsfReader probe;
@@ -157,17 +132,23 @@ int runExportXtf(const Args& args) {
         const float c =
             opened.header.install.soundVelocity > 0 ? opened.header.install.soundVelocity : 1500.0f;
         writer.setSoundVelocity(c);
-        step.setSoundSpeed(c);
         if (!writer.createNamed(*out, baseName(path))) {
             ++failed;
             continue;
         }
         const std::string hfPath = writer.path(XtfWriter::kHF);
         const std::string lfPath = writer.path(XtfWriter::kLF);
-        auto r = playWithoutPacing(path, assembler, [&](std::uint64_t pos, std::uint64_t size) {
-            bar.show(i + 1, inputs.size(), pos, size);
-        });
+        display::RecordingExportOptions options;
+        options.soundSpeed = c;
+        options.readAhead = !sequential;
+        options.splitFrequencies = !sequential;
+        const auto exported = display::exportRecording(
+            path, drovanta, writer, options, [&](std::uint64_t pos, std::uint64_t size) {
+                bar.show(i + 1, inputs.size(), pos, size);
+            });
+        const UnpacedResult& r = exported.read;
         bytesRead += r.bytes;
+        missed += exported.missed;
         const bool writeFailed = writer.counters().writeFailures.load() != 0;
         for (int f = 0; f < 2; ++f) {
             pings[f] += writer.counters().pings[f].load();
@@ -188,6 +169,7 @@ int runExportXtf(const Args& args) {
                   .unum("pings_hf", pings[0])
                   .unum("pings_lf", pings[1])
                   .unum("bytes_read", bytesRead)
+                  .unum("pings_missed", missed)
                   .unum("bytes", bytes)
                   .real("seconds", seconds, 3)
                   .raw("outputs", outputs)

@@ -1,20 +1,16 @@
 // kestrova-cli export-xtf end to end: a survey from the sonar model recorded
-// live through the RawRecorder (with position records between the pings),
-// converted by the command, and read back with the XTF reader written from the
-// published format. The display lines in the files must be the ones the live
-// display step made of the same pings.
+// live through the RawRecorder (with position records between the pings)
+// while the views' pipelines drew each ping, converted by the command, and
+// read back with the XTF reader written from the published format. The
+// display lines in the files must be the ones the views made of the same
+// pings, whatever the batches the export cut.
 
-#include "acquisition/raw_recorder.h"
-#include "acquisition/tests/recording_support.h"
 #include "acquisition/tests/xtf_reader.h"
-#include "position/position_fix.h"
-#include "tools/cli/export_display_step.h"
-#include "tools/sonar-sim/sonar_stream.h"
 #include "tools/tests/cli_process.h"
+#include "tools/tests/export_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
 namespace kestrova::acquisition::testing {
@@ -24,33 +20,6 @@ using kestrova::testing::runCli;
 using kestrova::testing::TempFolder;
 namespace rd = kestrova::testing::xtf_read;
 
-struct LiveLine {
-    int frequency;
-    std::uint32_t pingNumber;
-    std::vector<std::uint16_t> port, starboard;
-    double latitude;
-};
-
-// The receive thread's sink with the display step behind it, as in the window.
-class LiveSink : public RecorderSink {
-  public:
-    LiveSink(RawRecorder& r, cli::ExportDisplayStep& step) : RecorderSink(r), step_(step) {}
-    bool handPing(const PingRecord& ping, float rate, std::uint8_t changed) override {
-        XtfPingInput in = step_.process(ping, rate, changed != 0);
-        lines.push_back({index(ping.frequency()),
-                         ping.header().pingNumber,
-                         {in.port.begin(), in.port.end()},
-                         {in.starboard.begin(), in.starboard.end()},
-                         latitude});
-        return true;
-    }
-    std::vector<LiveLine> lines;
-    double latitude = 0;
-
-  private:
-    cli::ExportDisplayStep& step_;
-};
-
 class ExportXtfTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -58,93 +27,83 @@ class ExportXtfTest : public ::testing::Test {
         drovanta.initialize();
         std::filesystem::create_directory(out.path() + "/xtf");
     }
-    // Records `cycles` stream frames live; a position record every 10 frames.
-    std::string record(int frames) {
-        RecordingEnvironment env = clocks.environment();
-        RawRecorder recorder(notices, nullptr, env);
-        recorder.setProjectFolder(project.path());
-        cli::ExportDisplayStep step(drovanta);
-        LiveSink sink(recorder, step);
-        SonarStatus status;
-        FrameAssembler assembler(sink, status);
-        EXPECT_TRUE(recorder.toggle_raw_recording());
-        sim::SonarStreamConfig cfg;
-        cfg.samplesPerSide = 400;
-        cfg.attitudeInPings = true;
-        sim::SonarStream stream(cfg);
-        for (int i = 0; i < frames; ++i) {
-            if (i % 10 == 0) {
-                position::PositionFix fix;
-                fix.kind = position::kFixPosition;
-                fix.latitude = 22.0 + i * 0.001;
-                fix.longitude = 113.0 + i * 0.002;
-                auto block = position::encodeNavBlock(fix);
-                recorder.writePositionFrame(block);
-                sink.latitude = fix.latitude;
+    void TearDown() override { drovanta.terminate(); }
+
+    // Checks both files of `base` against what the views made, ping by ping.
+    void expectViewLines(const std::string& base, const RecordedSurvey& survey) {
+        std::map<int, std::vector<const ViewLine*>> byFreq;
+        for (const auto& l : survey.lines)
+            byFreq[l.frequency].push_back(&l);
+        ASSERT_GT(byFreq[0].size(), 10u);
+        ASSERT_GT(byFreq[1].size(), 10u);
+        for (int f = 0; f < 2; ++f) {
+            auto file = rd::parse(readBytes(base + (f == 0 ? "_HF.xtf" : "_LF.xtf")));
+            ASSERT_TRUE(file);
+            EXPECT_TRUE(file->clean);
+            EXPECT_EQ(file->header.numberOfSonarChannels, 2);
+            ASSERT_EQ(file->pings.size(), byFreq[f].size());
+            for (std::size_t i = 0; i < file->pings.size(); ++i) {
+                const rd::Ping& p = file->pings[i];
+                const ViewLine& l = *byFreq[f][i];
+                ASSERT_EQ(p.pingNumber, l.pingNumber);
+                ASSERT_EQ(p.channels.size(), 2u);
+                std::vector<std::uint16_t> port(l.port.rbegin(), l.port.rend());
+                ASSERT_EQ(p.channels[0].samples, port) << "ping " << l.pingNumber;
+                ASSERT_EQ(p.channels[1].samples, l.starboard) << "ping " << l.pingNumber;
+                ASSERT_EQ(p.shipY, l.latitude) << "ping " << l.pingNumber;
+                ASSERT_EQ(p.shipX, l.longitude) << "ping " << l.pingNumber;
             }
-            std::vector<std::uint8_t> bytes;
-            stream.next(bytes);
-            std::uint32_t fill = static_cast<std::uint32_t>(bytes.size());
-            std::memcpy(assembler.buffer(), bytes.data(), bytes.size());
-            assembler.feed(fill);
         }
-        const std::string path = recorder.currentPath();
-        recorder.toggle_raw_recording();
-        live = std::move(sink.lines);
-        return path;
     }
 
     display::DrovantaApi drovanta;
     TempFolder project;
     TempFolder out;
-    ManualClocks clocks;
-    NoticeList notices;
-    std::vector<LiveLine> live;
 };
 
 // Guards: the conversion must give every ping of the recording, per frequency,
-// with the same display samples the live display made, the port side
-// reversed, and the position of the last record before each ping.
-TEST_F(ExportXtfTest, ConvertsEveryPingWithTheLiveDisplayLines) {
-    const std::string ksf = record(200);
-    ASSERT_FALSE(ksf.empty());
-    auto run = runCli("export-xtf " + ksf + " --out " + out.path() + "/xtf");
+// with the display samples the views made of it, the port side reversed, and
+// the position of the last record before each ping (a batch that ran past a
+// position record would give later pings an old position).
+TEST_F(ExportXtfTest, ConvertsEveryPingWithTheViewsDisplayLines) {
+    const RecordedSurvey survey = recordSurvey(project.path(), {}, &drovanta);
+    ASSERT_FALSE(survey.path.empty());
+    auto run = runCli("export-xtf " + survey.path + " --out " + out.path() + "/xtf");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("100%"), std::string::npos) << "progress bar on standard error";
-
-    std::map<int, std::vector<const LiveLine*>> byFreq;
-    for (const auto& l : live)
-        byFreq[l.frequency].push_back(&l);
-    ASSERT_GT(byFreq[0].size(), 10u);
-    ASSERT_GT(byFreq[1].size(), 10u);
-    EXPECT_NE(run.out.find("\"pings_hf\":" + std::to_string(byFreq[0].size())), std::string::npos)
+    EXPECT_NE(run.out.find("\"pings_hf\":" + std::to_string(survey.pings[0])), std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("\"pings_lf\":" + std::to_string(byFreq[1].size())), std::string::npos);
+    EXPECT_NE(run.out.find("\"pings_lf\":" + std::to_string(survey.pings[1])), std::string::npos);
+    EXPECT_NE(run.out.find("\"pings_missed\":0"), std::string::npos);
     EXPECT_NE(run.out.find("\"failed\":0"), std::string::npos);
+    expectViewLines(out.path() + "/xtf/20240501_101500", survey);
 
-    const std::string base = out.path() + "/xtf/20240501_101500";
-    for (int f = 0; f < 2; ++f) {
-        auto file = rd::parse(readBytes(base + (f == 0 ? "_HF.xtf" : "_LF.xtf")));
-        ASSERT_TRUE(file);
-        EXPECT_TRUE(file->clean);
-        EXPECT_EQ(file->header.numberOfSonarChannels, 2);
-        ASSERT_EQ(file->pings.size(), byFreq[f].size());
-        for (std::size_t i = 0; i < file->pings.size(); ++i) {
-            const rd::Ping& p = file->pings[i];
-            const LiveLine& l = *byFreq[f][i];
-            ASSERT_EQ(p.pingNumber, l.pingNumber);
-            ASSERT_EQ(p.channels.size(), 2u);
-            std::vector<std::uint16_t> port(l.port.rbegin(), l.port.rend());
-            ASSERT_EQ(p.channels[0].samples, port) << "ping " << l.pingNumber;
-            ASSERT_EQ(p.channels[1].samples, l.starboard);
-            EXPECT_EQ(p.shipY, l.latitude);
-        }
-    }
     bool anyNonZero = false;
-    for (const auto& l : live)
+    for (const auto& l : survey.lines)
         for (auto v : l.starboard)
             anyNonZero |= v != 0;
-    EXPECT_TRUE(anyNonZero) << "the display step made real lines";
+    EXPECT_TRUE(anyNonZero) << "the views made real lines";
+}
+
+// Guards: long stretches without a position record fill whole batches; the
+// cut at a full batch must lose no ping and change no line, on one thread and
+// with the reading ahead on a second one.
+TEST_F(ExportXtfTest, FullBatchesLoseNoPing) {
+    SurveyPlan plan;
+    plan.frames = 3600; // about 950 pings per frequency before the second record
+    plan.samplesPerSide = 100;
+    plan.positionBefore = [](int i) { return i == 0 || i == 3300; };
+    const RecordedSurvey survey = recordSurvey(project.path(), plan, &drovanta);
+    ASSERT_GT(survey.pings[0], acquisition::PingBatchData::kMaxPings + 100);
+    for (const char* mode : {"", " --sequential"}) {
+        std::filesystem::remove_all(out.path() + "/xtf");
+        std::filesystem::create_directory(out.path() + "/xtf");
+        auto run =
+            runCli("export-xtf " + survey.path + " --quiet --out " + out.path() + "/xtf" + mode);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "") << "--quiet: no progress bar";
+        expectViewLines(out.path() + "/xtf/20240501_101500", survey);
+    }
 }
 
 TEST_F(ExportXtfTest, RefusesForeignFilesAndUsageErrors) {

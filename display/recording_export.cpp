@@ -1,0 +1,327 @@
+#include "display/recording_export.h"
+
+#include "acquisition/frame_assembler.h"
+#include "acquisition/ping_batch.h"
+#include "display/view_pipeline.h"
+#include "display/xtf_line_sink.h"
+#include "position/position_fix.h"
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kestrova::display {
+namespace {
+
+using acquisition::FrameType;
+using acquisition::PingBatch;
+using acquisition::PingBatchData;
+using acquisition::PingRecord;
+
+// The pings between two cuts, per frequency, and the position they are written with.
+struct Segment {
+    std::array<PingBatch, 2> batch;
+    PingPosition position;
+    bool empty() { return batch[0].pingCount() == 0 && batch[1].pingCount() == 0; }
+};
+
+bool fits(PingBatch& batch, const PingRecord& ping, std::uint32_t maxPings) {
+    const std::uint64_t words = std::uint64_t{ping.firstPartWords()} + ping.secondPartWords();
+    return batch.pingCount() < maxPings && batch.wordCount() + words < PingBatchData::kStoreWords;
+}
+
+// Where the assembled segments go: processed at once, or queued for the
+// display thread.
+class SegmentRoute {
+  public:
+    virtual ~SegmentRoute() = default;
+    // An empty segment to fill (may wait for one to come back).
+    virtual Segment* take() = 0;
+    virtual void submit(Segment* s) = 0;
+    // An unused segment back to the free ones.
+    virtual void giveBack(Segment* s) = 0;
+};
+
+// The assembler's pings into segments; position records cut them.
+class SegmentFeeder : public acquisition::FrameSink {
+  public:
+    SegmentFeeder(SegmentRoute& route, std::uint32_t maxPings)
+        : route_(route),
+          maxPings_(std::clamp<std::uint32_t>(maxPings, 1, PingBatchData::kMaxPings)) {}
+
+    bool handPing(const PingRecord& ping, float rate, std::uint8_t changed) override {
+        const int f = acquisition::index(ping.frequency());
+        if (f < 0 || f > 1) return false;
+        if (!current_) start();
+        PingBatch& batch = current_->batch[static_cast<std::size_t>(f)];
+        if (!fits(batch, ping, maxPings_) && batch.pingCount() > 0) {
+            route_.submit(current_);
+            start();
+        }
+        if (!current_->batch[static_cast<std::size_t>(f)].append(ping, rate, changed)) {
+            ++missed_;
+            return false;
+        }
+        return true;
+    }
+
+    void replayPosition(
+        FrameType,
+        std::span<const std::uint8_t, acquisition::kPositionRecordSize> record) override {
+        const auto fix = position::decodePositionFix(record);
+        if (!fix) return;
+        // The pings before the record keep the position they had.
+        if (current_) {
+            if (current_->empty())
+                route_.giveBack(current_);
+            else
+                route_.submit(current_);
+            current_ = nullptr;
+        }
+        position_ = {fix->latitude, fix->longitude};
+    }
+
+    void finish() {
+        if (!current_) return;
+        if (current_->empty())
+            route_.giveBack(current_);
+        else
+            route_.submit(current_);
+        current_ = nullptr;
+    }
+
+    std::uint64_t missed() const { return missed_; }
+
+  private:
+    void start() {
+        current_ = route_.take();
+        current_->position = position_;
+    }
+
+    SegmentRoute& route_;
+    const std::uint32_t maxPings_;
+    Segment* current_ = nullptr;
+    PingPosition position_;
+    std::uint64_t missed_ = 0;
+};
+
+// One job at a time on a thread of its own; wait() returns when it is done.
+class Helper {
+  public:
+    Helper() : thread_([this] { loop(); }) {}
+    ~Helper() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    void start(std::function<void()> job) {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            job_ = std::move(job);
+            busy_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [&] { return !busy_; });
+    }
+
+  private:
+    void loop() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        for (;;) {
+            changed_.wait(hold, [&] { return quit_ || (busy_ && job_); });
+            if (quit_) return;
+            auto job = std::move(job_);
+            job_ = nullptr;
+            hold.unlock();
+            job();
+            hold.lock();
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> job_;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+// The two views' pipelines without pictures, writing through the line sink.
+class DisplayStage {
+  public:
+    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer, double soundSpeed,
+                 bool split)
+        : drovanta_(drovanta), hf_(Frequency::HF, drovanta, shared_),
+          lf_(Frequency::LF, drovanta, shared_), sink_(writer, shared_.processing, position_) {
+        shared_.settings.soundSpeed = soundSpeed;
+        shared_.settings.xtfRecording = true;
+        hf_.setLineSink(&sink_);
+        lf_.setLineSink(&sink_);
+        if (split && lfCopy_.loadSeparateCopy(drovanta) && lfCopy_.initialize())
+            helper_ = std::make_unique<Helper>();
+    }
+
+    void process(Segment& s) {
+        position_.set(s.position);
+        const bool any[2] = {hf_.intake(s.batch[0]) > 0, lf_.intake(s.batch[1]) > 0};
+        if (helper_ && any[0] && any[1]) {
+            helper_->start([this] { lf_.prepareLines(lfCopy_); });
+            hf_.prepareLines(drovanta_);
+            helper_->wait();
+        }
+        ViewPipeline* pipes[2] = {&hf_, &lf_};
+        for (std::size_t f = 0; f < 2; ++f) {
+            if (!any[f]) continue;
+            pipes[f]->processPass();
+            ++passes_;
+        }
+    }
+    ~DisplayStage() {
+        helper_.reset();
+        if (lfCopy_.ready()) lfCopy_.terminate();
+    }
+    bool split() const { return helper_ != nullptr; }
+
+    std::uint64_t pings(int f) const { return (f == 0 ? hf_ : lf_).pingsReceived(); }
+    std::uint64_t passes() const { return passes_; }
+
+  private:
+    const DrovantaApi& drovanta_;
+    DrovantaApi lfCopy_;
+    DisplayShared shared_;
+    ViewPipeline hf_, lf_;
+    HeldPosition position_;
+    XtfLineSink sink_;
+    std::uint64_t passes_ = 0;
+    std::unique_ptr<Helper> helper_; // last: stopped before the pipelines go
+};
+
+// One segment, processed as soon as it is full.
+class InlineRoute : public SegmentRoute {
+  public:
+    explicit InlineRoute(DisplayStage& stage) : stage_(stage) {}
+    Segment* take() override { return &segment_; }
+    void submit(Segment* s) override { stage_.process(*s); }
+    void giveBack(Segment*) override {}
+
+  private:
+    DisplayStage& stage_;
+    Segment segment_;
+};
+
+// Segments handed from the reading thread to the display thread in order;
+// a few in flight so that neither waits on the other for long.
+class QueuedRoute : public SegmentRoute {
+  public:
+    static constexpr std::size_t kSegments = 3;
+
+    QueuedRoute() {
+        for (std::size_t i = 0; i < kSegments; ++i) {
+            segments_.push_back(std::make_unique<Segment>());
+            free_.push_back(segments_.back().get());
+        }
+    }
+    Segment* take() override {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [&] { return !free_.empty(); });
+        Segment* s = free_.front();
+        free_.pop_front();
+        return s;
+    }
+    void submit(Segment* s) override {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            full_.push_back(s);
+        }
+        changed_.notify_all();
+    }
+    void giveBack(Segment* s) override {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            free_.push_back(s);
+        }
+        changed_.notify_all();
+    }
+    void endOfFile() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+    // The next full segment in order; null once the reader ended and all were taken.
+    Segment* next() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [&] { return !full_.empty() || ended_; });
+        if (full_.empty()) return nullptr;
+        Segment* s = full_.front();
+        full_.pop_front();
+        return s;
+    }
+
+  private:
+    std::vector<std::unique_ptr<Segment>> segments_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Segment*> free_, full_;
+    bool ended_ = false;
+};
+
+} // namespace
+
+RecordingExportResult
+exportRecording(const std::string& path, const DrovantaApi& drovanta,
+                acquisition::XtfWriter& writer, const RecordingExportOptions& options,
+                const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    RecordingExportResult result;
+    writer.setRecording(true);
+    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.soundSpeed,
+                                                options.splitFrequencies);
+    acquisition::SonarStatus status;
+    status.playbackMode = true;
+
+    if (!options.readAhead) {
+        InlineRoute route(*stage);
+        SegmentFeeder feeder(route, options.batchPings);
+        auto assembler = std::make_unique<acquisition::FrameAssembler>(feeder, status);
+        result.read = acquisition::playWithoutPacing(path, *assembler, progress);
+        feeder.finish();
+        result.missed = feeder.missed();
+    } else {
+        QueuedRoute route;
+        SegmentFeeder feeder(route, options.batchPings);
+        std::thread reader([&] {
+            auto assembler = std::make_unique<acquisition::FrameAssembler>(feeder, status);
+            result.read = acquisition::playWithoutPacing(path, *assembler, progress);
+            feeder.finish();
+            route.endOfFile();
+        });
+        while (Segment* s = route.next()) {
+            stage->process(*s);
+            route.giveBack(s);
+        }
+        reader.join();
+        result.missed = feeder.missed();
+    }
+    result.pings[0] = stage->pings(0);
+    result.pings[1] = stage->pings(1);
+    result.passes = stage->passes();
+    result.split = stage->split();
+    writer.setRecording(false);
+    return result;
+}
+
+} // namespace kestrova::display

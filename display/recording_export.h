@@ -1,0 +1,59 @@
+#pragma once
+// A raw recording converted to XTF through the waterfall views' own display
+// pipeline, as fast as the machine allows: the recording goes through the
+// frame assembler in playback mode, its pings into the HF and LF batches, each
+// batch through that frequency's ViewPipeline (no picture), and every finished
+// display line into the XTF writer through the sink the live session uses.
+//
+// Batches: up to PingBatchData::kMaxPings pings (or a full store) per pass. A
+// position record of the recording cuts the batches first, so every ping is
+// written with the last position record before it in file order. The display
+// settings stay fixed for the whole conversion, so nothing else cuts them. A
+// cut hands the HF batch to its pipeline before the LF batch.
+//
+// With `readAhead`, reading and assembling run on a second thread a few
+// segments ahead of the display; the segments are processed in the same order
+// with the same cuts. With `splitFrequencies`, the LF batch's display lines
+// are made on a helper thread by a separate copy of Drovanta while the HF
+// batch's are made by the program's; the bottoms, altitudes and XTF records
+// then follow on one thread in the one-thread order (the depth selection and
+// the current altitude tie the frequencies together). Either way the files
+// are byte for byte those of the one-thread run.
+
+#include "acquisition/ping_batch.h"
+#include "acquisition/playback.h"
+#include "acquisition/xtf_writer.h"
+#include "display/drovanta_api.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kestrova::display {
+
+struct RecordingExportOptions {
+    double soundSpeed = 1500.0;
+    bool readAhead = true;
+    bool splitFrequencies = true; // falls back to one thread when no copy loads
+    // Pings per batch at most (1 to PingBatchData::kMaxPings): 1 is one pass
+    // per ping, as the views run when the pings come slowly.
+    std::uint32_t batchPings = acquisition::PingBatchData::kMaxPings;
+};
+
+struct RecordingExportResult {
+    acquisition::UnpacedResult read; // status, header, bytes read, read error
+    std::uint64_t pings[2] = {0, 0}; // handed to the HF and LF pipelines
+    std::uint64_t missed = 0;        // pings no batch could hold
+    std::uint64_t passes = 0;        // pipeline passes (both frequencies)
+    bool split = false;              // the LF lines were made beside the HF ones
+};
+
+// The writer's files must be open (XtfWriter::createNamed); its recording
+// flag is switched on for the conversion. `progress` gets the bytes read and
+// the file size after each read.
+RecordingExportResult
+exportRecording(const std::string& path, const DrovantaApi& drovanta,
+                acquisition::XtfWriter& writer, const RecordingExportOptions& options,
+                const std::function<void(std::uint64_t, std::uint64_t)>& progress = nullptr);
+
+} // namespace kestrova::display
