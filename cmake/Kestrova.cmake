@@ -65,19 +65,26 @@ endfunction()
 # One GoogleTest executable registered with ctest. UI tests run under Qt's
 # offscreen platform and are skipped in builds without the interface.
 function(kestrova_add_test name)
-  cmake_parse_arguments(A "UI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "UI;QT_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(A_UI AND NOT KESTROVA_UI)
     return()
   endif()
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
+  # QT_MAIN: the cases run inside one QApplication (window tests).
+  if(A_QT_MAIN)
+    list(APPEND A_SOURCES ${CMAKE_SOURCE_DIR}/app/tests/ui/qt_test_main.cpp)
+    set(test_main "")
+  else()
+    set(test_main GTest::gtest_main)
+  endif()
   add_executable(${name} ${A_SOURCES})
   if(A_UI)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     target_link_libraries(${name} PRIVATE Qt6::Widgets)
   endif()
-  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest ${test_main} GTest::gmock
                                         Threads::Threads)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

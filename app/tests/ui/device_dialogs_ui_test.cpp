@@ -337,9 +337,3 @@ TEST_F(DialogsUi, AdvancedButtonsSendTheirLines) {
 
 } // namespace
 } // namespace kestrova::app::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -22,6 +22,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include "app/tests/ui/window_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -34,35 +36,18 @@
 namespace kestrova::app::ui {
 namespace {
 
+using test::binFolder;
+using test::copyResources;
+using test::waitFor;
+
 namespace fs = std::filesystem;
 using position::NavigationInput;
-
-std::string binFolder() {
-    const char* bin = std::getenv("KESTROVA_BIN");
-    return bin ? bin : "build/bin";
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // Lets the event loop run for a while (the sender's pace, never a check).
 void pumpFor(int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-void copyResources(const std::string& to) {
-    for (const auto& e : fs::directory_iterator(binFolder())) {
-        const std::string ext = e.path().extension().string();
-        const std::string name = e.path().filename().string();
-        if ((ext == ".clr" || ext == ".ini") && name != "Kestrova.ini" && name != "SysCfg.ini")
-            fs::copy_file(e.path(), fs::path(to) / name);
-    }
 }
 
 // A loopback UDP port nobody holds right now.
@@ -298,9 +283,3 @@ TEST_F(MainFramePosition, PaneThreeTellsWhenTheTimeMessagesStop) {
 
 } // namespace
 } // namespace kestrova::app::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

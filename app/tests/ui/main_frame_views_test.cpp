@@ -9,6 +9,8 @@
 
 #include <QApplication>
 
+#include "app/tests/ui/window_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,31 +21,18 @@
 namespace kestrova::app::ui {
 namespace {
 
+using test::copyResources;
+using test::waitFor;
+
 namespace fs = std::filesystem;
 using acquisition::Frequency;
 using display::test::binFolder;
 using display::test::SimPings;
 
-bool waitFor(const std::function<bool()>& done, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 // Lets the queued messages run (never a check by itself).
 void settle() {
     for (int i = 0; i < 20; ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-void copyResources(const std::string& to) {
-    for (const auto& e : fs::directory_iterator(binFolder())) {
-        const std::string ext = e.path().extension().string();
-        const std::string name = e.path().filename().string();
-        if ((ext == ".clr" || ext == ".ini") && name != "Kestrova.ini" && name != "SysCfg.ini")
-            fs::copy_file(e.path(), fs::path(to) / name);
-    }
 }
 
 class MainFrameViews : public ::testing::Test {
@@ -190,9 +179,3 @@ TEST_F(MainFrameViews, MaximiseAndRestoreKeepTheZoom) {
 
 } // namespace
 } // namespace kestrova::app::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -16,6 +16,8 @@
 #include <QSplitter>
 #include <QTabWidget>
 
+#include "app/tests/ui/window_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,13 +29,12 @@
 namespace kestrova::app::ui {
 namespace {
 
+using test::binFolder;
+using test::copyResources;
+using test::waitFor;
+
 using acquisition::Frequency;
 namespace fs = std::filesystem;
-
-std::string binFolder() {
-    const char* bin = std::getenv("KESTROVA_BIN");
-    return bin ? bin : "build/bin";
-}
 
 // "New Project" with the name typed by the operator, in the preset location.
 class NewProjectDialogs : public ProjectDialogs {
@@ -52,24 +53,6 @@ class NewProjectDialogs : public ProjectDialogs {
   private:
     std::string name_;
 };
-
-bool waitFor(const std::function<bool()>& done, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// A program folder of its own (Kestrova.ini is written there) with the
-// palettes and model limits files of the build.
-void copyResources(const std::string& to) {
-    for (const auto& e : fs::directory_iterator(binFolder())) {
-        const std::string ext = e.path().extension().string();
-        const std::string name = e.path().filename().string();
-        if ((ext == ".clr" || ext == ".ini") && name != "Kestrova.ini" && name != "SysCfg.ini")
-            fs::copy_file(e.path(), fs::path(to) / name);
-    }
-}
 
 class MainFrameWindow : public ::testing::Test {
   protected:
@@ -235,9 +218,3 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
 
 } // namespace
 } // namespace kestrova::app::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

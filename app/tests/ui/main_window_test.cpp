@@ -154,9 +154,3 @@ TEST(Program, RefusesToStartWithoutDrovanta) {
 
 } // namespace
 } // namespace kestrova::app::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

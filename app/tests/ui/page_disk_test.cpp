@@ -149,8 +149,3 @@ TEST_F(DiskWidgetTest, PlaybackButtonsDriveARecording) {
 
 // Widgets need the application object for the whole run and must be gone
 // before it is destroyed, so it lives here rather than in a static.
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -26,7 +26,9 @@ using kestrova::testing::TempFolder;
 using Strings = std::vector<std::string>;
 
 // The application object lives in main(), around all tests.
-void application() { ASSERT_NE(QApplication::instance(), nullptr); }
+void application() {
+    ASSERT_NE(QApplication::instance(), nullptr);
+}
 
 class PageWidgetTest : public ::testing::Test {
   protected:
@@ -137,8 +139,3 @@ TEST(QtMessageSinkTest, CaptionAndAnswerFromTheBox) {
 
 // Widgets need the application object for the whole run and must be gone
 // before it is destroyed, so it lives here rather than in a static.
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

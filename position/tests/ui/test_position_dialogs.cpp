@@ -115,9 +115,3 @@ TEST(ComDialog, OpenWithoutAPortLeavesTheDeviceUnused) {
     EXPECT_FALSE(h.nav.serialOpen());
     EXPECT_TRUE(h.sink.messages().empty());
 }
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
