@@ -162,11 +162,11 @@ class Helper {
 // The two views' pipelines without pictures, writing through the line sink.
 class DisplayStage {
   public:
-    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer, double soundSpeed,
-                 bool split)
+    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer,
+                 const DisplayPipelineSettings& settings, bool split)
         : drovanta_(drovanta), hf_(Frequency::HF, drovanta, shared_),
           lf_(Frequency::LF, drovanta, shared_), sink_(writer, shared_.processing, position_) {
-        shared_.settings.soundSpeed = soundSpeed;
+        shared_.settings = settings;
         shared_.settings.xtfRecording = true;
         hf_.setLineSink(&sink_);
         lf_.setLineSink(&sink_);
@@ -288,7 +288,7 @@ exportRecording(const std::string& path, const DrovantaApi& drovanta,
                 const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     RecordingExportResult result;
     writer.setRecording(true);
-    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.soundSpeed,
+    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.settings,
                                                 options.splitFrequencies);
     acquisition::SonarStatus status;
     status.playbackMode = true;

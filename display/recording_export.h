@@ -8,8 +8,8 @@
 // Batches: up to PingBatchData::kMaxPings pings (or a full store) per pass. A
 // position record of the recording cuts the batches first, so every ping is
 // written with the last position record before it in file order. The display
-// settings stay fixed for the whole conversion, so nothing else cuts them. A
-// cut hands the HF batch to its pipeline before the LF batch.
+// settings (`settings`) stay fixed for the whole conversion, so nothing else
+// cuts them. A cut hands the HF batch to its pipeline before the LF batch.
 //
 // With `readAhead`, reading and assembling run on a second thread a few
 // segments ahead of the display; the segments are processed in the same order
@@ -23,6 +23,7 @@
 #include "acquisition/ping_batch.h"
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
+#include "display/display_state.h"
 #include "display/drovanta_api.h"
 
 #include <cstdint>
@@ -32,7 +33,9 @@
 namespace kestrova::display {
 
 struct RecordingExportOptions {
-    double soundSpeed = 1500.0;
+    // Sound speed, bottom tracking, altitude alarm and strengths the pipelines
+    // draw with (the XTF recording switch is set by the export itself).
+    DisplayPipelineSettings settings;
     bool readAhead = true;
     bool splitFrequencies = true; // falls back to one thread when no copy loads
     // Pings per batch at most (1 to PingBatchData::kMaxPings): 1 is one pass

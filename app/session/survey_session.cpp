@@ -1,6 +1,7 @@
 #include "app/session/survey_session.h"
 
 #include "acquisition/sonar_messages.h"
+#include "app/session/display_settings.h"
 #include "position/position_fix.h"
 
 #include <cstdio>
@@ -289,25 +290,12 @@ void SurveySession::setProjectFolder(const std::string& folder) {
 }
 
 void SurveySession::applyDisplaySettings() {
-    const SonarSettings& s = config_.sonar;
     display::DisplayPipelineSettings& d = shared_.settings;
-    d.soundSpeed = s.soundSpeed;
-    d.bottom.on = s.bottomTrack.on;
-    d.bottom.source = s.bottomTrack.alertGps;
-    d.altitudeAlarmOn = s.alarm.alertAltitude;
-    d.minAltitude = s.alarm.minAltitude;
-    d.strength = {s.display.backStrengthHF, s.display.backStrengthLF};
-    xtf_->setSoundVelocity(static_cast<float>(s.soundSpeed));
+    applyProcessingSettings(config_, d);
+    xtf_->setSoundVelocity(static_cast<float>(config_.sonar.soundSpeed));
     if (!hfView_) return;
-    display::FullScaleSettings full;
-    full.blindMeter = config_.system.blindMeter;
-    full.newScale = config_.system.newScale;
-    full.oldScale = config_.system.oldScale;
-    full.useScale = config_.system.useScale;
-    full.disSize = config_.system.disSize;
-    d.palette = {s.display.backColorHF, s.display.backColorLF};
-    d.invert = {s.display.invertHF, s.display.invertLF};
-    d.deviceKind = config_.device.frequencyCount;
+    const display::FullScaleSettings full = fullScaleSettings(config_);
+    applyPictureSettings(config_, d);
     for (Freq f : {Freq::HF, Freq::LF}) {
         display::WaterfallView& v = view(f);
         v.waterfall().setFullScaleSettings(full);

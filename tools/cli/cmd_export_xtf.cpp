@@ -1,4 +1,5 @@
-// kestrova-cli export-xtf FILE.ksf... --out FOLDER [--quiet]: converts raw
+// kestrova-cli export-xtf FILE.ksf... --out FOLDER [--config FILE.ini]
+// [--project FILE.ksp|FOLDER] [--quiet] [--sequential]: converts raw
 // recordings to XTF after a day at sea. Each recording plays through the
 // FrameAssembler in playback mode as fast as the machine allows (no pacing),
 // the pings in batches through the waterfall views' own display pipeline,
@@ -9,9 +10,18 @@
 // Reading runs ahead on a second thread and the LF display lines are made
 // beside the HF ones; --sequential does everything on one thread (the same
 // files, slower).
+// The views draw with the operator's settings when --config (a SysCfg.ini, or
+// the folder holding one; a SonarSetPara section in it is read too) or
+// --project (the project's configuration file, read as opening the project
+// reads it, after --config) gives them; without either, the program's
+// defaults. Settings that cannot be read stop the command before anything is
+// written.
 
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
+#include "app/configuration.h"
+#include "app/project.h"
+#include "app/session/display_settings.h"
 #include "display/recording_export.h"
 #include "platform/fs.h"
 #include "platform/json_line.h"
@@ -19,6 +29,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +39,8 @@ namespace {
 
 using namespace kestrova::acquisition;
 
-const char* kUsage = "export-xtf FILE.ksf... --out FOLDER [--quiet] [--sequential]";
+const char* kUsage = "export-xtf FILE.ksf... --out FOLDER [--config FILE.ini] "
+                     "[--project FILE.ksp|FOLDER] [--quiet] [--sequential]";
 
 class StderrNotices : public OperatorNotices {
   public:
@@ -72,11 +85,81 @@ std::string baseName(const std::string& path) {
     return name;
 }
 
+bool readableFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+// The one project file of a project folder (a file is taken as it is).
+std::optional<std::string> projectFileOf(const std::string& given) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory(given, ec)) return given;
+    std::optional<std::string> found;
+    for (const auto& entry : fs::directory_iterator(given, ec)) {
+        if (entry.path().extension() != app::kProjectExtension) continue;
+        if (found) return std::nullopt; // more than one: which is meant is unknown
+        found = entry.path().string();
+    }
+    return found;
+}
+
+// The operator's settings from --config and --project, as the program and
+// `acquire` read them; false (with the reason on standard error) when one
+// cannot be read.
+bool loadSettings(app::Configuration& config, const std::optional<std::string>& configArg,
+                  const std::optional<std::string>& projectArg) {
+    if (configArg) {
+        std::string file = *configArg;
+        if (platform::isDirectory(file)) file = platform::joinPath(file, app::kSystemConfigFile);
+        platform::IniFile ini(file);
+        if (!readableFile(file) || !ini.load()) {
+            std::fprintf(stderr, "kestrova-cli: cannot read the settings file %s\n", file.c_str());
+            return false;
+        }
+        config.LoadSystemConfig(file);
+        // The display settings live in SonarSetPara: a file carrying that
+        // section (a copy of a project's configuration) brings them as well.
+        if (ini.document().hasSection("SonarSetPara") &&
+            !config.LoadConfigSection("SonarSetPara", file))
+            return false;
+    }
+    if (projectArg) {
+        auto file = projectFileOf(*projectArg);
+        if (!file) {
+            std::fprintf(stderr, "kestrova-cli: no single project file (*%s) in %s\n",
+                         app::kProjectExtension, projectArg->c_str());
+            return false;
+        }
+        app::ProjectHost host; // no window, views or recorder to tell
+        app::ProjectManager projects(config, host);
+        // Opened as the window opens it, but not remembered as the last project.
+        app::ProjectResult r = projects.openProject(*file, false);
+        if (!r.ok) {
+            std::fprintf(stderr, "kestrova-cli: cannot open the project %s\n", file->c_str());
+            return false;
+        }
+        auto settings = r.project.configPath();
+        if (!settings || !readableFile(*settings)) {
+            std::fprintf(stderr, "kestrova-cli: cannot read the settings of the project %s%s%s\n",
+                         file->c_str(), settings ? ": " : "", settings ? settings->c_str() : "");
+            return false;
+        }
+    }
+    return true;
+}
+
 int runExportXtf(const Args& args) {
     ArgList list(args);
     auto out = list.value("--out");
     const bool quiet = list.flag("--quiet");
     const bool sequential = list.flag("--sequential");
+    auto configArg = list.value("--config");
+    auto projectArg = list.value("--project");
     auto inputs = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
     if (!out) return usageError(kUsage, "--out FOLDER is required");
@@ -86,6 +169,15 @@ int runExportXtf(const Args& args) {
     if (!platform::isDirectory(*out)) {
         std::fprintf(stderr, "kestrova-cli: output folder %s does not exist\n", out->c_str());
         return kExitFailure;
+    }
+
+    // Without --config or --project the pipelines keep their own defaults.
+    display::DisplayPipelineSettings settings;
+    if (configArg || projectArg) {
+        app::Configuration config(platform::executableFolder());
+        app::defaultMessenger().setEnglish(config.readLanguageFlag());
+        if (!loadSettings(config, configArg, projectArg)) return kExitFailure;
+        app::applyProcessingSettings(config, settings);
     }
 
     display::DrovantaApi drovanta;
@@ -139,7 +231,12 @@ int runExportXtf(const Args& args) {
         const std::string hfPath = writer.path(XtfWriter::kHF);
         const std::string lfPath = writer.path(XtfWriter::kLF);
         display::RecordingExportOptions options;
-        options.soundSpeed = c;
+        options.settings = settings;
+        // The recording's own sound speed wins over the settings': playing a
+        // file back in the program takes the header's installation block
+        // (sound speed included) into the configuration before a ping is
+        // drawn, so that is what its views and its XTF use.
+        options.settings.soundSpeed = c;
         options.readAhead = !sequential;
         options.splitFrequencies = !sequential;
         const auto exported = display::exportRecording(

@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
 #include <map>
+#include <optional>
+#include <set>
 
 namespace kestrova::acquisition::testing {
 namespace {
@@ -115,6 +119,126 @@ TEST_F(ExportXtfTest, RefusesForeignFilesAndUsageErrors) {
     EXPECT_EQ(runCli("export-xtf " + out.path() + "/bad.ksf").exitCode, 2);
     EXPECT_EQ(runCli("export-xtf --out " + out.path()).exitCode, 2);
     EXPECT_EQ(runCli("export-xtf x.ksf --out " + out.path() + "/missing").exitCode, 1);
+}
+
+// The distinct non-zero altitudes of a file's pings.
+std::set<float> altitudes(const rd::File& file) {
+    std::set<float> out;
+    for (const auto& p : file.pings)
+        if (p.altitude != 0.0f) out.insert(p.altitude);
+    return out;
+}
+
+// The settings move the bottom source to LF, once from a settings file and
+// once from a project. The altitude of every ping follows the source's
+// bottom: with the defaults (HF) the LF pings carry HF altitudes, with LF the
+// HF pings carry LF altitudes; the pings and their samples stay those of the
+// recording. Guards against an option that is parsed but never reaches the
+// pipelines, and against the two ways of giving the same settings drawing
+// differently.
+TEST_F(ExportXtfTest, SettingsFromAFileOrAProjectChooseTheBottomSource) {
+    const RecordedSurvey survey = recordSurvey(project.path(), {}, &drovanta);
+    ASSERT_FALSE(survey.path.empty());
+    namespace fs = std::filesystem;
+    const std::string o = out.path();
+    fs::create_directory(o + "/project");
+    const std::string lfSource = "[SonarSetPara]\nBT_bOn=1\nBT_iuAlertGps=1\n";
+    kestrova::testing::writeText(o + "/SysCfg.ini", "[Max]\nBlindMeter=3.5\n" + lfSource);
+    kestrova::testing::writeText(o + "/project/Demo.ksp",
+                                 "[FileOfProject]\nProjectNameINIF=Demo.ini\n");
+    kestrova::testing::writeText(o + "/project/Demo.ini", lfSource);
+
+    // Each conversion into the same folder (the file header names the file).
+    auto exportWith = [&](const std::string& options) {
+        auto run =
+            runCli("export-xtf " + survey.path + " --quiet " + options + " --out " + o + "/xtf");
+        EXPECT_EQ(run.exitCode, 0) << options << ": " << run.err;
+        const std::string base = o + "/xtf/20240501_101500";
+        std::array<Bytes, 2> files{readBytes(base + "_HF.xtf"), readBytes(base + "_LF.xtf")};
+        fs::remove(base + "_HF.xtf");
+        fs::remove(base + "_LF.xtf");
+        return files;
+    };
+    const auto plain = exportWith("");
+    const auto fromFile = exportWith("--config " + o + "/SysCfg.ini");
+    const auto fromProject = exportWith("--project " + o + "/project");
+    EXPECT_TRUE(fromFile[0] == fromProject[0] && fromFile[1] == fromProject[1])
+        << "the same settings from a project draw the same files";
+    EXPECT_TRUE(fromProject == exportWith("--project " + o + "/project/Demo.ksp"));
+
+    std::array<std::optional<rd::File>, 2> a, b;
+    for (std::size_t f = 0; f < 2; ++f) {
+        a[f] = rd::parse(plain[f]);
+        b[f] = rd::parse(fromFile[f]);
+        ASSERT_TRUE(a[f]);
+        ASSERT_TRUE(b[f]);
+        ASSERT_EQ(a[f]->pings.size(), survey.pings[f]);
+        ASSERT_EQ(b[f]->pings.size(), a[f]->pings.size());
+        for (std::size_t i = 0; i < a[f]->pings.size(); ++i) {
+            const rd::Ping& p = a[f]->pings[i];
+            const rd::Ping& q = b[f]->pings[i];
+            ASSERT_EQ(p.pingNumber, q.pingNumber);
+            EXPECT_EQ(p.soundVelocity, q.soundVelocity) << "the recording's sound speed stays";
+            ASSERT_EQ(p.channels.size(), q.channels.size());
+            for (std::size_t c = 0; c < p.channels.size(); ++c)
+                ASSERT_EQ(p.channels[c].samples, q.channels[c].samples) << "ping " << p.pingNumber;
+        }
+    }
+    const auto hfBottoms = altitudes(*a[0]);
+    const auto lfBottoms = altitudes(*b[1]);
+    ASSERT_GT(hfBottoms.size(), 1u) << "the HF bottom is tracked";
+    ASSERT_GT(lfBottoms.size(), 1u) << "the LF bottom is tracked";
+    ASSERT_NE(hfBottoms, lfBottoms) << "the frequencies find different bottoms";
+    // Defaults: the LF pings carry altitudes of the HF bottom.
+    for (float alt : altitudes(*a[1]))
+        EXPECT_TRUE(hfBottoms.count(alt)) << "LF ping with altitude " << alt;
+    // Bottom source LF: the HF pings carry altitudes of the LF bottom.
+    for (float alt : altitudes(*b[0]))
+        EXPECT_TRUE(lfBottoms.count(alt)) << "HF ping with altitude " << alt;
+    EXPECT_NE(altitudes(*b[0]), hfBottoms) << "the setting changed the HF altitudes";
+}
+
+// Settings that cannot be read stop the command before anything is written.
+TEST_F(ExportXtfTest, RefusesSettingsItCannotRead) {
+    SurveyPlan plan;
+    plan.frames = 20;
+    plan.views = false;
+    const RecordedSurvey survey = recordSurvey(project.path(), plan, &drovanta);
+    ASSERT_FALSE(survey.path.empty());
+    namespace fs = std::filesystem;
+    const std::string o = out.path();
+    fs::create_directory(o + "/empty");
+    fs::create_directory(o + "/noini");
+    kestrova::testing::writeText(o + "/noini/Demo.ksp",
+                                 "[FileOfProject]\nProjectNameINIF=Demo.ini\n");
+    fs::create_directory(o + "/two");
+    kestrova::testing::writeText(o + "/two/A.ksp", "[FileOfProject]\nProjectNameINIF=A.ini\n");
+    kestrova::testing::writeText(o + "/two/B.ksp", "[FileOfProject]\nProjectNameINIF=B.ini\n");
+    kestrova::testing::writeText(o + "/two/A.ini", "[SonarSetPara]\nBT_bOn=1\n");
+    kestrova::testing::writeText(o + "/two/B.ini", "[SonarSetPara]\nBT_bOn=1\n");
+    const struct {
+        std::string option, message;
+    } cases[] = {
+        {"--config " + o + "/missing.ini", "cannot read the settings file " + o + "/missing.ini"},
+        {"--config " + o + "/empty", "cannot read the settings file " + o + "/empty/SysCfg.ini"},
+        {"--project " + o + "/missing.ksp", "cannot open the project"},
+        {"--project " + o + "/noini", "cannot read the settings of the project"},
+        {"--project " + o + "/noini/Demo.ksp", "cannot read the settings of the project"},
+        {"--project " + o + "/two", "no single project file"},
+        {"--project " + o + "/empty", "no single project file"},
+    };
+    for (const auto& c : cases) {
+        auto run = runCli("export-xtf " + survey.path + " " + c.option + " --out " + o + "/xtf");
+        EXPECT_EQ(run.exitCode, 1) << c.option;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.option << ": " << run.err;
+        EXPECT_TRUE(fs::is_empty(o + "/xtf")) << c.option << " wrote files";
+    }
+    // The same recording converts once the settings are readable.
+    kestrova::testing::writeText(o + "/noini/Demo.ini", "[SonarSetPara]\nBT_bOn=1\n");
+    auto run = runCli("export-xtf " + survey.path + " --quiet --project " + o + "/noini --out " +
+                      o + "/xtf");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(fs::is_empty(o + "/xtf"));
 }
 
 } // namespace

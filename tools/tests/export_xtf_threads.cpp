@@ -1,10 +1,12 @@
 // The export against itself and against the live program: reading ahead on a
 // second thread must write the files of the one-thread run byte for byte, run
 // after run; and the display lines of an exported recording must be the ones
-// the survey session's views write to XTF when the same file plays back.
+// the survey session's views write to XTF when the same file plays back with
+// the same settings.
 
 #include "acquisition/tests/xtf_reader.h"
 #include "app/message.h"
+#include "app/session/display_settings.h"
 #include "app/session/survey_session.h"
 #include "display/recording_export.h"
 #include "tools/tests/cli_process.h"
@@ -149,6 +151,12 @@ TEST_F(ExportXtfThreads, ExportMatchesTheSessionsPlaybackXtf) {
     platform::MessageQueue queue;
     app::Configuration config(program.path(), messenger);
     config.system.sonarIp = "127.0.0.1";
+    // The bottom source's pings carry their own bottom as the altitude: the
+    // export must find the bottom the session's views find. (The other
+    // frequency's pings carry the newest source altitude drawn before them,
+    // which live depends on how the pings fell into batches.)
+    config.sonar.bottomTrack.on = 1;
+    config.sonar.bottomTrack.alertGps = display::bottom_source::kLf;
     std::array<std::string, 2> sessionPaths;
     {
         app::SurveySession session(config, queue, &drovanta);
@@ -182,6 +190,9 @@ TEST_F(ExportXtfThreads, ExportMatchesTheSessionsPlaybackXtf) {
     }
 
     display::RecordingExportOptions options;
+    // The configuration now holds the played header's sound speed, as the
+    // export takes it from the header.
+    app::applyProcessingSettings(config, options.settings);
     const auto exported = exportOnce(survey.path, options);
     for (int f = 0; f < 2; ++f) {
         const auto mine = rd::parse(exported[static_cast<std::size_t>(f)]);
@@ -190,18 +201,26 @@ TEST_F(ExportXtfThreads, ExportMatchesTheSessionsPlaybackXtf) {
         ASSERT_TRUE(views) << sessionPaths[static_cast<std::size_t>(f)];
         ASSERT_EQ(mine->pings.size(), survey.pings[f]);
         ASSERT_EQ(views->pings.size(), mine->pings.size());
+        std::size_t tracked = 0;
         for (std::size_t i = 0; i < mine->pings.size(); ++i) {
             const rd::Ping& a = mine->pings[i];
             const rd::Ping& b = views->pings[i];
             ASSERT_EQ(a.pingNumber, b.pingNumber);
             ASSERT_EQ(a.numBytesThisRecord, b.numBytesThisRecord);
             ASSERT_EQ(a.soundVelocity, b.soundVelocity);
+            if (f == 1) {
+                EXPECT_EQ(a.altitude, b.altitude) << "LF ping " << a.pingNumber;
+                if (a.altitude > 0.0f) ++tracked;
+            }
             ASSERT_EQ(a.channels.size(), b.channels.size());
             for (std::size_t c = 0; c < a.channels.size(); ++c) {
                 ASSERT_EQ(a.channels[c].samples, b.channels[c].samples)
                     << "frequency " << f << " ping " << a.pingNumber << " channel " << c;
                 EXPECT_EQ(a.channels[c].slantRange, b.channels[c].slantRange);
             }
+        }
+        if (f == 1) {
+            EXPECT_GT(tracked, mine->pings.size() / 2) << "LF bottom tracked";
         }
     }
 }
