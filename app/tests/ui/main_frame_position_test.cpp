@@ -118,19 +118,11 @@ class DialogOperator {
     bool done_ = false;
 };
 
-class MainFramePosition : public ::testing::Test {
+class MainFramePosition : public test::WindowFixture {
   protected:
-    void SetUp() override {
-        const char* home = std::getenv("HOME");
-        savedHome_ = home ? home : "";
-        ::setenv("HOME", home_.path().c_str(), 1);
-        copyResources(program_.path());
-        ASSERT_TRUE(drovanta_.load(binFolder())) << drovanta_.failure().english;
-        drovanta_.initialize();
-    }
     void TearDown() override {
         drovanta_.terminate();
-        ::setenv("HOME", savedHome_.c_str(), 1);
+        WindowFixture::TearDown();
     }
     // SysCfg.ini with the sonar nowhere and the position input on UDP `port`.
     void writeSystemConfig(std::uint16_t port) {
@@ -139,11 +131,6 @@ class MainFramePosition : public ::testing::Test {
             << "[INSPara]\r\nINS_ModeSelect=1\r\nINS_Ip=16777343\r\nINS_Port=" << port
             << "\r\nINS_NetType=0\r\nINS_DataType=0\r\n";
     }
-
-    kestrova::testing::TempFolder home_;
-    kestrova::testing::TempFolder program_;
-    display::DrovantaApi drovanta_;
-    std::string savedHome_;
 };
 
 // Guards: the window starting without the position input SysCfg.ini asks for;

@@ -54,23 +54,7 @@ class NewProjectDialogs : public ProjectDialogs {
     std::string name_;
 };
 
-class MainFrameWindow : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* home = std::getenv("HOME");
-        savedHome_ = home ? home : "";
-        ::setenv("HOME", home_.path().c_str(), 1);
-        copyResources(program_.path());
-        ASSERT_TRUE(drovanta_.load(binFolder())) << drovanta_.failure().english;
-        drovanta_.initialize();
-    }
-    void TearDown() override { ::setenv("HOME", savedHome_.c_str(), 1); }
-
-    kestrova::testing::TempFolder home_;
-    kestrova::testing::TempFolder program_;
-    display::DrovantaApi drovanta_;
-    std::string savedHome_;
-};
+using MainFrameWindow = test::WindowFixture;
 
 TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
     sim::SimProcess sim;

@@ -2,7 +2,12 @@
 // What the window tests share: the build's program folder, waiting on the
 // Qt event loop, and a program folder of the test's own.
 
+#include "display/drovanta_api.h"
+#include "platform/tests/temp_folder.h"
+
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -36,5 +41,25 @@ inline void copyResources(const std::string& to) {
             fs::copy_file(e.path(), fs::path(to) / name);
     }
 }
+
+// A window test in a home and a program folder of its own, with the build's
+// Drovanta loaded; HOME is restored afterwards.
+class WindowFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* home = std::getenv("HOME");
+        savedHome_ = home ? home : "";
+        ::setenv("HOME", home_.path().c_str(), 1);
+        copyResources(program_.path());
+        ASSERT_TRUE(drovanta_.load(binFolder())) << drovanta_.failure().english;
+        drovanta_.initialize();
+    }
+    void TearDown() override { ::setenv("HOME", savedHome_.c_str(), 1); }
+
+    kestrova::testing::TempFolder home_;
+    kestrova::testing::TempFolder program_;
+    display::DrovantaApi drovanta_;
+    std::string savedHome_;
+};
 
 } // namespace kestrova::app::ui::test
