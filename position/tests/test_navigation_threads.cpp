@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -116,16 +117,24 @@ TEST(NavigationQueues, PastTheBoundTheOldestGoAtNoExtraCost) {
                      std::span<const std::uint8_t, acquisition::kPositionRecordSize>(bytes));
     };
     constexpr int kBound = static_cast<int>(NavigationInput::kMaxQueued);
-    constexpr int kPast = 4096;
-    auto t0 = std::chrono::steady_clock::now();
+    constexpr int kChunk = 512;
+    constexpr int kPast = 8 * kChunk;
+    using Clock = std::chrono::steady_clock;
+    auto t0 = Clock::now();
     for (int i = 0; i < kBound; ++i)
         replay(i);
-    const auto filling = std::chrono::steady_clock::now() - t0;
-    t0 = std::chrono::steady_clock::now();
-    for (int i = kBound; i < kBound + kPast; ++i)
-        replay(i);
-    const auto past = std::chrono::steady_clock::now() - t0;
-    EXPECT_LT(past, filling) << "4096 fixes past the bound cost more than the 65536 before it";
+    const auto filling = Clock::now() - t0;
+    // Past the bound a fix costs about what it cost before: the fastest of
+    // eight chunks (so a busy machine's pause does not count) stays within
+    // 8 times its share (1/128) of the filling.
+    auto fastest = Clock::duration::max();
+    for (int i = kBound; i < kBound + kPast; i += kChunk) {
+        t0 = Clock::now();
+        for (int j = i; j < i + kChunk; ++j)
+            replay(j);
+        fastest = std::min(fastest, Clock::now() - t0);
+    }
+    EXPECT_LT(fastest * 16, filling);
 
     const auto events = h.nav.drainFixEvents();
     ASSERT_EQ(events.size(), NavigationInput::kMaxQueued);
