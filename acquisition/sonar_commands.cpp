@@ -49,8 +49,14 @@ SonarClockTime pcClockTime(int zoneHours) {
     const std::time_t now = std::time(nullptr) + static_cast<std::time_t>(zoneHours) * 3600;
     std::tm t{};
     gmtime_r(&now, &t);
-    return SonarClockTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
-                          0};
+    SonarClockTime out;
+    out.year = t.tm_year + 1900;
+    out.month = t.tm_mon + 1;
+    out.day = t.tm_mday;
+    out.hour = t.tm_hour;
+    out.minute = t.tm_min;
+    out.second = t.tm_sec;
+    return out;
 }
 
 int commandRangeMetres(app::Frequency f, int rangeLevel) {

@@ -53,7 +53,7 @@ class SentenceAccumulator {
     std::deque<std::string> ready_;
     std::size_t readyBytes_ = 0;
     bool inSentence_ = false;
-    bool afterCr_ = false; // a sentence just ended at a CR: an LF now completes the pair
+    bool afterCr_ = false;            // a sentence just ended at a CR: an LF now completes the pair
     std::string current_;             // text from the last "$" of the candidate
     std::size_t candidateLength_ = 0; // from the first "$"
     int furtherStarts_ = 0;

@@ -108,8 +108,8 @@ CivilDate nearestDate(const CivilDate& referenceDate, double referenceSecondsOfD
 CivilDate nearestUtcDate(double referenceUtc, double secondsOfDay) {
     if (!std::isfinite(referenceUtc) || referenceUtc < 0.0) referenceUtc = 0.0;
     const double days = std::floor(referenceUtc / 86400.0);
-    return nearestDate(dateOfEpochDay(static_cast<long long>(days)),
-                       referenceUtc - days * 86400.0, secondsOfDay);
+    return nearestDate(dateOfEpochDay(static_cast<long long>(days)), referenceUtc - days * 86400.0,
+                       secondsOfDay);
 }
 
 double utcSecondsNow() {

@@ -178,8 +178,7 @@ TEST(CliGgaOnly, BareLfCaptureAcrossMidnightWithAGivenDate) {
     const double first = 1717286398.0;
     const std::string capture = dir.file("gga_lf.nmea");
     std::ofstream(capture, std::ios::binary) << northboundGgaOnly(first, 5, "\n");
-    CliRun r =
-        run("positions " + capture + " --type gga --zone 8 --date 2024-06-01 --grid flat");
+    CliRun r = run("positions " + capture + " --type gga --zone 8 --date 2024-06-01 --grid flat");
     ASSERT_EQ(r.status, 0) << r.out;
     const auto lines = fixLines(r.out);
     ASSERT_EQ(lines.size(), 5u) << r.out;

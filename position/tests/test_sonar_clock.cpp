@@ -107,8 +107,7 @@ TEST(SonarClock, OnlyPingsThatAreArrivingCountAsDrift) {
     rule.setLatestPingTime(kT); // the last ping; then the sonar is stopped
     for (int second = 1; second <= 120; ++second) {
         tick += 1000;
-        EXPECT_EQ(rule.afterMessage(dated(kT + second), &port),
-                  SonarClockRule::Outcome::NotNeeded)
+        EXPECT_EQ(rule.afterMessage(dated(kT + second), &port), SonarClockRule::Outcome::NotNeeded)
             << second;
     }
     EXPECT_TRUE(port.lines.empty());
