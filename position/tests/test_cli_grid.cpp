@@ -3,7 +3,7 @@
 // from section ParaOfGeo of a project configuration file written by the
 // configuration store. Also the dating of GGA-only captures.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/tests/temp_folder.h"
 #include "tools/nav-sim/nav_model.h"
 
