@@ -61,7 +61,7 @@ bool parseNumber(std::string_view s, double& out, bool prefixOk) {
 }
 
 void appendFixed(std::string& out, double v) {
-    char buf[64];
+    char buf[400]; // the largest double has 309 digits before the point
     auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
     if (ec != std::errc()) {
         out += "0.000000";
