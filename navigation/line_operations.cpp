@@ -92,4 +92,18 @@ bool reverse_line(const NavigationLineSet& set, bool& reverseFlag, app::Messenge
     return true;
 }
 
+bool add_point_to_selected_line(std::vector<SurveyLine>* editorLines, int selectedLine,
+                                GridPoint point, app::Messenger& messenger) {
+    if (editorLines == nullptr || selectedLine < 0 ||
+        static_cast<std::size_t>(selectedLine) >= editorLines->size()) {
+        messenger.ShowMessage("没有选择测线，无法添加点！",
+                              "No line is selected, can not add point!",
+                              app::mb::kWarningOkCancel);
+        return false;
+    }
+    (*editorLines)[static_cast<std::size_t>(selectedLine)].points.push_back(
+        {point.east, point.north});
+    return true;
+}
+
 } // namespace kestrova::navigation

@@ -5,6 +5,7 @@
 
 #include "app/message.h"
 #include "navigation/survey_line.h"
+#include "navigation/towfish.h"
 
 #include <string>
 #include <vector>
@@ -36,5 +37,12 @@ bool previous_line(NavigationLineSet& set, app::Messenger& messenger);
 bool next_line(NavigationLineSet& set, app::Messenger& messenger);
 // Toggles the reverse flag, or shows "No line is loaded".
 bool reverse_line(const NavigationLineSet& set, bool& reverseFlag, app::Messenger& messenger);
+
+// Add-point mode: the clicked grid point goes to the editor's selected line.
+// The editor may have deleted that line since the mode began, so the index is
+// checked against the list as it is now ("No line is selected, can not add
+// point!" otherwise). True when the point was added (the list is modified).
+bool add_point_to_selected_line(std::vector<SurveyLine>* editorLines, int selectedLine,
+                                GridPoint point, app::Messenger& messenger);
 
 } // namespace kestrova::navigation

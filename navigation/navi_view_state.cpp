@@ -41,11 +41,12 @@ void zoomAbout(ViewState& v, double f, double ax, double ay) {
 
 } // namespace
 
+ScreenMapper::ScreenMapper(const ViewState& v)
+    : s_(v.s), ox_(v.ox), oy_(v.oy), cx_(v.cx()), cy_(v.cy()),
+      cos_(std::cos(v.theta * kPi / 180.0)), sin_(std::sin(v.theta * kPi / 180.0)) {}
+
 ScreenPoint gridToScreen(const ViewState& v, double east, double north) {
-    double u = east / v.s + v.ox - v.cx();
-    double w = -(v.oy - north / v.s - v.cy());
-    turn(u, w, -v.theta);
-    return {v.cx() + u, v.cy() - w};
+    return ScreenMapper(v)(east, north);
 }
 
 ScreenPoint screenToUnrotated(const ViewState& v, double x, double y) {
@@ -235,11 +236,12 @@ void thinToScreen(const ViewState& v, std::span<const GridPoint> points, double 
     out.clear();
     if (points.empty()) return;
     const double min2 = minPixels * minPixels;
-    ScreenPoint last = gridToScreen(v, points.front().east, points.front().north);
+    const ScreenMapper map(v);
+    ScreenPoint last = map(points.front().east, points.front().north);
     out.push_back(last);
     const std::size_t n = points.size();
     for (std::size_t i = 1; i < n; ++i) {
-        ScreenPoint p = gridToScreen(v, points[i].east, points[i].north);
+        ScreenPoint p = map(points[i].east, points[i].north);
         const double dx = p.x - last.x, dy = p.y - last.y;
         if (dx * dx + dy * dy >= min2 || i + 1 == n) {
             out.push_back(p);

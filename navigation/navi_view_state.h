@@ -39,6 +39,21 @@ struct ViewState {
     double cy() const { return static_cast<double>(height / 2); }
 };
 
+// The grid -> screen mapping with its turn worked out once, for drawing many
+// points (a day's track) per frame.
+class ScreenMapper {
+  public:
+    explicit ScreenMapper(const ViewState& v);
+    ScreenPoint operator()(double east, double north) const {
+        const double u = east / s_ + ox_ - cx_;
+        const double w = north / s_ - oy_ + cy_;
+        return {cx_ + u * cos_ + w * sin_, cy_ + u * sin_ - w * cos_};
+    }
+
+  private:
+    double s_, ox_, oy_, cx_, cy_, cos_, sin_;
+};
+
 ScreenPoint gridToScreen(const ViewState& v, double east, double north);
 GridPoint screenToGrid(const ViewState& v, double x, double y);
 // The screen point turned back about the centre: the pixel before the turn.

@@ -213,3 +213,23 @@ TEST_F(TempFolder, ImportCopiesIntoNaviAndRemembersTheFile) {
 }
 
 } // namespace
+
+namespace {
+
+// The editor may delete the line the map was told to add points to.
+TEST(LineFile, AddPointChecksTheRememberedLineStillExists) {
+    kestrova::app::Messenger messenger;
+    kestrova::app::RecordingMessageSink sink;
+    messenger.setSink(&sink);
+    messenger.setEnglish(true);
+    std::vector<SurveyLine> lines = {{"1", {}}, {"2", {}}};
+    EXPECT_TRUE(add_point_to_selected_line(&lines, 1, {5.0, 6.0}, messenger));
+    EXPECT_EQ(lines[1].points, (std::vector<LinePoint>{{5.0, 6.0}}));
+    lines.pop_back();
+    EXPECT_FALSE(add_point_to_selected_line(&lines, 1, {5.0, 6.0}, messenger));
+    EXPECT_FALSE(add_point_to_selected_line(nullptr, 0, {5.0, 6.0}, messenger));
+    ASSERT_EQ(sink.count(), 2u);
+    EXPECT_EQ(sink.messages()[0].text, "No line is selected, can not add point!");
+}
+
+} // namespace
