@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace kestrova::navsim {
+class SimWorld;
+}
+
 namespace kestrova::sim {
 
 struct SonarStreamConfig {
@@ -35,6 +39,10 @@ struct SonarStreamConfig {
     // then what that window covers.
     std::uint32_t hfSampleLength = 0;
     std::uint32_t lfSampleLength = 0;
+    // A shared simulated world (owned by the caller): each ping is taken at
+    // the fish's place at its time stamp (read as UTC), heading the fish's
+    // way, and sees that world's objects instead of the seabed's own.
+    const navsim::SimWorld* world = nullptr;
 
     double rangeM(bool hfPing) const;
     std::uint32_t window(bool hfPing) const;
