@@ -15,6 +15,7 @@
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -330,6 +331,12 @@ class Simulator {
         };
         protocol_.settingsChanged = [this] { settingsChanged(); };
         protocol_.clockSet = [this](double epoch) {
+            // The clock comes as local time: its whole hours off UTC are the
+            // time zone the world's pings are stamped in.
+            const double utc = std::chrono::duration<double>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+            stream_.setWorldUtcOffset(std::round((epoch - utc) / 3600.0) * 3600.0);
             stream_.setStartEpoch(epoch - streamNow());
             stoppedAt_ = Clock::now();
         };
@@ -574,7 +581,13 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     if (!o.output.empty()) return writeFile(o);
-    if (!o.epochGiven) o.stream.startEpoch = localNowEpoch();
+    if (!o.epochGiven) {
+        o.stream.startEpoch = localNowEpoch();
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        o.stream.worldUtcOffset = static_cast<double>(local.tm_gmtoff);
+    }
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;

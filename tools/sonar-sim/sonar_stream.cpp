@@ -67,10 +67,12 @@ void SonarStream::reconfigure(const SonarStreamConfig& config) {
     const double epoch = config_.startEpoch;
     const std::uint64_t seed = config_.seed;
     const navsim::SimWorld* world = config_.world;
+    const double utcOffset = config_.worldUtcOffset;
     config_ = config;
     config_.startEpoch = epoch;
     config_.seed = seed;
     config_.world = world;
+    config_.worldUtcOffset = utcOffset;
     period_ = 2.0 * longestRange(config_) / std::max(config_.soundVelocity, 1.0) + 0.010;
     if (!config_.lf) lfPending_ = false;
 }
@@ -95,7 +97,7 @@ void SonarStream::attitudeAt(double t, std::int16_t& roll, std::int16_t& pitch, 
     pitch = static_cast<std::int16_t>(std::lround(140.0 * std::sin(2 * kPi * t / 11.3 + 0.7)));
     heave = static_cast<std::int16_t>(std::lround(25.0 * std::sin(2 * kPi * t / 5.7)));
     double h = 9000.0 + 150.0 * std::sin(2 * kPi * t / 60.0);
-    if (config_.world) h = std::round(config_.world->fishAt(config_.startEpoch + t).heading * 100.0);
+    if (config_.world) h = std::round(config_.world->fishAt(config_.startEpoch + t - config_.worldUtcOffset).heading * 100.0);
     heading = static_cast<std::uint16_t>(std::lround(std::fmod(h + 36000.0, 36000.0)));
 }
 
@@ -146,7 +148,7 @@ std::vector<std::uint8_t> SonarStream::pingFrame(bool hfPing, std::uint32_t ping
     std::vector<std::uint32_t> samples(n);
     std::vector<SeabedObject> hits[2];
     if (config_.world) {
-        const navsim::FishState fish = config_.world->fishAt(config_.startEpoch + t);
+        const navsim::FishState fish = config_.world->fishAt(config_.startEpoch + t - config_.worldUtcOffset);
         along = fish.travelled;
         const double hr = fish.heading * 3.14159265358979323846 / 180.0;
         for (const navsim::WorldObject& o : config_.world->objects()) {

@@ -1,0 +1,179 @@
+#include "mosaic/recording_mosaic.h"
+
+#include "acquisition/playback.h"
+#include "acquisition/xtf_writer.h"
+#include "position/position_fix.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace kestrova::mosaic {
+
+namespace {
+
+navigation::TowfishInstall installOf(const acquisition::KsfInstallation& in) {
+    navigation::TowfishInstall t;
+    t.towLength = in.towLength;
+    t.towPointToWater = in.towPointToWater;
+    t.towfishDepth = in.towfishDepth;
+    t.gpsX = in.gpsX;
+    t.gpsY = in.gpsY;
+    t.headingSource = static_cast<int>(in.headingSource);
+    return t;
+}
+
+} // namespace
+
+// One recording's lines: each waits with its time until two position records
+// enclose it, then the navigation's placement says where the fish was.
+class MosaicLineReader : public display::RecordingLineReader {
+  public:
+    // More than the pings of the placement's 10 s span at the fastest rate.
+    static constexpr std::uint32_t kSlots = 2048;
+
+    MosaicLineReader(SurveyMosaic& mosaic, const navigation::TowfishInstall& install)
+        : mosaic_(mosaic), install_(install), slots_(kSlots) {}
+
+    void positionRecord(const position::PositionFix& fix) override {
+        if (fix.kind != position::kFixPosition) return;
+        if (!std::isfinite(fix.latitude) || !std::isfinite(fix.longitude) ||
+            std::abs(fix.latitude) > 90.0 || std::abs(fix.longitude) > 180.0 ||
+            !(fix.fixTime > 0.0))
+            return;
+        if (fix.latitude == 0.0 && fix.longitude == 0.0) return; // a receiver without a fix
+        if (!mosaic_.grid_ && !mosaic_.gridFailed_) {
+            mosaic_.grid_ = mosaic_.options_.gridDefinition
+                                ? GridProjection::fromProj(*mosaic_.options_.gridDefinition)
+                                : GridProjection::utmFor(fix.latitude, fix.longitude);
+            mosaic_.gridFailed_ = !mosaic_.grid_;
+        }
+        if (!mosaic_.grid_) return;
+        position::FixEvent e;
+        e.fixTime = fix.fixTime;
+        e.latitude = fix.latitude;
+        e.longitude = fix.longitude;
+        e.latHemisphere = fix.latHemisphere;
+        e.lonHemisphere = fix.lonHemisphere;
+        e.speed = fix.speed;
+        e.course = fix.course;
+        if (!mosaic_.grid_->forward(fix.latitude, fix.longitude, e.east, e.north)) return;
+        ++positions_;
+        auto& track = mosaic_.track_;
+        if (track.empty() || fix.fixTime - track.back().time >= 1.0 ||
+            fix.fixTime < track.back().time)
+            track.push_back({fix.fixTime, fix.latitude, fix.longitude});
+        track_.addFixEvent(e);
+        place();
+    }
+
+    void displayLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
+                     int channel, const display::PingTimeRecord& time, double altitude) override {
+        if (channel != mosaic_.options_.channel) return;
+        ++lines_;
+        if (!(time.time > 0.0)) return; // an undated ping has no place in time
+        const std::uint32_t serial = ++serial_;
+        Slot& slot = slots_[serial % kSlots];
+        if (!acquisition::xtfInputFromHistoryLine(line, slot.port, slot.starboard)) return;
+        slot.serial = serial;
+        slot.altitude = altitude;
+        navigation::PingEntry e;
+        e.time = time.time;
+        e.ringIndex = serial % kSlots;
+        e.range = time.portSlantRange;
+        e.heading = time.heading;
+        e.pingNumber = serial;
+        track_.addPing(e);
+        place();
+    }
+
+    std::uint64_t positions() const { return positions_; }
+    std::uint64_t lines() const { return lines_; }
+    std::uint64_t placed() const { return placed_; }
+
+  private:
+    struct Slot {
+        std::uint32_t serial = 0;
+        double altitude = 0.0;
+        std::vector<std::uint16_t> port, starboard;
+    };
+
+    void place() {
+        segments_.clear();
+        track_.process(
+            install_, [this](std::uint32_t i) { return slots_[i % kSlots].altitude; },
+            [this](std::uint32_t i, const PingPositionRecord& rec) { paint(slots_[i % kSlots], rec); },
+            segments_);
+    }
+
+    void paint(const Slot& slot, const PingPositionRecord& rec) {
+        // The slot was taken by a later ping while this one waited: not this line.
+        if (slot.serial != rec.pingNumber || slot.port.empty()) return;
+        GroundLine g;
+        g.east = rec.easting;
+        g.north = rec.northing;
+        g.headingDegrees = rec.heading;
+        g.altitude = rec.altitude;
+        g.sampleMetres = rec.range / static_cast<double>(slot.port.size());
+        // Each line covers the track up to the next one: half the way to the
+        // previous ping on either side, no less than a cell, no more than 5 m.
+        const double step =
+            havePrevious_ ? std::hypot(g.east - previousEast_, g.north - previousNorth_) : 0.0;
+        g.alongMetres = std::clamp(step, mosaic_.canvas_.cellMetres(), 5.0);
+        havePrevious_ = true;
+        previousEast_ = g.east;
+        previousNorth_ = g.north;
+        g.port = slot.port;
+        g.starboard = slot.starboard;
+        paintLine(mosaic_.canvas_, g);
+        ++placed_;
+    }
+
+    SurveyMosaic& mosaic_;
+    navigation::TowfishInstall install_;
+    navigation::TowfishTrack track_;
+    std::vector<navigation::CoverageSegment> segments_;
+    std::vector<Slot> slots_;
+    std::uint32_t serial_ = 0;
+    std::uint64_t positions_ = 0, lines_ = 0, placed_ = 0;
+    bool havePrevious_ = false;
+    double previousEast_ = 0.0, previousNorth_ = 0.0;
+};
+
+SurveyMosaic::SurveyMosaic(const MosaicOptions& options)
+    : options_(options), canvas_(options.resolution, options.tilesInMemory) {}
+
+RecordingMosaicResult
+SurveyMosaic::add(const std::string& path, const display::DrovantaApi& drovanta,
+                  const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    RecordingMosaicResult r;
+    acquisition::KsfReader probe;
+    std::array<std::uint8_t, acquisition::kKsfHeaderSize> header{};
+    const auto opened = probe.open(path, header);
+    probe.close();
+    if (opened.status != acquisition::KsfReader::Status::Ok) return r;
+    r.readable = true;
+    const navigation::TowfishInstall install =
+        options_.install ? *options_.install : installOf(opened.header.install);
+    display::RecordingExportOptions display = options_.display;
+    if (opened.header.install.soundVelocity > 0)
+        display.settings.soundSpeed = opened.header.install.soundVelocity;
+    MosaicLineReader reader(*this, install);
+    const auto read = display::readRecordingLines(path, drovanta, reader, display, progress);
+    r.readError = read.read.readError;
+    r.positions = reader.positions();
+    r.lines = reader.lines();
+    r.placed = reader.placed();
+    placed_ += r.placed;
+    return r;
+}
+
+bool SurveyMosaic::write(const std::string& path, std::string& error) {
+    if (!grid_ || placed_ == 0 || canvas_.empty()) {
+        error = "no ping could be placed: the recordings hold no positions around their pings";
+        return false;
+    }
+    return writeGeoTiff(canvas_, *grid_, path, error);
+}
+
+} // namespace kestrova::mosaic
