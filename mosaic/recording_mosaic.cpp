@@ -25,6 +25,13 @@ navigation::TowfishInstall installOf(const acquisition::KsfInstallation& in) {
 
 } // namespace
 
+bool usableFix(const position::PositionFix& fix) {
+    return fix.kind == position::kFixPosition && std::isfinite(fix.latitude) &&
+           std::isfinite(fix.longitude) && std::abs(fix.latitude) <= 90.0 &&
+           std::abs(fix.longitude) <= 180.0 && fix.fixTime > 0.0 &&
+           !(fix.latitude == 0.0 && fix.longitude == 0.0);
+}
+
 // One recording's lines: each waits with its time until two position records
 // enclose it, then the navigation's placement says where the fish was.
 class MosaicLineReader : public display::RecordingLineReader {
@@ -36,12 +43,7 @@ class MosaicLineReader : public display::RecordingLineReader {
         : mosaic_(mosaic), install_(install), slots_(kSlots) {}
 
     void positionRecord(const position::PositionFix& fix) override {
-        if (fix.kind != position::kFixPosition) return;
-        if (!std::isfinite(fix.latitude) || !std::isfinite(fix.longitude) ||
-            std::abs(fix.latitude) > 90.0 || std::abs(fix.longitude) > 180.0 ||
-            !(fix.fixTime > 0.0))
-            return;
-        if (fix.latitude == 0.0 && fix.longitude == 0.0) return; // a receiver without a fix
+        if (!usableFix(fix)) return;
         if (!mosaic_.grid_ && !mosaic_.gridFailed_) {
             mosaic_.grid_ = mosaic_.options_.gridDefinition
                                 ? GridProjection::fromProj(*mosaic_.options_.gridDefinition)

@@ -10,6 +10,7 @@
 #include "mosaic/geotiff_writer.h"
 #include "mosaic/mosaic_canvas.h"
 #include "navigation/towfish.h"
+#include "position/position_fix.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,10 @@ struct RecordingMosaicResult {
     std::uint64_t lines = 0;     // display lines of the chosen frequency
     std::uint64_t placed = 0;    // of them laid on the ground
 };
+
+// A position record that places something: a position (not a date), dated,
+// on the globe, and not the 0,0 of a receiver without a fix.
+bool usableFix(const position::PositionFix& fix);
 
 class SurveyMosaic {
   public:

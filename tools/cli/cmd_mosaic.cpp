@@ -1,17 +1,20 @@
 // kestrova-cli mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF]
 // [--resolution M] [--config FILE.ini] [--project FILE.ksp|FOLDER]
-// [--sequential]: the survey as a georeferenced picture of the seabed. Every
+// [--kmz SURVEY.kmz] [--sequential]: the survey as a georeferenced picture of the seabed. Every
 // ping of the chosen frequency is drawn by the waterfall views' own display
 // pipeline, laid on a flat seabed from its altitude at the towfish position
 // of its time, and written as a tiled, compressed GeoTIFF with overviews in
 // the survey's UTM zone on WGS 84. The towfish is placed with each
 // recording's own installation (cable, tow point, depth, antenna offsets,
 // heading source) unless --config (with a SonarSetPara section) or --project
-// gives the surveyor's corrected one. One JSON summary line on standard output.
+// gives the surveyor's corrected one. --kmz adds the same mosaic as a Google
+// Earth overlay with the vessel's track. One JSON summary line on standard
+// output.
 
 #include "app/config/configuration.h"
 #include "app/session/display_settings.h"
 #include "display/drovanta_api.h"
+#include "mosaic/kmz_writer.h"
 #include "mosaic/recording_mosaic.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -28,7 +31,8 @@ namespace kestrova::cli {
 namespace {
 
 const char* kUsage = "mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF] [--resolution M] "
-                     "[--config FILE.ini] [--project FILE.ksp|FOLDER] [--sequential]";
+                     "[--config FILE.ini] [--project FILE.ksp|FOLDER] [--kmz SURVEY.kmz] "
+                     "[--sequential]";
 
 navigation::TowfishInstall towfishInstallOf(const app::InstallationSettings& in) {
     navigation::TowfishInstall t;
@@ -55,6 +59,7 @@ int runMosaic(const Args& args) {
     auto resolution = list.value("--resolution");
     auto configArg = list.value("--config");
     auto projectArg = list.value("--project");
+    auto kmz = list.value("--kmz");
     const bool sequential = list.flag("--sequential");
     auto inputs = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
@@ -121,6 +126,10 @@ int runMosaic(const Args& args) {
             std::fprintf(stderr, "kestrova-cli: no mosaic written\n");
         return kExitFailure;
     }
+    if (kmz && !mosaic::writeKmz(*out, survey.track(), {}, *kmz, error)) {
+        std::fprintf(stderr, "kestrova-cli: %s\n", error.c_str());
+        return kExitFailure;
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::puts(JsonLine()
@@ -131,6 +140,7 @@ int runMosaic(const Args& args) {
                   .str("grid", survey.grid()->name())
                   .real("resolution", options.resolution, 3)
                   .str("out", *out)
+                  .str("kmz", kmz ? *kmz : "")
                   .real("seconds", seconds, 3)
                   .text()
                   .c_str());

@@ -7,6 +7,7 @@
 
 #include "platform/tests/temp_folder.h"
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
@@ -15,10 +16,13 @@
 #include <arpa/inet.h>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -135,6 +139,19 @@ std::vector<double> objectErrors(const std::string& tif, const std::vector<Objec
     return errors;
 }
 
+// One file of a zip, through GDAL's zip reader.
+std::string zipEntry(const std::string& zip, const std::string& name) {
+    VSILFILE* f = VSIFOpenL(("/vsizip/" + zip + "/" + name).c_str(), "rb");
+    if (!f) return {};
+    std::string out;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = VSIFReadL(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    VSIFCloseL(f);
+    return out;
+}
+
 class MosaicWorld : public ::testing::Test {
   protected:
     // One survey for the suite: 22 s across the world's first line.
@@ -184,7 +201,8 @@ TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
     const auto objects = worldObjects();
     ASSERT_GE(objects.size(), 4u);
     const std::string tif = folder_->file("survey.tif");
-    const CliRun r = runCli("mosaic " + *recording_ + " --out " + tif);
+    const std::string kmz = folder_->file("survey.kmz");
+    const CliRun r = runCli("mosaic " + *recording_ + " --out " + tif + " --kmz " + kmz);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"grid\":\"WGS 84 / UTM zone 50N\""), std::string::npos) << r.out;
     const auto errors = objectErrors(tif, objects);
@@ -209,6 +227,32 @@ TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
         EXPECT_EQ(by, 256);
         const char* compression = ds->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE");
         EXPECT_STREQ(compression ? compression : "", "DEFLATE");
+    }
+
+    // The KMZ is a zip whose KML overlay bounds hold the whole track.
+    {
+        const std::string kml = zipEntry(kmz, "doc.kml");
+        double box[4] = {0, 0, 0, 0}; // north, south, east, west
+        const char* tags[4] = {"<north>", "<south>", "<east>", "<west>"};
+        for (int i = 0; i < 4; ++i) {
+            const auto at = kml.find(tags[i]);
+            ASSERT_NE(at, std::string::npos) << kml.substr(0, 400);
+            box[i] = std::atof(kml.c_str() + at + std::strlen(tags[i]));
+        }
+        const auto from = kml.find("<coordinates>\n");
+        ASSERT_NE(from, std::string::npos);
+        std::istringstream points(kml.substr(from + 14, kml.find("</coordinates>", from) - from - 14));
+        int count = 0;
+        double lon = 0, lat = 0;
+        char comma = 0;
+        std::string rest;
+        while (points >> lon >> comma >> lat >> rest) {
+            ++count;
+            EXPECT_TRUE(lat < box[0] && lat > box[1] && lon < box[2] && lon > box[3])
+                << lat << "," << lon;
+        }
+        EXPECT_GE(count, 10);
+        EXPECT_FALSE(zipEntry(kmz, "mosaic.png").empty());
     }
 
     writeText(folder_->file("NoTow.ini"), "[SonarSetPara]\nFitTowLength=0\n");
@@ -239,15 +283,26 @@ TEST_F(MosaicWorld, BadInputGivesNoFileAndACutFileMosaicsWhatItHolds) {
     EXPECT_NE(r.err.find("not a raw recording"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));
 
-    // The header and the first frames only: pings, but no position yet.
-    const std::string whole = slurp(*recording_);
-    writeText(folder_->file("short.ksf"), whole.substr(0, 1024 + 200000));
-    r = runCli("mosaic " + folder_->file("short.ksf") + " --out " + out);
+    // A survey recorded without a positioning system.
+    {
+        sim::SimProcess sim;
+        ASSERT_TRUE(sim.start({"--speed", "4", "--samples", "200"}));
+        TempFolder bare;
+        writeText(bare.file("SysCfg.ini"), "[Net]\nIP=127.0.0.1\nPORT1=" +
+                                               std::to_string(sim.commandPort) + "\nPORT2=" +
+                                               std::to_string(sim.dataPort) + "\n");
+        const CliRun rec =
+            runCli("acquire --seconds 1.5 --config " + bare.path() + " --record " + bare.path());
+        sim.stop();
+        ASSERT_EQ(rec.exitCode, 0) << rec.err;
+        r = runCli("mosaic " + jsonText(rec.out, "file") + " --out " + out);
+    }
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no positions"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_FALSE(std::filesystem::exists(out + ".part"));
 
+    const std::string whole = slurp(*recording_);
     writeText(folder_->file("cut.ksf"), whole.substr(0, whole.size() / 2 + 777));
     r = runCli("mosaic " + folder_->file("cut.ksf") + " --out " + out);
     EXPECT_EQ(r.exitCode, 0) << r.err;
