@@ -255,6 +255,16 @@ TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
         EXPECT_FALSE(zipEntry(kmz, "mosaic.png").empty());
     }
 
+    // The track for GIS programs: longitude first.
+    const CliRun track = runCli("track geojson " + *recording_);
+    ASSERT_EQ(track.exitCode, 0) << track.err;
+    EXPECT_EQ(track.out.rfind("{\"type\":\"FeatureCollection\",\"features\":[{\"type\":"
+                              "\"Feature\",\"geometry\":{\"type\":\"LineString\","
+                              "\"coordinates\":[[118.",
+                              0),
+              0u)
+        << track.out.substr(0, 200);
+
     writeText(folder_->file("NoTow.ini"), "[SonarSetPara]\nFitTowLength=0\n");
     const std::string noTow = folder_->file("notow.tif");
     ASSERT_EQ(runCli("mosaic " + *recording_ + " --out " + noTow + " --config " +
