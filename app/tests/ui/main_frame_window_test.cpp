@@ -5,7 +5,9 @@
 // rules on the way; F12 writes the bitmap snapshot into the project folder.
 
 #include "app/ui/main_window.h"
+#include "app/ui/control_pages.h"
 #include "app/ui/page_disk.h"
+#include "display/ui/page_bottom_tracking.h"
 #include "platform/tests/temp_folder.h"
 #include "tools/sonar-sim/sim_process.h"
 
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
+#include <QRadioButton>
 #include <QSplitter>
 #include <QTabWidget>
 
@@ -168,11 +171,20 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     window.show();
     ASSERT_TRUE(waitFor([&] { return window.session().projects().projectOpen(); }, 5));
 
-    // The Control pane holds the sheet with the two pages, sonar parameter first.
+    // The Control pane holds the sheet with its five pages in the operators' order.
     ASSERT_NE(window.controlPane(), nullptr);
-    EXPECT_EQ(window.controlSheet()->count(), 2);
-    EXPECT_EQ(window.controlSheet()->tabText(0).toStdString(), "Sonar parameter");
-    EXPECT_EQ(window.controlSheet()->tabText(1).toStdString(), "Storage and playback");
+    ASSERT_EQ(window.controlSheet()->count(), 5);
+    const char* pages[] = {"Sonar parameter", "Display settings", "Storage and playback",
+                           "Altitude Tracker", "Status information"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(window.controlSheet()->tabText(i).toStdString(), pages[i]);
+    // A page's choice stays with the project.
+    window.controlSheet()->setCurrentIndex(3);
+    window.controlPages().bottomPage()->manualButton()->click();
+    const auto projectConfig = window.session().projects().current().configPath();
+    ASSERT_TRUE(projectConfig);
+    EXPECT_NE(kestrova::testing::readText(*projectConfig).find("BT_iuAlertGps=5"),
+              std::string::npos);
 
     config.device.FrequencyLayout = kLayoutBoth;
     window.applyLayout();
