@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
+#include <QCheckBox>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -180,11 +181,13 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
         EXPECT_EQ(window.controlSheet()->tabText(i).toStdString(), pages[i]);
     // A page's choice stays with the project.
     window.controlSheet()->setCurrentIndex(3);
+    window.controlPages().bottomPage()->onOffBox()->click();
     window.controlPages().bottomPage()->manualButton()->click();
     const auto projectConfig = window.session().projects().current().configPath();
     ASSERT_TRUE(projectConfig);
-    EXPECT_NE(kestrova::testing::readText(*projectConfig).find("BT_iuAlertGps=5"),
-              std::string::npos);
+    const std::string saved = kestrova::testing::readText(*projectConfig);
+    EXPECT_NE(saved.find("BT_bOn=1"), std::string::npos);
+    EXPECT_NE(saved.find("BT_iuAlertGps=5"), std::string::npos);
 
     config.device.FrequencyLayout = kLayoutBoth;
     window.applyLayout();
