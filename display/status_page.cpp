@@ -74,8 +74,11 @@ void StatusPage::update(const StatusPageInputs& in) {
     const position::PositionFix& fix = in.fix;
     if (fix.kind != position::kFixNothing) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", fix.year, fix.month, fix.day);
-        state_.date = buf;
+        // A fix without a date (GGA before any ZDA) leaves the date to the sonar's clock.
+        if (fix.year > 0) {
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", fix.year, fix.month, fix.day);
+            state_.date = buf;
+        }
         std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", fix.hour, fix.minute, fix.second);
         state_.time = buf;
         state_.latitude = positionText(fix.latitude, fix.latHemisphere, false);
@@ -84,6 +87,18 @@ void StatusPage::update(const StatusPageInputs& in) {
         state_.speed = printed("%0.1f kn", fix.speed);
     }
     const std::optional<acquisition::PingHeader>& attitude = in.pings[0] ? in.pings[0] : in.pings[1];
+    if (attitude && (fix.kind == position::kFixNothing || fix.year <= 0)) {
+        // No dated fix: the sonar's own clock dates what is shown.
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", attitude->year, attitude->month,
+                      attitude->day);
+        state_.date = buf;
+        if (fix.kind == position::kFixNothing) {
+            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", attitude->hour, attitude->minute,
+                          attitude->second);
+            state_.time = buf;
+        }
+    }
     if (attitude) {
         state_.heading = printed("%0.2f°", attitude->heading / 100.0);
         state_.pitch = printed("%0.2f°", attitude->pitch / 100.0);

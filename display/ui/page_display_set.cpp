@@ -10,6 +10,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kestrova::display::ui {
 namespace {
 
@@ -24,8 +26,9 @@ constexpr std::uint32_t kValueLabelColour = 0x037EBA;
 } // namespace
 
 PalettePreview::PalettePreview(QWidget* parent) : QWidget(parent) {
-    setFixedWidth(static_cast<int>(DisplaySetPage::kPreviewLines));
-    setMinimumHeight(16);
+    setMinimumSize(64, 16);
+    setMaximumWidth(static_cast<int>(DisplaySetPage::kPreviewLines));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
 void PalettePreview::setColours(std::vector<std::uint32_t> colours) {
@@ -35,9 +38,11 @@ void PalettePreview::setColours(std::vector<std::uint32_t> colours) {
 
 void PalettePreview::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    for (std::size_t i = 0; i < colours_.size(); ++i) {
+    const std::size_t n = colours_.size();
+    const auto w = static_cast<std::size_t>(std::max(width(), 1));
+    for (std::size_t i = 0; i < n; ++i) {
         p.setPen(QColor::fromRgb(colours_[i]));
-        const int x = static_cast<int>(i);
+        const int x = static_cast<int>(w >= n ? i : i * w / n);
         p.drawLine(x, 0, x, height() - 1);
     }
 }
@@ -105,8 +110,7 @@ void CPageDisplaySet::build(Frequency f, const QString& title, QGridLayout* grid
     paletteRow->addSpacing(10);
     paletteRow->addWidget(c.invert);
     paletteRow->addSpacing(21);
-    paletteRow->addWidget(c.preview);
-    paletteRow->addStretch(1);
+    paletteRow->addWidget(c.preview, 1);
     grid->addLayout(paletteRow, line + 2, 0, 1, 4);
 
     QSlider* s = c.strength;

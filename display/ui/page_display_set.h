@@ -18,13 +18,16 @@ class QSlider;
 
 namespace kestrova::display::ui {
 
-// One vertical line per second palette entry, 511 pixels wide.
+// One vertical 1-pixel line per second palette entry, 511 pixels wide when
+// the pane gives it the room; a narrower pane gets the palette squeezed,
+// rather than the waterfalls losing 511 pixels to it.
 class PalettePreview : public QWidget {
     Q_OBJECT
   public:
     explicit PalettePreview(QWidget* parent = nullptr);
     void setColours(std::vector<std::uint32_t> colours);
     const std::vector<std::uint32_t>& colours() const { return colours_; }
+    QSize sizeHint() const override { return {160, 16}; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -105,9 +105,13 @@ TEST_F(ControlPagesUi, DisplaySettingsRedrawOnlyOnARealChangeAndShowThePalette) 
 
     ASSERT_EQ(page.preview(Frequency::HF)->colours().size(), 511u);
     const std::vector<std::uint32_t> brown = page.preview(Frequency::HF)->colours();
+    page.resize(900, 500); // room for one line per entry
+    QApplication::processEvents();
+    ASSERT_EQ(page.preview(Frequency::HF)->width(), 511);
     const QImage picture = page.grab().toImage();
     const QPoint at = page.preview(Frequency::HF)->mapTo(&page, QPoint(0, 2));
     EXPECT_EQ(picture.pixel(at) & 0xFFFFFFu, brown[0]) << "entry 1 drawn first";
+    EXPECT_EQ(picture.pixel(at + QPoint(510, 0)) & 0xFFFFFFu, brown[510]) << "entry 1021 last";
 
     page.strengthSlider(Frequency::LF)->setValue(100);
     EXPECT_EQ(config.sonar.display.backStrengthLF, 99);
