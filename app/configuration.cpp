@@ -277,10 +277,10 @@ void keepSonarSettingsInRange(SonarSettings& s) {
 
 // Colours are 0x00BBGGRR: whatever lies above the 24 colour bits is dropped.
 void keepNaviColours(NaviSettings& n) {
-    for (int* c : {&n.surColor, &n.reSurColor, &n.surArrColor, &n.solidLineColor,
-                   &n.dotLineColor, &n.disColor, &n.trackColor, &n.coverLineColorHFL,
-                   &n.coverLineColorHFR, &n.coverLineColorLFL, &n.coverLineColorLFR,
-                   &n.textColor, &n.boatColor, &n.viewBkColor, &n.viewNaviColor})
+    for (int* c : {&n.surColor, &n.reSurColor, &n.surArrColor, &n.solidLineColor, &n.dotLineColor,
+                   &n.disColor, &n.trackColor, &n.coverLineColorHFL, &n.coverLineColorHFR,
+                   &n.coverLineColorLFL, &n.coverLineColorLFR, &n.textColor, &n.boatColor,
+                   &n.viewBkColor, &n.viewNaviColor})
         *c &= 0xFFFFFF;
 }
 

@@ -68,7 +68,8 @@ void BottomTrackingPage::open() {
     // A stored source other than HF, LF or manual means manual, as the list of
     // sources has it; the pipelines then read the same as the page shows.
     int source = config_.sonar.bottomTrack.alertGps;
-    if (source != bottom_source::kHf && source != bottom_source::kLf) source = bottom_source::kManual;
+    if (source != bottom_source::kHf && source != bottom_source::kLf)
+        source = bottom_source::kManual;
     config_.sonar.bottomTrack.alertGps = source;
     b.source = source;
     if (b.threshold > static_cast<std::uint32_t>(kThresholdMax)) b.threshold = 0;

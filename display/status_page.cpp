@@ -65,7 +65,8 @@ std::string StatusPage::positionText(double degrees, char hemisphere, bool longi
     const std::string angle =
         position::format_angle(degrees, longitude, config_.sonar.install.latLonFormat);
     if (angle.empty()) return kNone;
-    if (hemisphere == 0) hemisphere = longitude ? (degrees < 0 ? 'W' : 'E') : (degrees < 0 ? 'S' : 'N');
+    if (hemisphere == 0)
+        hemisphere = longitude ? (degrees < 0 ? 'W' : 'E') : (degrees < 0 ? 'S' : 'N');
     return angle + " " + hemisphere;
 }
 
@@ -86,7 +87,8 @@ void StatusPage::update(const StatusPageInputs& in) {
         state_.course = printed("%0.1f°", fix.course);
         state_.speed = printed("%0.1f kn", fix.speed);
     }
-    const std::optional<acquisition::PingHeader>& attitude = in.pings[0] ? in.pings[0] : in.pings[1];
+    const std::optional<acquisition::PingHeader>& attitude =
+        in.pings[0] ? in.pings[0] : in.pings[1];
     if (attitude && (fix.kind == position::kFixNothing || fix.year <= 0)) {
         // No dated fix: the sonar's own clock dates what is shown.
         char buf[64];

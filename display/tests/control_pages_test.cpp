@@ -37,9 +37,7 @@ class ControlPages : public ::testing::Test {
     }
     std::string projectFile() const { return dir.file("Survey.ini"); }
     std::string saved() const { return readText(projectFile()); }
-    bool savedHas(const std::string& line) const {
-        return saved().find(line) != std::string::npos;
-    }
+    bool savedHas(const std::string& line) const { return saved().find(line) != std::string::npos; }
 
     TempFolder dir;
     app::RecordingMessageSink sink;

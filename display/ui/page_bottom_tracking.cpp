@@ -90,9 +90,8 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
     auto* grid = new QGridLayout(search_);
     grid->setContentsMargins(0, 0, 0, 0);
     int line = 0;
-    for (auto [row, name, which] :
-         {std::tuple{&start_, QStringLiteral("Start"), Which::Start},
-          std::tuple{&stop_, QStringLiteral("Stop"), Which::Stop}}) {
+    for (auto [row, name, which] : {std::tuple{&start_, QStringLiteral("Start"), Which::Start},
+                                    std::tuple{&stop_, QStringLiteral("Stop"), Which::Stop}}) {
         *row = makeRow(name);
         grid->addWidget(row->name, line, 0);
         grid->addWidget(row->low, line, 1);

@@ -8,8 +8,8 @@
 namespace kestrova::display::ui {
 namespace {
 
-const char* const kSonarCaptions[] = {"Ping:",       "Range:", "Power:",     "Signal:",
-                                      "Pulsewidth:", "Gain:",  "Spreading:", "Absorption:"};
+const char* const kSonarCaptions[] = {
+    "Ping:", "Range:", "Power:", "Signal:", "Pulsewidth:", "Gain:", "Spreading:", "Absorption:"};
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -25,8 +25,8 @@ CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShar
     auto* grid = new QGridLayout();
     int line = 0;
     const std::pair<const char*, const char*> lines[] = {
-        {"Date:", "Time:"},   {"Longitude:", "Latitude:"}, {"Course:", "Speed:"},
-        {"Depth:", "Heading:"}, {"Pitch:", "Roll:"},       {"Temp:", "Humidity:"},
+        {"Date:", "Time:"},     {"Longitude:", "Latitude:"}, {"Course:", "Speed:"},
+        {"Depth:", "Heading:"}, {"Pitch:", "Roll:"},         {"Temp:", "Humidity:"},
         {"Pressure:", nullptr}};
     for (const auto& [left, right] : lines) {
         addReadout(grid, line, 0, QString::fromLatin1(left));
@@ -39,8 +39,8 @@ CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShar
         rowBox_[i] = new QWidget(this);
         auto* rowGrid = new QGridLayout(rowBox_[i]);
         rowGrid->setContentsMargins(0, 6, 0, 0);
-        rowCaption_[i] = new QLabel(i == 0 ? QStringLiteral("High:") : QStringLiteral("Low:"),
-                                    rowBox_[i]);
+        rowCaption_[i] =
+            new QLabel(i == 0 ? QStringLiteral("High:") : QStringLiteral("Low:"), rowBox_[i]);
         QFont bold = rowCaption_[i]->font();
         bold.setBold(true);
         rowCaption_[i]->setFont(bold);
@@ -122,10 +122,10 @@ void CPageParaDisplay::update(const StatusPageInputs& in) {
 void CPageParaDisplay::sync() {
     const StatusPageState& s = rules_.state();
     const std::pair<const char*, const std::string*> values[] = {
-        {"Date:", &s.date},         {"Time:", &s.time},         {"Longitude:", &s.longitude},
-        {"Latitude:", &s.latitude}, {"Course:", &s.course},     {"Speed:", &s.speed},
-        {"Depth:", &s.depth},       {"Heading:", &s.heading},   {"Pitch:", &s.pitch},
-        {"Roll:", &s.roll},         {"Temp:", &s.temperature},  {"Humidity:", &s.humidity},
+        {"Date:", &s.date},         {"Time:", &s.time},        {"Longitude:", &s.longitude},
+        {"Latitude:", &s.latitude}, {"Course:", &s.course},    {"Speed:", &s.speed},
+        {"Depth:", &s.depth},       {"Heading:", &s.heading},  {"Pitch:", &s.pitch},
+        {"Roll:", &s.roll},         {"Temp:", &s.temperature}, {"Humidity:", &s.humidity},
         {"Pressure:", &s.pressure}};
     for (const auto& [caption, value] : values)
         if (QLabel* l = readout(QString::fromLatin1(caption))) l->setText(text(*value));

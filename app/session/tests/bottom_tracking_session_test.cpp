@@ -27,9 +27,8 @@ class ViewHost : public display::ControlPageHost {
     explicit ViewHost(SurveySession& s) : session_(s) {}
     std::optional<std::string> projectConfigPath() const override { return std::nullopt; }
     void redrawView(Frequency f) override {
-        session_.queue().post(session_.view(f).handle(), f == Frequency::HF
-                                                             ? display::WM_REDRAW_HF
-                                                             : display::WM_REDRAW_LF);
+        session_.queue().post(session_.view(f).handle(),
+                              f == Frequency::HF ? display::WM_REDRAW_HF : display::WM_REDRAW_LF);
     }
 
   private:
@@ -46,8 +45,8 @@ class BottomTrackingSession : public ::testing::Test {
         config = std::make_unique<Configuration>(program.path(), messenger);
         session = std::make_unique<SurveySession>(*config, queue, &drovanta);
         host = std::make_unique<ViewHost>(*session);
-        page = std::make_unique<display::BottomTrackingPage>(*config, session->displayShared(),
-                                                             *host);
+        page =
+            std::make_unique<display::BottomTrackingPage>(*config, session->displayShared(), *host);
         // The main frame hands the views' range notice (0x48D) to the page.
         mainWindow = queue.registerWindow([this](const platform::WindowMessage& m) {
             if (m.id == display::kMsgBottomPageRangeChanged) page->rangesChanged();

@@ -4,8 +4,8 @@
 // and a .ksf found in the project's Data folder; the commands follow their
 // rules on the way; F12 writes the bitmap snapshot into the project folder.
 
-#include "app/ui/main_window.h"
 #include "app/ui/control_pages.h"
+#include "app/ui/main_window.h"
 #include "app/ui/page_disk.h"
 #include "display/ui/page_bottom_tracking.h"
 #include "platform/tests/temp_folder.h"
@@ -13,9 +13,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QLabel>
-#include <QCheckBox>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTabWidget>

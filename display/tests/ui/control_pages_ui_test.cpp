@@ -2,10 +2,10 @@
 // platform: what the operator clicks reaches the rules and the settings, and
 // what the rules decide shows in the controls.
 
+#include "display/tests/sim_pings.h"
 #include "display/ui/page_bottom_tracking.h"
 #include "display/ui/page_display_set.h"
 #include "display/ui/page_para_display.h"
-#include "display/tests/sim_pings.h"
 #include "platform/tests/temp_folder.h"
 
 #include <QApplication>
