@@ -1,6 +1,6 @@
 #include "display/bottom_tracking_page.h"
 
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,7 +6,7 @@
 // are also the program's settings (BT_bOn, BT_iuAlertGps), saved with the
 // project on every change. The page widget mirrors state() into its controls.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/control_page_host.h"
 #include "display/display_state.h"
 

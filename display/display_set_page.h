@@ -5,7 +5,7 @@
 // settings and in what the pipelines read, the view is redrawn (which reloads
 // a changed palette), and the settings are saved with an open project.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/control_page_host.h"
 #include "display/display_state.h"
 

@@ -1,6 +1,5 @@
 #include "display/status_page.h"
 
-#include "app/ping_parameter_panel.h"
 #include "position/format_angle.h"
 
 #include <cstdio>
@@ -71,7 +70,6 @@ std::string StatusPage::positionText(double degrees, char hemisphere, bool longi
 }
 
 void StatusPage::update(const StatusPageInputs& in) {
-    const bool english = config_.messenger().english();
     const position::PositionFix& fix = in.fix;
     if (fix.kind != position::kFixNothing) {
         char buf[64];
@@ -108,20 +106,9 @@ void StatusPage::update(const StatusPageInputs& in) {
     }
     for (std::size_t i = 0; i < 2; ++i) {
         if (!in.pings[i]) continue;
-        const auto f = i == 0 ? app::Frequency::HF : app::Frequency::LF;
-        const int range =
-            i == 0 ? config_.sonar.commandRangeMetresHF : config_.sonar.commandRangeMetresLF;
-        const app::PingParameterTexts t = app::formatPingParameters(
-            app::pingParameterCodes(*in.pings[i], config_.sonar.of(f), range), english);
         SonarRowReadouts& r = state_.rows[i];
+        if (in.parameters[i]) r = *in.parameters[i];
         r.ping = std::to_string(in.pings[i]->pingNumber);
-        r.range = t.range;
-        r.power = t.power;
-        r.signal = t.signal;
-        r.pulse = t.pulse;
-        r.gain = t.gain;
-        r.spreading = t.spreading;
-        r.absorption = t.absorption;
     }
     state_.altitudeVisible = shared_.settings.bottom.on != 0;
     state_.altitude = altitudeText();

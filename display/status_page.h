@@ -6,7 +6,7 @@
 // the altitude in large figures, coloured by the minimum altitude.
 
 #include "acquisition/frame_format.h"
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/display_state.h"
 #include "position/position_fix.h"
 
@@ -50,6 +50,9 @@ struct StatusPageState {
 struct StatusPageInputs {
     position::PositionFix fix; // the newest display fix (kind "nothing": none yet)
     std::array<std::optional<acquisition::PingHeader>, 2> pings; // newest HF, LF headers
+    // The parameters each channel's newest ping was made with, in the texts of
+    // the ping parameter panels (its "ping" is taken from the header).
+    std::array<std::optional<SonarRowReadouts>, 2> parameters;
 };
 
 class StatusPage {

@@ -1,5 +1,6 @@
 #include "app/ui/control_pages.h"
 
+#include "app/ping_parameter_panel.h"
 #include "display/display_messages.h"
 #include "display/ui/page_bottom_tracking.h"
 #include "display/ui/page_display_set.h"
@@ -39,9 +40,29 @@ void ControlPages::settingsLoaded() {
 void ControlPages::refreshStatus() {
     display::StatusPageInputs in;
     in.fix = session_.navigation().displaySnapshot();
-    for (Frequency f : {Frequency::HF, Frequency::LF})
-        in.pings[static_cast<std::size_t>(acquisition::index(f))] =
-            session_.acquisition().snapshots().ping(f).header();
+    const Configuration& config = session_.configuration();
+    const bool english = session_.configuration().messenger().english();
+    for (Frequency f : {Frequency::HF, Frequency::LF}) {
+        const auto i = static_cast<std::size_t>(acquisition::index(f));
+        in.pings[i] = session_.acquisition().snapshots().ping(f).header();
+        if (!in.pings[i]) continue;
+        // The same texts as the ping parameter panels above the waterfalls.
+        const bool hf = f == Frequency::HF;
+        const PingParameterTexts t = formatPingParameters(
+            pingParameterCodes(
+                *in.pings[i], config.sonar.of(hf ? app::Frequency::HF : app::Frequency::LF),
+                hf ? config.sonar.commandRangeMetresHF : config.sonar.commandRangeMetresLF),
+            english);
+        display::SonarRowReadouts r;
+        r.range = t.range;
+        r.power = t.power;
+        r.signal = t.signal;
+        r.pulse = t.pulse;
+        r.gain = t.gain;
+        r.spreading = t.spreading;
+        r.absorption = t.absorption;
+        in.parameters[i] = r;
+    }
     status_->update(in);
 }
 
