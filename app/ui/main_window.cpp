@@ -148,6 +148,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
+    // A model identified later (a one-frequency sonar) brings its own layout.
+    modelObserver_ = config_.device.addObserver(
+        [this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
     session_->start();
     applyLayout();
 
@@ -165,6 +168,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
 }
 
 CMainFrame::~CMainFrame() {
+    config_.device.removeObserver(modelObserver_);
     // The sonar stops and the files close before the views they feed go away.
     session_->shutDown();
     // The pages and waterfalls use the queue and the views: they go before them.

@@ -139,6 +139,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     CPageSonarParaSet* sonarPage_ = nullptr;
     CPageDisk* diskPage_ = nullptr;
     std::unique_ptr<ControlPages> controlPages_;
+    int modelObserver_ = 0; // a new device model lays the waterfalls out again (1550)
     std::array<QAction*, kFrameCommandCount> actions_{};
     std::array<QLabel*, kStatusPanes> panes_{};
     QTimer* heartbeat_ = nullptr;

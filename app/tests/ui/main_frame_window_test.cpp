@@ -8,6 +8,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/page_disk.h"
 #include "display/ui/page_bottom_tracking.h"
+#include "display/ui/page_display_set.h"
 #include "platform/tests/temp_folder.h"
 #include "tools/sonar-sim/sim_process.h"
 
@@ -188,6 +189,19 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     const std::string saved = kestrova::testing::readText(*projectConfig);
     EXPECT_NE(saved.find("BT_bOn=1"), std::string::npos);
     EXPECT_NE(saved.find("BT_iuAlertGps=5"), std::string::npos);
+
+    // A one-frequency sonar identified: one waterfall, and the pages drop their LF parts.
+    config.device.SetModelNumber(ModelNumberFromIdentifier("QM-104"));
+    config.device.ApplyDeviceModel();
+    ASSERT_TRUE(waitFor([&] { return !window.waterfall(Frequency::LF).isVisible(); }, 5));
+    EXPECT_TRUE(window.waterfall(Frequency::HF).isVisible());
+    EXPECT_TRUE(window.controlPages().displayPage()->invertBox(Frequency::LF)->isHidden());
+    display::ui::CPageBottomTracking* bottom = window.controlPages().bottomPage();
+    bottom->sonarDataButton()->click();
+    EXPECT_FALSE(bottom->lfButton()->isVisibleTo(bottom));
+    config.device.SetModelNumber(ModelNumberFromIdentifier("QM-302"));
+    config.device.ApplyDeviceModel();
+    ASSERT_TRUE(waitFor([&] { return window.waterfall(Frequency::LF).isVisible(); }, 5));
 
     config.device.FrequencyLayout = kLayoutBoth;
     window.applyLayout();
