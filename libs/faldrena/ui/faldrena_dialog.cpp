@@ -458,6 +458,8 @@ CEllipticalSettingPage::CEllipticalSettingPage(const Record& record, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("tabs");
+    // All six tabs in view: the sheet widens instead of scrolling its tab bar.
+    tabs_->setUsesScrollButtons(false);
     dialogs_ = {new CEllipsoidDlg(tabs_),      new CProjectionDlg(tabs_),
                 new CEllipsoidTransDlg(tabs_), new CPlantTransDlg(tabs_),
                 new CHeightFittingDlg(tabs_),  new CCoordinateTranslationDlg(tabs_)};
