@@ -136,8 +136,13 @@ void CTabDialog::storeRows(Record& r) const {
             // A hidden angle left incomplete keeps the record's own text.
             if (storedAngle(row.angle, s(row.edit->displayText()), stored, why))
                 setField(r.*row.member, stored);
-        } else if (!row.edit->isHidden() || row.edit->isModified()) {
+        } else if (!row.edit->isHidden()) {
             setField(r.*row.member, s(row.edit->text()));
+        } else if (row.edit->isModified()) {
+            // Typed before its step was switched off: kept when it is a number,
+            // so switching the step on again never finds junk there.
+            double v = 0;
+            if (parseNumber(s(row.edit->text()), v)) setField(r.*row.member, s(row.edit->text()));
         }
     }
 }
