@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     _DefGeodetsyParameterSetting record = kestrova::defaultGeodeticRecord();
     std::memcpy(&record, data, size < sizeof record ? size : sizeof record);
 
-    const std::string texts[] = {fieldText(record.CentralMeridian),
-                                 fieldText(record.DatumLatitude), fieldText(record.PTransRa)};
+    const std::string texts[] = {fieldText(record.CentralMeridian), fieldText(record.DatumLatitude),
+                                 fieldText(record.PTransRa)};
     const AngleKind kinds[] = {AngleKind::CentralMeridian, AngleKind::Latitude,
                                AngleKind::Rotation};
     for (int i = 0; i < 3; ++i) {

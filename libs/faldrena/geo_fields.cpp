@@ -43,14 +43,14 @@ struct AngleLayout {
 };
 
 const AngleLayout& layout(AngleKind kind) {
-    static const AngleLayout meridian{"DDD:DD:DD.DDDDD H", "999:99:99.99999 >A;_",
-                                      "117:00:00.00000 E", "EW", 3, 180.0, true};
+    static const AngleLayout meridian{
+        "DDD:DD:DD.DDDDD H", "999:99:99.99999 >A;_", "117:00:00.00000 E", "EW", 3, 180.0, true};
     // The latitude of true scale sets the Mercator scale from cos B0: 90 would
     // leave no scale at all.
-    static const AngleLayout latitude{"DD:DD:DD.DDDDD H", "99:99:99.99999 >A;_",
-                                      "00:00:00.00000 N", "NS", 2, 90.0, false};
-    static const AngleLayout rotation{"SDDD:DD:DD.DDDDD", "x999:99:99.99999;_",
-                                      " 000:00:00.00000", " +-", 3, 360.0, false};
+    static const AngleLayout latitude{
+        "DD:DD:DD.DDDDD H", "99:99:99.99999 >A;_", "00:00:00.00000 N", "NS", 2, 90.0, false};
+    static const AngleLayout rotation{
+        "SDDD:DD:DD.DDDDD", "x999:99:99.99999;_", " 000:00:00.00000", " +-", 3, 360.0, false};
     switch (kind) {
     case AngleKind::CentralMeridian:
         return meridian;
@@ -71,7 +71,8 @@ std::size_t typedPositions(const AngleLayout& l) {
 
 int digitsValue(const std::string& s, std::size_t from, std::size_t count) {
     int v = 0;
-    for (std::size_t i = from; i < from + count; ++i) v = v * 10 + (s[i] - '0');
+    for (std::size_t i = from; i < from + count; ++i)
+        v = v * 10 + (s[i] - '0');
     return v;
 }
 

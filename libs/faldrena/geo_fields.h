@@ -19,9 +19,8 @@ struct Block {
     std::size_t begin;
     std::size_t end; // one past the last byte
 };
-constexpr std::array<Block, 6> kBlocks{
-    Block{8, 152}, Block{152, 464}, Block{464, 696}, Block{696, 896}, Block{896, 1160},
-    Block{1160, 1256}};
+constexpr std::array<Block, 6> kBlocks{Block{8, 152},   Block{152, 464},  Block{464, 696},
+                                       Block{696, 896}, Block{896, 1160}, Block{1160, 1256}};
 
 // Copies the bytes of one tab's block from `from` into `into`.
 void copyBlock(_DefGeodetsyParameterSetting& into, const _DefGeodetsyParameterSetting& from,
@@ -74,7 +73,8 @@ int shownChoice(int stored, std::size_t listSize);
 // terminator is missing.
 template <std::size_t N> std::string fieldText(const char (&field)[N]) {
     std::size_t length = 0;
-    while (length < N && field[length] != '\0') ++length;
+    while (length < N && field[length] != '\0')
+        ++length;
     return std::string(field, length);
 }
 // Writes `text` zero-filled into the field, cut to leave the terminator.

@@ -35,7 +35,8 @@ std::string refusalText(const char* name, const std::string& reason) {
 
 template <std::size_t N> std::vector<const char*> names(const std::array<Choice, N>& list) {
     std::vector<const char*> out;
-    for (const Choice& c : list) out.push_back(pick(c.english, c.chinese));
+    for (const Choice& c : list)
+        out.push_back(pick(c.english, c.chinese));
     return out;
 }
 
@@ -76,7 +77,8 @@ QComboBox* CTabDialog::addChoice(QFormLayout* form, const char* key, const char*
                                  const std::vector<const char*>& items) {
     auto* box = new QComboBox(this);
     box->setObjectName(key);
-    for (const char* item : items) box->addItem(q(item));
+    for (const char* item : items)
+        box->addItem(q(item));
     form->addRow(new QLabel(q(label), this), box);
     return box;
 }
@@ -157,7 +159,8 @@ void CTabDialog::setRowShown(TextRow& row, bool shown) {
 CEllipsoidDlg::CEllipsoidDlg(QWidget* parent) : CTabDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     std::vector<const char*> items;
-    for (const Ellipsoid& e : kEllipsoids) items.push_back(pick(e.english, e.chinese));
+    for (const Ellipsoid& e : kEllipsoids)
+        items.push_back(pick(e.english, e.chinese));
     const char* prefix[2] = {"Source", "Target"};
     const char* title[2] = {text::kSource, text::kTarget};
     for (int side = 0; side < 2; ++side) {
@@ -166,7 +169,8 @@ CEllipsoidDlg::CEllipsoidDlg(QWidget* parent) : CTabDialog(parent) {
         const std::string p = prefix[side];
         choice_[side] = new QComboBox(group);
         choice_[side]->setObjectName(q(p + "Ellipsoid"));
-        for (const char* item : items) choice_[side]->addItem(q(item));
+        for (const char* item : items)
+            choice_[side]->addItem(q(item));
         form->addRow(new QLabel(q(title[side]), group), choice_[side]);
         semimajor_[side] = new QLineEdit(group);
         semimajor_[side]->setObjectName(q(p + "Semimajor"));
@@ -341,7 +345,8 @@ void CEllipsoidTransDlg::load(const Record& r) {
 }
 
 void CEllipsoidTransDlg::showFor(int index) {
-    for (TextRow& row : rows_) setRowShown(row, index > 0);
+    for (TextRow& row : rows_)
+        setRowShown(row, index > 0);
 }
 
 bool CEllipsoidTransDlg::check(FieldRefusal& refusal) const {
@@ -368,8 +373,7 @@ CPlantTransDlg::CPlantTransDlg(QWidget* parent) : CTabDialog(parent) {
     addRow(form, &Record::PTransRa, "PTransRa", text::kPlaneRotation, text::kPlaneRotation,
            R::Angle, AngleKind::Rotation);
     // The reverse conversion divides by the scale.
-    addRow(form, &Record::PTransSc, "PTransSc", text::kPlaneScale, text::kPlaneScale,
-           R::Positive);
+    addRow(form, &Record::PTransSc, "PTransSc", text::kPlaneScale, text::kPlaneScale, R::Positive);
 }
 
 void CPlantTransDlg::load(const Record& r) {
@@ -382,7 +386,8 @@ void CPlantTransDlg::load(const Record& r) {
 }
 
 void CPlantTransDlg::showFor(int index) {
-    for (TextRow& row : rows_) setRowShown(row, index > 0);
+    for (TextRow& row : rows_)
+        setRowShown(row, index > 0);
 }
 
 bool CPlantTransDlg::check(FieldRefusal& refusal) const {
@@ -404,8 +409,8 @@ CHeightFittingDlg::CHeightFittingDlg(QWidget* parent) : CTabDialog(parent) {
     auto* form = new QFormLayout(this);
     type_ = addChoice(form, "HFittingType", text::kFittingType, names(kHeightFittings));
     using R = TextRow::Rule;
-    Text32 Record::*members[8] = {&Record::HFittingA, &Record::HFittingB,  &Record::HFittingC,
-                                  &Record::HFittingD, &Record::HFittingE,  &Record::HFittingF,
+    Text32 Record::*members[8] = {&Record::HFittingA,  &Record::HFittingB, &Record::HFittingC,
+                                  &Record::HFittingD,  &Record::HFittingE, &Record::HFittingF,
                                   &Record::HFittingX0, &Record::HFittingY0};
     const char* keys[8] = {"HFittingA", "HFittingB", "HFittingC",  "HFittingD",
                            "HFittingE", "HFittingF", "HFittingX0", "HFittingY0"};
@@ -489,10 +494,12 @@ bool CEllipticalSettingPage::finish(Record& out) {
         }
     }
     Record edited = start_;
-    for (CTabDialog* d : dialogs_) d->store(edited);
+    for (CTabDialog* d : dialogs_)
+        d->store(edited);
     // The caller's record receives exactly the tabs' blocks; an empty record
     // also gets the version of the values it now holds.
-    for (std::size_t i = 0; i < kBlocks.size(); ++i) copyBlock(out, edited, i);
+    for (std::size_t i = 0; i < kBlocks.size(); ++i)
+        copyBlock(out, edited, i);
     if (isEmptyRecord(out)) std::memcpy(out.Version, start_.Version, sizeof out.Version);
     return true;
 }

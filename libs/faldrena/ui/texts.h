@@ -39,16 +39,19 @@ constexpr const char* kTarget = FALDRENA_TEXT("Target ellipsoid", "目标椭球"
 constexpr const char* kSemimajor = FALDRENA_TEXT("Semi-major axis (m)", "长半轴（米）");
 constexpr const char* kFlattening = FALDRENA_TEXT("Inverse flattening", "扁率倒数");
 constexpr const char* kSourceSemimajor = FALDRENA_TEXT("Source semi-major axis", "源椭球长半轴");
-constexpr const char* kSourceFlattening = FALDRENA_TEXT("Source inverse flattening", "源椭球扁率倒数");
+constexpr const char* kSourceFlattening =
+    FALDRENA_TEXT("Source inverse flattening", "源椭球扁率倒数");
 constexpr const char* kTargetSemimajor = FALDRENA_TEXT("Target semi-major axis", "目标椭球长半轴");
-constexpr const char* kTargetFlattening = FALDRENA_TEXT("Target inverse flattening", "目标椭球扁率倒数");
+constexpr const char* kTargetFlattening =
+    FALDRENA_TEXT("Target inverse flattening", "目标椭球扁率倒数");
 
 constexpr const char* kProjectionType = FALDRENA_TEXT("Projection", "投影方式");
 constexpr const char* kCentralMeridian = FALDRENA_TEXT("Central meridian", "中央子午线");
 constexpr const char* kNorthConst = FALDRENA_TEXT("False northing (m)", "北向加常数（米）");
 constexpr const char* kEastConst = FALDRENA_TEXT("False easting (m)", "东向加常数（米）");
 constexpr const char* kScale = FALDRENA_TEXT("Scale factor", "尺度比");
-constexpr const char* kProjectionHeight = FALDRENA_TEXT("Projection height (m)", "投影面高程（米）");
+constexpr const char* kProjectionHeight =
+    FALDRENA_TEXT("Projection height (m)", "投影面高程（米）");
 constexpr const char* kDatumLatitude = FALDRENA_TEXT("Latitude of true scale", "基准纬度");
 
 constexpr const char* kDatumType = FALDRENA_TEXT("Datum transformation", "椭球转换方式");
@@ -68,9 +71,12 @@ constexpr const char* kPlaneScale = FALDRENA_TEXT("Plane scale factor", "平面�
 
 constexpr const char* kFittingType = FALDRENA_TEXT("Height fitting", "高程拟合方式");
 constexpr const char* kFittingNames[8] = {
-    FALDRENA_TEXT("Coefficient A", "系数A"), FALDRENA_TEXT("Coefficient B", "系数B"),
-    FALDRENA_TEXT("Coefficient C", "系数C"), FALDRENA_TEXT("Coefficient D", "系数D"),
-    FALDRENA_TEXT("Coefficient E", "系数E"), FALDRENA_TEXT("Coefficient F", "系数F"),
+    FALDRENA_TEXT("Coefficient A", "系数A"),
+    FALDRENA_TEXT("Coefficient B", "系数B"),
+    FALDRENA_TEXT("Coefficient C", "系数C"),
+    FALDRENA_TEXT("Coefficient D", "系数D"),
+    FALDRENA_TEXT("Coefficient E", "系数E"),
+    FALDRENA_TEXT("Coefficient F", "系数F"),
     FALDRENA_TEXT("Reference northing x0 (m)", "参考北坐标x0（米）"),
     FALDRENA_TEXT("Reference easting y0 (m)", "参考东坐标y0（米）")};
 

@@ -216,7 +216,8 @@ TEST(FaldrenaDialog, ChoicesAndTypedAnglesStoreWhatTheEngineReads) {
 TEST(FaldrenaDialog, CancelLeavesADamagedRecordByteForByte) {
     Record record;
     auto* bytes = reinterpret_cast<unsigned char*>(&record);
-    for (std::size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<unsigned char>('0' + i % 10);
+    for (std::size_t i = 0; i < sizeof record; ++i)
+        bytes[i] = static_cast<unsigned char>('0' + i % 10);
     setField(record.Version, "001.000");
     record.SourceEllipsoid = 9;
     record.TargetEllipsoid = -1;
@@ -264,15 +265,18 @@ TEST(FaldrenaDialog, RefusedInputsKeepTheSheetOpen) {
         const Case cases[] = {
             {"SourceSemimajor", "abc", false, "Source semi-major axis: must be a number above 0."},
             {"TargetSemimajor", "0", false, "Target semi-major axis: must be a number above 0."},
-            {"TargetFlattening", "1", false, "Target inverse flattening: must be a number above 1."},
+            {"TargetFlattening", "1", false,
+             "Target inverse flattening: must be a number above 1."},
             {"ScaleRadio", "0", false, "Scale factor: must be a number above 0."},
             {"ScaleRadio", "1e999", false, "Scale factor: must be a number above 0."},
             {"NorthConst", "12abc", false, "False northing (m): must be a number."},
             {"EastConst", "", false, "False easting (m): must be a number."},
             {"CentralMeridian", "1203", true,
              "Central meridian: type every position of the angle, as in 117:00:00.00000 E."},
-            {"CentralMeridian", "120600000000E", true, "Central meridian: minutes must be below 60."},
-            {"CentralMeridian", "120006000000E", true, "Central meridian: seconds must be below 60."},
+            {"CentralMeridian", "120600000000E", true,
+             "Central meridian: minutes must be below 60."},
+            {"CentralMeridian", "120006000000E", true,
+             "Central meridian: seconds must be below 60."},
             {"CentralMeridian", "180000000001E", true,
              "Central meridian: the angle must be at most 180 degrees."},
             {"CentralMeridian", "120300000000N", true,
@@ -317,12 +321,17 @@ std::vector<std::string> textsOf(const char* library) {
     runDialog(library, record, [&](QDialog& sheet) {
         texts.push_back(sheet.windowTitle().toStdString());
         auto* tabs = child<QTabWidget>(sheet, "tabs");
-        for (int i = 0; i < tabs->count(); ++i) texts.push_back(tabs->tabText(i).toStdString());
-        for (auto* l : sheet.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
-        for (auto* b : sheet.findChildren<QPushButton*>()) texts.push_back(b->text().toStdString());
-        for (auto* g : sheet.findChildren<QGroupBox*>()) texts.push_back(g->title().toStdString());
+        for (int i = 0; i < tabs->count(); ++i)
+            texts.push_back(tabs->tabText(i).toStdString());
+        for (auto* l : sheet.findChildren<QLabel*>())
+            texts.push_back(l->text().toStdString());
+        for (auto* b : sheet.findChildren<QPushButton*>())
+            texts.push_back(b->text().toStdString());
+        for (auto* g : sheet.findChildren<QGroupBox*>())
+            texts.push_back(g->title().toStdString());
         for (auto* c : sheet.findChildren<QComboBox*>())
-            for (int i = 0; i < c->count(); ++i) texts.push_back(c->itemText(i).toStdString());
+            for (int i = 0; i < c->count(); ++i)
+                texts.push_back(c->itemText(i).toStdString());
         child<QLineEdit>(sheet, "ScaleRadio")->setText("0");
         texts.push_back(refusalOf([&] { click(sheet, "ok"); }));
         click(sheet, "cancel");
@@ -346,7 +355,8 @@ bool hasLatinLetter(const std::string& text) {
 TEST(FaldrenaDialog, EachBuildShowsOnlyItsLanguage) {
     const std::vector<std::string> english = textsOf(kEnglishLibrary);
     ASSERT_GT(english.size(), 40u);
-    for (const std::string& t : english) EXPECT_FALSE(hasChinese(t)) << t;
+    for (const std::string& t : english)
+        EXPECT_FALSE(hasChinese(t)) << t;
     EXPECT_NE(std::find(english.begin(), english.end(), "Ellipsoid"), english.end());
 
     const std::vector<std::string> chinese = textsOf(kChineseLibrary);
