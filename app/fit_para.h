@@ -109,7 +109,7 @@ enum class CoordinateOutcome {
     LibraryMissing,
     EntryMissing,
     Cancelled,
-    Changed,             // in the engine and in ParaOfGeo of the project
+    Changed,              // in the engine and in ParaOfGeo of the project
     ChangedWithoutSaving, // in the engine only: no project is open
     SaveFailed,           // in the engine, but ParaOfGeo could not be written
 };

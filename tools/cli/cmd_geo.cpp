@@ -75,7 +75,8 @@ bool readPoint(const std::string& line, bool forward, double (&v)[3], std::strin
 // printable text show as '?', so a damaged file cannot garble the terminal.
 std::string printable(const std::string& text) {
     std::string out;
-    for (char c : text) out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    for (char c : text)
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
     return out;
 }
 

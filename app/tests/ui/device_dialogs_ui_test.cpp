@@ -277,7 +277,8 @@ TEST_F(DialogsUi, CoordinateButtonEditsTheProjectCoordinateSystem) {
         operate("121000000000E");
         child<QPushButton>(dlg, "coordinate")->click();
     }
-    EXPECT_EQ(lastText(), "The coordinate system is in use, but no project is open: it is not saved!");
+    EXPECT_EQ(lastText(),
+              "The coordinate system is in use, but no project is open: it is not saved!");
     EXPECT_NEAR(positions.geodesy().forward(0.0, 121.0, 0.0).y, 500000.0, 1e-6);
     EXPECT_EQ(readText(projectIni), saved);
 }
