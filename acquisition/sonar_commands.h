@@ -6,8 +6,8 @@
 // acquisition settings into the blocks the parameter page and the start
 // command send.
 
-#include "app/settings.h"
-#include "app/sonar_parameters.h"
+#include "app/config/settings.h"
+#include "app/config/sonar_parameters.h"
 
 #include <cstdint>
 #include <optional>

@@ -13,8 +13,8 @@
 // parser, one lock per published copy. No thread holds two of them at once.
 
 #include "acquisition/acquisition_hooks.h"
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/messages.h"

@@ -3,7 +3,7 @@
 // from section ParaOfGeo of a project configuration file written by the
 // configuration store.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/tests/temp_folder.h"
 #include "tools/nav-sim/nav_model.h"
 
