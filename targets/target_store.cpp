@@ -43,6 +43,42 @@ std::vector<TargetEntry> decodeIndex(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+std::vector<std::string> targetNamesInFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path p = it->path();
+        if (p.extension() != ".tgt") continue;
+        const std::string stem = p.stem().string();
+        std::error_code fileEc;
+        if (isTargetName(stem) && it->is_regular_file(fileEc)) names.push_back(stem);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<TargetEntry> listedTargets(const std::string& folder) {
+    std::vector<TargetEntry> out;
+    const auto idx = platform::readWholeFile(platform::joinPath(folder, kIndexFile));
+    if (idx.status != platform::FileReadResult::Status::Ok) {
+        for (const std::string& name : targetNamesInFolder(folder))
+            out.push_back({*targetNumberOf(name),
+                           platform::PathFileExistsA(platform::joinPath(folder, name + ".jpg")),
+                           name});
+        return out;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(idx.content.data());
+    for (TargetEntry e : decodeIndex({data, idx.content.size()})) {
+        if (!platform::PathFileExistsA(platform::joinPath(folder, e.name + ".tgt"))) continue;
+        if (e.picture && !platform::PathFileExistsA(platform::joinPath(folder, e.name + ".jpg")))
+            e.picture = false;
+        if (std::none_of(out.begin(), out.end(), [&](const TargetEntry& o) { return o.name == e.name; }))
+            out.push_back(e);
+    }
+    return out;
+}
+
 std::string TargetTexts::openFailedZh(const std::string& name) {
     return "打开" + name + ".tgt文件失败";
 }
@@ -77,37 +113,10 @@ std::string TargetStore::jpgPath(const std::string& name) const {
     return platform::joinPath(folder_, name + ".jpg");
 }
 
-std::vector<std::string> TargetStore::targetFilesInFolder() const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder_, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::path p = it->path();
-        if (p.extension() != ".tgt") continue;
-        const std::string stem = p.stem().string();
-        std::error_code fileEc;
-        if (isTargetName(stem) && it->is_regular_file(fileEc)) names.push_back(stem);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool TargetStore::loadIndex() {
     entries_.clear();
     if (folder_.empty()) return false;
-    const platform::FileReadResult idx = platform::readWholeFile(platform::joinPath(folder_, kIndexFile));
-    if (idx.status != platform::FileReadResult::Status::Ok) {
-        for (const std::string& name : targetFilesInFolder())
-            entries_.push_back({*targetNumberOf(name), platform::PathFileExistsA(jpgPath(name)), name});
-        return writeIndex();
-    }
-    const auto* data = reinterpret_cast<const std::uint8_t*>(idx.content.data());
-    for (TargetEntry e : decodeIndex({data, idx.content.size()})) {
-        if (find(e.name)) continue; // one row per target
-        if (!platform::PathFileExistsA(tgtPath(e.name))) continue;
-        if (e.picture && !platform::PathFileExistsA(jpgPath(e.name))) e.picture = false;
-        entries_.push_back(e);
-    }
+    entries_ = listedTargets(folder_);
     return writeIndex();
 }
 
@@ -136,7 +145,7 @@ std::optional<std::uint32_t> TargetStore::highestNumber() const {
     std::optional<std::uint32_t> highest;
     auto take = [&](std::uint32_t n) { highest = highest ? std::max(*highest, n) : n; };
     for (const TargetEntry& e : entries_) take(e.number);
-    for (const std::string& name : targetFilesInFolder()) take(*targetNumberOf(name));
+    for (const std::string& name : targetNamesInFolder(folder_)) take(*targetNumberOf(name));
     return highest;
 }
 
@@ -233,7 +242,7 @@ void TargetStore::removeTargets(const std::vector<std::string>& names) {
 
 void TargetStore::removeAll() {
     if (folder_.empty()) return;
-    for (const std::string& name : targetFilesInFolder()) {
+    for (const std::string& name : targetNamesInFolder(folder_)) {
         std::remove(tgtPath(name).c_str());
         std::remove(jpgPath(name).c_str());
     }

@@ -35,6 +35,12 @@ std::vector<std::uint8_t> encodeIndex(const std::vector<TargetEntry>& entries);
 // the number is the name's.
 std::vector<TargetEntry> decodeIndex(std::span<const std::uint8_t> bytes);
 
+// The target names of the ".tgt" files in a folder, sorted; other files ignored.
+std::vector<std::string> targetNamesInFolder(const std::string& folder);
+// The entries a folder lists, without writing anything: "Target.idx" when it
+// can be read (entries without their ".tgt" dropped), otherwise the files.
+std::vector<TargetEntry> listedTargets(const std::string& folder);
+
 // Operator texts of this module (Chinese, English).
 struct TargetTexts {
     static std::string openFailedZh(const std::string& name);
@@ -97,7 +103,6 @@ class TargetStore {
 
   private:
     int show(const std::string& zh, const std::string& en);
-    std::vector<std::string> targetFilesInFolder() const;
 
     app::Messenger& messenger_;
     std::string folder_;

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
 #include <fstream>
 #include <iterator>
 
@@ -358,6 +360,66 @@ TEST(TargetCsv, LineFormatAndSaveAll) {
     // 750 samples out, 11.25 m west of easting 500000.
     EXPECT_EQ(line, "00002_142502,2,20240131_142502,1001,31.000000000,121.000000000,"
                     "499988.75,3400001.00,0.00,0.00,0.00");
+}
+
+} // namespace
+} // namespace kestrova::targets
+
+namespace kestrova::targets {
+namespace {
+
+// The command line reads a project's targets as the view wrote them, names a
+// bad file and says so in its exit code; "csv" writes what "Save all" writes.
+TEST(TargetCli, ListAndCsvReadTheFolder) {
+    TempFolder dir;
+    app::RecordingMessageSink sink;
+    app::Messenger m;
+    m.setSink(&sink);
+    TargetStore store(m);
+    store.setFreeSpace([](const std::string&) { return std::uint64_t{1} << 40; });
+    store.setFolder(dir.path);
+    auto snap = std::make_unique<TargetSnapshot>();
+    fillSnapshot(*snap, 3, 1, 1000);
+    TargetBlock block = blockFromSnapshot(*snap);
+    block.length = 4.25;
+    ASSERT_EQ(store.addTarget("00001_142502", *snap, block, "tyre"), TargetStore::Outcome::Saved);
+    ASSERT_EQ(store.addTarget("00002_142502", *snap, block, ""), TargetStore::Outcome::Saved);
+
+    const char* bin = std::getenv("KESTROVA_BIN");
+    ASSERT_NE(bin, nullptr);
+    auto cli = [&](const std::string& args, std::string& out) {
+        const std::string file = dir.file("cli.out");
+        const int status =
+            std::system((std::string(bin) + "/kestrova-cli " + args + " >" + file + " 2>&1").c_str());
+        std::ifstream in(file);
+        out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::remove(file.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(cli("targets list " + dir.path, out), 0) << out;
+    // Marked sample 250 of 1000 on starboard: 3.75 m east of 500000 on a north-going track.
+    EXPECT_NE(out.find("\"name\":\"00001_142502\",\"number\":1,\"time\":\"2024-01-31 14:25:02.250000\","
+                       "\"ping\":1001"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\"x\":500003.75,\"y\":3400001.00,\"length\":4.25"), std::string::npos) << out;
+
+    auto bytes = slurp(dir.file("00002_142502.tgt"));
+    bytes[21] = 0xFF; // N far beyond 1080
+    spill(dir.file("00002_142502.tgt"), bytes);
+    EXPECT_EQ(cli("targets list " + dir.path, out), 1);
+    EXPECT_NE(out.find("00002_142502.tgt: ping count outside 1..1080"), std::string::npos) << out;
+    EXPECT_NE(out.find("00001_142502"), std::string::npos);
+
+    std::remove(dir.file("00002_142502.tgt").c_str());
+    ASSERT_EQ(cli("targets csv " + dir.path, out), 0) << out;
+    std::ifstream csv(dir.file("Target.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line.rfind("00001_142502,1,20240131_142502,1001,", 0), 0u) << line;
+    EXPECT_NE(line.find(",500003.75,3400001.00,4.25,0.00,0.00"), std::string::npos) << line;
+    EXPECT_EQ(slurp(dir.file("Target.idx")).size(), 40u);
 }
 
 } // namespace
