@@ -327,6 +327,7 @@ void CTargetFormView::clearCurrent() {
     widthLine_.reset();
     rubberStarted_ = false;
     heightClicks_ = 0;
+    heightDone_ = false;
     tool_ = Tool::None;
     updating_ = true;
     description_->clear();
@@ -424,6 +425,7 @@ void CTargetFormView::createTarget(std::uint32_t side) {
     widthLine_.reset();
     rubberStarted_ = false;
     heightClicks_ = 0;
+    heightDone_ = false;
     tool_ = Tool::None;
     current_ = name;
     updating_ = true;
@@ -466,11 +468,15 @@ void CTargetFormView::showTarget(int row) {
 }
 
 bool CTargetFormView::saveTarget() {
+    return save(true);
+}
+
+bool CTargetFormView::save(bool writeTgt) {
     if (!hasTarget()) return false;
     const std::string text = description_->toPlainText().toStdString();
-    const TargetStore::Outcome o =
-        store_.saveTarget(current_, *links_.snapshot, block_, text,
-                          [this](const std::string& path) { return writePicture(path); });
+    const TargetStore::Outcome o = store_.saveTarget(
+        current_, *links_.snapshot, block_, text,
+        [this](const std::string& path) { return writePicture(path); }, writeTgt || !listed_);
     if (const auto i = store_.find(current_)) {
         if (!listed_) {
             listed_ = true;
@@ -486,7 +492,11 @@ bool CTargetFormView::saveTarget() {
 void CTargetFormView::saveIfChanged() {
     if (!hasTarget()) return;
     const auto i = store_.find(current_);
-    if (dirty_ || !i || !store_.entries()[*i].picture) saveTarget();
+    // An unchanged target only lacks its picture: its ".tgt" is as written.
+    if (dirty_ || !i)
+        save(true);
+    else if (!store_.entries()[*i].picture)
+        save(false);
 }
 
 void CTargetFormView::saveAllTargets() {
@@ -504,6 +514,7 @@ void CTargetFormView::saveAllTargets() {
         lengthLine_.reset();
         widthLine_.reset();
         heightClicks_ = 0;
+        heightDone_ = false;
         buildImage();
         const TargetStore::Outcome o = store_.saveTarget(
             e.name, *links_.snapshot, b, {},
@@ -563,6 +574,7 @@ void CTargetFormView::startTool(Tool tool) {
     tool_ = tool;
     rubberStarted_ = false;
     heightClicks_ = 0;
+    heightDone_ = false;
     canvas_->update();
 }
 
@@ -611,6 +623,10 @@ void CTargetFormView::pointerPressed(int x, int y) {
         return;
     }
     if (tool_ != Tool::Height) return;
+    if (heightDone_) {
+        heightDone_ = false;
+        heightClicks_ = 0;
+    }
     if (heightClicks_ == 0) heightRow_ = y;
     heightX_[heightClicks_++] = x;
     canvas_->update();
@@ -634,7 +650,7 @@ void CTargetFormView::pointerPressed(int x, int y) {
     block_.height = h ? *h : -1.0;
     height_->setText(q(measuringHeightText(h)));
     dirty_ = true;
-    heightClicks_ = 0;
+    heightDone_ = true; // the ticks stay until the next measurement
     tool_ = Tool::None;
 }
 

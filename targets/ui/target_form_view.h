@@ -107,6 +107,7 @@ class CTargetFormView : public QWidget {
 
   private:
     void buildImage();
+    bool save(bool writeTgt);
     void loadPalette(int choice, bool invert);
     void fillList();
     void fillTexts(std::optional<std::uint32_t> ping, std::optional<GroundPoint> point);
@@ -139,6 +140,7 @@ class CTargetFormView : public QWidget {
     QPoint rubberStart_, rubberEnd_;
     std::optional<std::pair<QPoint, QPoint>> lengthLine_, widthLine_;
     int heightClicks_ = 0;
+    bool heightDone_ = false;
     int heightRow_ = 0;
     int heightX_[3] = {0, 0, 0};
 
