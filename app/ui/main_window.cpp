@@ -107,7 +107,6 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     splitter_->setChildrenCollapsible(false);
     // One target snapshot for both views; a capture needs an open project.
     targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
-    buildTargetPane();
     for (Frequency f : {Frequency::HF, Frequency::LF})
         session_->view(f).setTargetCapture(
             {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); },
@@ -126,6 +125,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sheet_->addTab(diskPage_, english ? "Storage and playback" : "存储与回放");
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
+    buildTargetPane();
     session_->setDiskPage(diskPage_->window());
 
     buildCommands();
@@ -305,6 +305,7 @@ void CMainFrame::runCommand(FrameCommand c) {
         break;
     case FrameCommand::Target:
         targetPane_->setVisible(!targetPane_->isVisible());
+        if (targetPane_->isVisible()) targetPane_->raise();
         emit targetPaneRequested();
         break;
     case FrameCommand::About:
@@ -574,7 +575,11 @@ void CMainFrame::buildTargetPane() {
     targetPane_->setObjectName("TargetPane");
     targetView_ = new targets::ui::CTargetFormView(std::move(links), targetPane_);
     targetPane_->setWidget(targetView_);
-    addDockWidget(Qt::RightDockWidgetArea, targetPane_);
+    // A tab beside "Control", so the waterfalls keep their width; hidden until a
+    // capture or the Target command shows it.
+    addDockWidget(Qt::LeftDockWidgetArea, targetPane_);
+    tabifyDockWidget(control_, targetPane_);
+    targetPane_->hide();
 }
 
 } // namespace kestrova::app::ui

@@ -31,7 +31,7 @@ class TargetCanvas : public QWidget {
   public:
     explicit TargetCanvas(CTargetFormView& view, QWidget* parent) : QWidget(parent), view_(view) {
         setMouseTracking(true);
-        setMinimumSize(200, 240);
+        setMinimumSize(160, 200);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         setCursor(Qt::CrossCursor);
     }
@@ -86,13 +86,14 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
         connect(b, &QPushButton::clicked, this, fn);
         buttons->addWidget(b, r, c);
     };
+    // Three narrow columns: the pane sits beside the waterfalls.
     button("Delete", "删除", 0, 0, [this] { deleteTargets(); });
     button("Delete all", "全部删除", 0, 1, [this] { deleteAllTargets(); });
-    button("Save", "保存", 0, 2, [this] { saveTarget(); });
-    button("Save all", "全部保存", 0, 3, [this] { saveAllTargets(); });
-    button("Length", "长度", 1, 0, [this] { startTool(Tool::Length); });
-    button("Width", "宽度", 1, 1, [this] { startTool(Tool::Width); });
-    button("Height", "高度", 1, 2, [this] { startTool(Tool::Height); });
+    button("Save", "保存", 1, 0, [this] { saveTarget(); });
+    button("Save all", "全部保存", 1, 1, [this] { saveAllTargets(); });
+    button("Length", "长度", 2, 0, [this] { startTool(Tool::Length); });
+    button("Width", "宽度", 2, 1, [this] { startTool(Tool::Width); });
+    button("Height", "高度", 2, 2, [this] { startTool(Tool::Height); });
     layout->addLayout(buttons);
 
     auto* settings = new QHBoxLayout();
@@ -104,8 +105,8 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
     strength_->setValue(30);
     settings->addWidget(paletteBox_);
     settings->addWidget(invertBox_);
-    settings->addWidget(strength_, 1);
     layout->addLayout(settings);
+    layout->addWidget(strength_);
     auto changed = [this] {
         if (updating_) return;
         block_.palette = static_cast<std::uint32_t>(std::max(paletteBox_->currentIndex(), 0));
@@ -129,14 +130,14 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
         return l;
     };
     time_ = label(0, 0);
-    ping_ = label(0, 1);
-    lat_ = label(1, 0);
-    lon_ = label(1, 1);
-    east_ = label(2, 0);
-    north_ = label(2, 1);
-    length_ = label(3, 0);
-    width_ = label(3, 1);
-    height_ = label(4, 0);
+    ping_ = label(1, 0);
+    lat_ = label(2, 0);
+    lon_ = label(3, 0);
+    east_ = label(4, 0);
+    north_ = label(5, 0);
+    length_ = label(6, 0);
+    width_ = label(7, 0);
+    height_ = label(8, 0);
     layout->addLayout(texts);
 
     description_ = new QPlainTextEdit(this);
