@@ -560,6 +560,8 @@ void CTargetFormView::deleteAllTargets() {
 }
 
 void CTargetFormView::reloadList() {
+    // Changes to the target on show go to the project it belongs to.
+    saveIfChanged();
     clearCurrent();
     if (links_.projectOpen && links_.projectOpen() && links_.targetFolder) {
         store_.setFolder(links_.targetFolder());
