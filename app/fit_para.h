@@ -7,7 +7,7 @@
 // position-input choice (section INSPara), then the main frame stores the
 // installation fields (storeFitParaFields) and writes SonarSetPara.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 
 #include <array>
 #include <functional>
