@@ -5,7 +5,7 @@
 // "Target.csv". Every failure is told to the operator; lists and files stay as
 // they were before the failed step.
 
-#include "app/message.h"
+#include "app/config/message.h"
 #include "targets/target_file.h"
 #include "targets/target_name.h"
 

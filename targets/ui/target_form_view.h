@@ -7,7 +7,7 @@
 // and offers delete, delete all, save and save all. The ".jpg" of a target is
 // drawn off-screen, never copied from the screen.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/palette.h"
 #include "platform/messages.h"
 #include "targets/target_export.h"

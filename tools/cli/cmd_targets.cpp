@@ -7,8 +7,7 @@
 // the configuration of the project whose folder holds FOLDER. A file that
 // cannot be read is named on standard error and skipped; exit 1 then.
 
-#include "app/configuration.h"
-#include "app/project.h"
+#include "app/config/configuration.h"
 #include "platform/fs.h"
 #include "platform/json_line.h"
 #include "position/geodesy_engine.h"
