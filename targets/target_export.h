@@ -18,8 +18,8 @@ struct TargetSummary {
     std::optional<GroundPoint> grid;
     std::optional<GeoPosition> geo;
 };
-TargetSummary summarize(const TargetSnapshot& snapshot, const TargetBlock& block,
-                        double soundSpeed, const GridToGeo& gridToGeo);
+TargetSummary summarize(const TargetSnapshot& snapshot, const TargetBlock& block, double soundSpeed,
+                        const GridToGeo& gridToGeo);
 
 struct ExportResult {
     std::size_t written = 0; // CSV lines

@@ -84,7 +84,8 @@ TargetBlock blockFromSnapshot(const TargetSnapshot& s) {
     // A mark outside the copied lines (a data window far back) is taken at
     // the newest line, so the target still has a time and a ping.
     const std::uint32_t marked =
-        s.pingCount == 0 ? 0 : (s.markSet ? std::min(s.markedPing, s.pingCount - 1) : s.pingCount - 1);
+        s.pingCount == 0 ? 0
+                         : (s.markSet ? std::min(s.markedPing, s.pingCount - 1) : s.pingCount - 1);
     b.markedPing = marked;
     b.markedSample = s.markedSample;
     b.sideSamples = std::min(s.sampleCount, kRowSamples);

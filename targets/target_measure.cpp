@@ -38,8 +38,7 @@ std::optional<GroundPoint> locateSample(std::span<const std::uint8_t> header,
     const double index = rangeSampleOf(side, pictureSample, sideSamples);
     if (!(index >= 0.0)) return std::nullopt;
     const double swath = side == 0 ? rec.swathPort : rec.swathStarboard;
-    const double d =
-        index * soundSpeed / 2.0 / (block.sampleRate / decimation) * swath / rec.range;
+    const double d = index * soundSpeed / 2.0 / (block.sampleRate / decimation) * swath / rec.range;
     const double a = rec.heading * std::numbers::pi / 180.0;
     // Starboard lies to the right of the heading, port to the left.
     const double sign = side == 0 ? -1.0 : 1.0;

@@ -38,10 +38,10 @@ std::optional<GroundPoint> locateMark(const display::TargetSnapshot& s, std::uin
 // The drawing area and the parts of the snapshot it shows.
 struct PictureGeometry {
     int left = 0, top = 0, width = 0, height = 0;
-    std::uint32_t pings = 0;          // N
-    std::uint32_t firstSample = 0;    // visible sample span
+    std::uint32_t pings = 0;       // N
+    std::uint32_t firstSample = 0; // visible sample span
     std::uint32_t visibleSamples = 0;
-    std::uint32_t firstPing = 0;      // visible ping span, counted from the newest
+    std::uint32_t firstPing = 0; // visible ping span, counted from the newest
     std::uint32_t visiblePings = 0;
 };
 // Ping index under row y (N − visible × (y − top) ÷ height, at most N − 1);

@@ -30,7 +30,8 @@ bool isTargetName(std::string_view name) {
 std::optional<std::uint32_t> targetNumberOf(std::string_view name) {
     if (!isTargetName(name)) return std::nullopt;
     std::uint32_t n = 0;
-    for (std::size_t i = 0; i < 5; ++i) n = n * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    for (std::size_t i = 0; i < 5; ++i)
+        n = n * 10 + static_cast<std::uint32_t>(name[i] - '0');
     return n;
 }
 

@@ -30,7 +30,8 @@ std::vector<TargetEntry> decodeIndex(std::span<const std::uint8_t> bytes) {
         ByteReader r(bytes.subspan(off, kIndexEntryBytes));
         const auto nameBytes = r.sub(8, 32);
         std::size_t len = 0;
-        while (len < nameBytes.size() && nameBytes[len] != 0) ++len;
+        while (len < nameBytes.size() && nameBytes[len] != 0)
+            ++len;
         const std::string name(reinterpret_cast<const char*>(nameBytes.data()), len);
         const auto number = targetNumberOf(name);
         if (!number) continue;
@@ -73,7 +74,8 @@ std::vector<TargetEntry> listedTargets(const std::string& folder) {
         if (!platform::PathFileExistsA(platform::joinPath(folder, e.name + ".tgt"))) continue;
         if (e.picture && !platform::PathFileExistsA(platform::joinPath(folder, e.name + ".jpg")))
             e.picture = false;
-        if (std::none_of(out.begin(), out.end(), [&](const TargetEntry& o) { return o.name == e.name; }))
+        if (std::none_of(out.begin(), out.end(),
+                         [&](const TargetEntry& o) { return o.name == e.name; }))
             out.push_back(e);
     }
     return out;
@@ -87,9 +89,8 @@ std::string TargetTexts::openFailedEn(const std::string& name) {
 }
 
 TargetStore::TargetStore(app::Messenger& messenger)
-    : messenger_(messenger), freeSpace_([](const std::string& folder) {
-          return acquisition::freeDiskSpace(folder);
-      }) {}
+    : messenger_(messenger),
+      freeSpace_([](const std::string& folder) { return acquisition::freeDiskSpace(folder); }) {}
 
 void TargetStore::setFolder(std::string folder) {
     folder_ = std::move(folder);
@@ -123,10 +124,9 @@ bool TargetStore::loadIndex() {
 bool TargetStore::writeIndex() {
     const std::vector<std::uint8_t> bytes = encodeIndex(entries_);
     std::string why;
-    if (folder_.empty() ||
-        !platform::writeFileAtomically(platform::joinPath(folder_, kIndexFile),
-                                       {reinterpret_cast<const char*>(bytes.data()), bytes.size()},
-                                       &why)) {
+    if (folder_.empty() || !platform::writeFileAtomically(
+                               platform::joinPath(folder_, kIndexFile),
+                               {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, &why)) {
         show("打开Target.idx文件失败，请检查工程路径和磁盘空间！",
              "Failed to open the Target.idx file. Check the project path and disk space!");
         return false;
@@ -144,8 +144,10 @@ bool TargetStore::enoughSpace() {
 std::optional<std::uint32_t> TargetStore::highestNumber() const {
     std::optional<std::uint32_t> highest;
     auto take = [&](std::uint32_t n) { highest = highest ? std::max(*highest, n) : n; };
-    for (const TargetEntry& e : entries_) take(e.number);
-    for (const std::string& name : targetNamesInFolder(folder_)) take(*targetNumberOf(name));
+    for (const TargetEntry& e : entries_)
+        take(e.number);
+    for (const std::string& name : targetNamesInFolder(folder_))
+        take(*targetNumberOf(name));
     return highest;
 }
 
@@ -175,12 +177,10 @@ TargetStore::Outcome TargetStore::addTarget(const std::string& name, const Targe
     return Outcome::Saved;
 }
 
-TargetStore::Outcome TargetStore::saveTarget(const std::string& name,
-                                             const TargetSnapshot& snapshot,
-                                             const TargetBlock& block,
-                                             const std::string& description,
-                                             const std::function<bool(const std::string&)>& picture,
-                                             bool writeTgt) {
+TargetStore::Outcome
+TargetStore::saveTarget(const std::string& name, const TargetSnapshot& snapshot,
+                        const TargetBlock& block, const std::string& description,
+                        const std::function<bool(const std::string&)>& picture, bool writeTgt) {
     if (!enoughSpace()) return Outcome::NoSpace;
     if (!isTargetName(name) || folder_.empty()) return Outcome::Failed;
     const bool known = find(name).has_value();

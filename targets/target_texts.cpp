@@ -72,9 +72,9 @@ std::string measuringHeightText(const std::optional<double>& m) {
 
 std::string csvLine(const std::string& name, std::uint32_t number, const TargetBlock& b,
                     const std::optional<GeoPosition>& geo, const std::optional<GroundPoint>& grid) {
-    std::string line = format("%s,%d,%04d%02d%02d_%02d%02d%02d,%u,", name.c_str(),
-                              static_cast<int>(number), b.year, b.month, b.day, b.hour, b.minute,
-                              b.second, b.pingNumber);
+    std::string line =
+        format("%s,%d,%04d%02d%02d_%02d%02d%02d,%u,", name.c_str(), static_cast<int>(number),
+               b.year, b.month, b.day, b.hour, b.minute, b.second, b.pingNumber);
     line += geo ? format("%012.9lf,%013.9lf,", geo->latitude, geo->longitude) : "N/A,N/A,";
     line += grid ? format("%.2f,%.2f,", grid->east, grid->north) : "N/A,N/A,";
     line += format("%.2f,%.2f,%.2f\n", b.length, b.width, b.height);

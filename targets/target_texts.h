@@ -14,7 +14,7 @@ struct GeoPosition {
     double longitude = 0.0; // degrees, west negative
 };
 
-std::string timeText(const TargetBlock& b);      // "Time:%04d-%02d-%02d %02d:%02d:%02d"
+std::string timeText(const TargetBlock& b);     // "Time:%04d-%02d-%02d %02d:%02d:%02d"
 std::string pingText(std::uint32_t pingNumber); // "Ping:%d"
 // "Lat:" / "Lon:" with the angle in the operator's format and the hemisphere,
 // or "Lat:N/A" / "Lon:N/A".

@@ -11,9 +11,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
 #include <fstream>
 #include <iterator>
+#include <sys/wait.h>
 
 namespace kestrova::targets {
 namespace {
@@ -27,7 +27,8 @@ std::vector<std::uint8_t> slurp(const std::string& path) {
 }
 void spill(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // An independent reading of the ".tgt" layout: items one after the other,
@@ -44,7 +45,8 @@ struct Plain {
 };
 double f64At(const std::vector<std::uint8_t>& b, std::size_t off) {
     std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | b.at(off + i);
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | b.at(off + i);
     double d;
     std::memcpy(&d, &v, 8);
     return d;
@@ -111,7 +113,8 @@ TEST(TargetFile, AnIndependentReaderReadsWhatWeWriteAndCreateNeverOverwrites) {
     EXPECT_DOUBLE_EQ(f64At(bytes, tb + 64), 0.75);
     p.at = tb + 72;
     const std::uint32_t len = p.u32();
-    EXPECT_EQ(std::string(bytes.begin() + static_cast<long>(p.at), bytes.end()), "wreck, bow north");
+    EXPECT_EQ(std::string(bytes.begin() + static_cast<long>(p.at), bytes.end()),
+              "wreck, bow north");
     EXPECT_EQ(p.at + len, bytes.size());
 
     // Ours reads it back whole.
@@ -146,7 +149,8 @@ TEST(TargetFile, CraftedFilesAreRefusedWholeWithoutReadingPastThem) {
     const auto good = slurp(path);
     const tgt::Layout l = tgt::layout(3);
     auto put32 = [](std::vector<std::uint8_t>& b, std::size_t off, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.at(off + i) = static_cast<std::uint8_t>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            b.at(off + i) = static_cast<std::uint8_t>(v >> (8 * i));
     };
     struct Case {
         const char* what;
@@ -162,12 +166,14 @@ TEST(TargetFile, CraftedFilesAreRefusedWholeWithoutReadingPastThem) {
              put32(b, 28, 1081 * 23260);
          },
          ReadStatus::Corrupt},
-        {"sample count one short", [&](auto& b) { put32(b, 28, 3 * 23260 - 1); }, ReadStatus::Corrupt},
+        {"sample count one short", [&](auto& b) { put32(b, 28, 3 * 23260 - 1); },
+         ReadStatus::Corrupt},
         {"header words one more", [&](auto& b) { put32(b, l.headerCount, 3 * 57 + 1); },
          ReadStatus::Corrupt},
         {"position bytes for 1080 pings", [&](auto& b) { put32(b, l.positionCount, 1080 * 136); },
          ReadStatus::Corrupt},
-        {"target block of 73 bytes", [&](auto& b) { put32(b, l.blockSize, 73); }, ReadStatus::Corrupt},
+        {"target block of 73 bytes", [&](auto& b) { put32(b, l.blockSize, 73); },
+         ReadStatus::Corrupt},
         {"description longer than the file", [&](auto& b) { put32(b, l.descLength, 4); },
          ReadStatus::Corrupt},
         {"description of 4 GiB", [&](auto& b) { put32(b, l.descLength, 0xFFFFFFFF); },
@@ -274,7 +280,8 @@ TEST(TargetMeasure, ShadowHeightAndItsGuards) {
     EXPECT_DOUBLE_EQ(*shadowHeightMetres(200, 300, 400, 1500.0, 50000, 1), 0.75);
     EXPECT_DOUBLE_EQ(*shadowHeightMetres(200, 300, 400, 1500.0, 50000, 0), 0.75); // 0 means 1
     EXPECT_DOUBLE_EQ(*shadowHeightMetres(200, 300, 400, 1500.0, 100000, 2), 0.75);
-    EXPECT_FALSE(shadowHeightMetres(200, 300, 0, 1500.0, 50000, 1));   // shadow end at the first sample
+    EXPECT_FALSE(
+        shadowHeightMetres(200, 300, 0, 1500.0, 50000, 1)); // shadow end at the first sample
     EXPECT_FALSE(shadowHeightMetres(200, 400, 300, 1500.0, 50000, 1)); // end before start
     EXPECT_FALSE(shadowHeightMetres(200, 0, 300, 1500.0, 50000, 1));
     EXPECT_FALSE(shadowHeightMetres(200, 300, 400, 1500.0, 0, 1)); // no sample rate
@@ -389,8 +396,8 @@ TEST(TargetCli, ListAndCsvReadTheFolder) {
     ASSERT_NE(bin, nullptr);
     auto cli = [&](const std::string& args, std::string& out) {
         const std::string file = dir.file("cli.out");
-        const int status =
-            std::system((std::string(bin) + "/kestrova-cli " + args + " >" + file + " 2>&1").c_str());
+        const int status = std::system(
+            (std::string(bin) + "/kestrova-cli " + args + " >" + file + " 2>&1").c_str());
         std::ifstream in(file);
         out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         std::remove(file.c_str());
@@ -399,11 +406,13 @@ TEST(TargetCli, ListAndCsvReadTheFolder) {
     std::string out;
     ASSERT_EQ(cli("targets list " + dir.path, out), 0) << out;
     // Marked sample 250 of 1000 on starboard: 3.75 m east of 500000 on a north-going track.
-    EXPECT_NE(out.find("\"name\":\"00001_142502\",\"number\":1,\"time\":\"2024-01-31 14:25:02.250000\","
-                       "\"ping\":1001"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("\"name\":\"00001_142502\",\"number\":1,\"time\":\"2024-01-31 14:25:02.250000\","
+                 "\"ping\":1001"),
+        std::string::npos)
         << out;
-    EXPECT_NE(out.find("\"x\":500003.75,\"y\":3400001.00,\"length\":4.25"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"x\":500003.75,\"y\":3400001.00,\"length\":4.25"), std::string::npos)
+        << out;
 
     auto bytes = slurp(dir.file("00002_142502.tgt"));
     bytes[21] = 0xFF; // N far beyond 1080

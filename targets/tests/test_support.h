@@ -50,7 +50,8 @@ inline void fillSnapshot(display::TargetSnapshot& s, std::uint32_t n, std::uint3
     s.invert = true;
     s.strength = 40;
     for (std::uint32_t i = 0; i < n; ++i) {
-        std::uint16_t* row = s.samples.get() + std::size_t{i} * display::TargetSnapshot::kRowSamples;
+        std::uint16_t* row =
+            s.samples.get() + std::size_t{i} * display::TargetSnapshot::kRowSamples;
         for (std::uint32_t j = 0; j < display::TargetSnapshot::kRowSamples; ++j)
             row[j] = static_cast<std::uint16_t>(j < count ? (i * 7 + j) & 0x7FFF : 0xBEEF);
         acquisition::PingHeader h;

@@ -355,7 +355,8 @@ std::optional<std::uint32_t> CTargetFormView::pingUnder(int y) const {
     return pingAt(geometryFor(canvas_->width(), canvas_->height()), y);
 }
 
-void CTargetFormView::fillTexts(std::optional<std::uint32_t> ping, std::optional<GroundPoint> point) {
+void CTargetFormView::fillTexts(std::optional<std::uint32_t> ping,
+                                std::optional<GroundPoint> point) {
     const int fmt = links_.config->sonar.install.latLonFormat;
     std::optional<GeoPosition> geo;
     if (point && links_.gridToGeo) geo = links_.gridToGeo(*point);

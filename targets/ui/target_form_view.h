@@ -33,8 +33,8 @@ class QTreeWidget;
 namespace kestrova::targets::ui {
 
 // Messages the view handles.
-constexpr std::uint32_t WM_DRAW_TARGET = 0x048A;   // draw the current snapshot
-constexpr std::uint32_t WM_CREATE_TARGET = 0x048B; // wParam: side; a target was captured
+constexpr std::uint32_t WM_DRAW_TARGET = 0x048A;    // draw the current snapshot
+constexpr std::uint32_t WM_CREATE_TARGET = 0x048B;  // wParam: side; a target was captured
 constexpr std::uint32_t WM_RELOAD_TARGETS = 0x048C; // the project changed
 
 // What the view needs from the program.

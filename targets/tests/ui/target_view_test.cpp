@@ -64,7 +64,8 @@ TEST(TargetView, CaptureMeasureSaveAndDelete) {
 
     // Shadow: clicks at samples 200, 300, 400 of a 400-pixel-wide picture.
     view.startTool(CTargetFormView::Tool::Height);
-    for (int x : {200, 300, 400}) view.pointerPressed(x, 150);
+    for (int x : {200, 300, 400})
+        view.pointerPressed(x, 150);
     EXPECT_EQ(view.heightLabel()->text().toStdString(), "Height: 0.75 m");
     EXPECT_DOUBLE_EQ(view.currentBlock().height, 0.75);
 
