@@ -108,9 +108,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     // One target snapshot for both views; a capture needs an open project.
     targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
     for (Frequency f : {Frequency::HF, Frequency::LF})
-        session_->view(f).setTargetCapture(
-            {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); },
-             [this] { targetView_->saveIfChanged(); }});
+        session_->view(f).setTargetCapture({targetSnapshot_.get(),
+                                            [this] { return session_->projects().projectOpen(); },
+                                            [this] { targetView_->saveIfChanged(); }});
     column->addWidget(splitter_, 1);
     setCentralWidget(central);
 

@@ -4,9 +4,9 @@
 // and 0x48F), and leaves the others as they were.
 
 #include "app/ui/main_window.h"
-#include "targets/ui/target_form_view.h"
 #include "display/tests/sim_pings.h"
 #include "platform/tests/temp_folder.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -192,14 +192,16 @@ TEST_F(MainFrameViews, ARightDoubleClickCaptureBecomesAListedTarget) {
     kestrova::testing::TempFolder location;
     static RecordingMessageSink quiet; // outlives the window
     config_->messenger().setSink(&quiet);
-    ProjectResult project = window_->session().projects().createProject({"Survey", location.path()});
+    ProjectResult project =
+        window_->session().projects().createProject({"Survey", location.path()});
     ASSERT_TRUE(project.ok);
     settle();
     window_->targetPane()->hide();
     display::WaterfallView& hf = view(Frequency::HF);
     const int w = hf.waterfall().viewLayout().width;
     ASSERT_TRUE(hf.captureTarget(w * 3 / 4, display::ViewLayout::kWaterfallTop + 5));
-    ASSERT_TRUE(waitFor([&] { return window_->targetView()->list()->topLevelItemCount() == 1; }, 5));
+    ASSERT_TRUE(
+        waitFor([&] { return window_->targetView()->list()->topLevelItemCount() == 1; }, 5));
     EXPECT_TRUE(window_->targetPane()->isVisible());
     const std::string name = window_->targetView()->currentName();
     EXPECT_TRUE(fs::exists(project.project.targetFolderPath() + "/" + name + ".tgt")) << name;
