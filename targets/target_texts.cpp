@@ -2,6 +2,7 @@
 
 #include "position/format_angle.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace kestrova::targets {
@@ -77,7 +78,12 @@ std::string csvLine(const std::string& name, std::uint32_t number, const TargetB
                b.year, b.month, b.day, b.hour, b.minute, b.second, b.pingNumber);
     line += geo ? format("%012.9lf,%013.9lf,", geo->latitude, geo->longitude) : "N/A,N/A,";
     line += grid ? format("%.2f,%.2f,", grid->east, grid->north) : "N/A,N/A,";
-    line += format("%.2f,%.2f,%.2f\n", b.length, b.width, b.height);
+    // A measurement that found no position is kept negative: it reads N/A.
+    for (const double m : {b.length, b.width, b.height}) {
+        line += m >= 0.0 && std::isfinite(m) ? format("%.2f", m) : "N/A";
+        line += ',';
+    }
+    line.back() = '\n';
     return line;
 }
 

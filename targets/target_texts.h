@@ -33,7 +33,8 @@ std::string measuringWidthText(const std::optional<double>& metres);
 std::string measuringHeightText(const std::optional<double>& metres);
 
 // One "Target.csv" line (with its "\n"). Without a position the latitude,
-// longitude and grid fields read "N/A" rather than a false 0.
+// longitude and grid fields read "N/A" rather than a false 0; so does a
+// measurement that ended without positions (kept negative).
 std::string csvLine(const std::string& name, std::uint32_t number, const TargetBlock& b,
                     const std::optional<GeoPosition>& geo, const std::optional<GroundPoint>& grid);
 

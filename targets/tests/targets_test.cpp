@@ -344,6 +344,9 @@ TEST(TargetCsv, LineFormatAndSaveAll) {
     EXPECT_EQ(csvLine("00007_142501", 7, b, GeoPosition{-5.25, -12.5}, GroundPoint{1, 2}),
               "00007_142501,7,20240131_142501,1234,-5.250000000,-12.500000000,1.00,2.00,"
               "1.50,0.00,0.75\n");
+    b.width = -1.0; // measured between points without a position
+    EXPECT_EQ(csvLine("00007_142501", 7, b, std::nullopt, std::nullopt),
+              "00007_142501,7,20240131_142501,1234,N/A,N/A,N/A,N/A,1.50,N/A,0.75\n");
 
     TempFolder dir;
     app::RecordingMessageSink sink;

@@ -120,8 +120,10 @@ int runTargets(const Args& args) {
             line.real("x", sum.grid->east, 2).real("y", sum.grid->north, 2);
         else
             line.raw("x", "null").raw("y", "null");
-        line.real("length", block.length, 2).real("width", block.width, 2);
-        line.real("height", block.height, 2).boolean("picture", e.picture);
+        // A measurement without positions is kept negative: no value.
+        auto measured = [](double m) { return m >= 0.0 ? m : std::nan(""); };
+        line.real("length", measured(block.length), 2).real("width", measured(block.width), 2);
+        line.real("height", measured(block.height), 2).boolean("picture", e.picture);
         line.str("description", description);
         std::printf("%s\n", line.text().c_str());
     }
