@@ -289,6 +289,24 @@ TEST(TargetMeasure, ShadowHeightAndItsGuards) {
               "Height: 0.75 m");
     EXPECT_EQ(measuringHeightText(std::nullopt), "Height: N/A");
     EXPECT_EQ(heightText(0.0), "Height:N/A");
+
+    // The picture: 100 pings of 400 samples over 400 x 200 pixels.
+    PictureGeometry g;
+    g.width = 400;
+    g.height = 200;
+    g.pings = g.visiblePings = 100;
+    g.visibleSamples = 400;
+    EXPECT_EQ(pingAt(g, 0), 99u);   // newest on top
+    EXPECT_EQ(pingAt(g, 100), 50u); // 100 - 100 * 100 / 200
+    EXPECT_EQ(pingAt(g, 200), 0u);
+    EXPECT_EQ(pingAt(g, 201), std::nullopt); // beyond the pings
+    const auto m = markerAt(g, 100, 50);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->x, 100);
+    EXPECT_EQ(m->y, 100);
+    EXPECT_FALSE(markerAt(g, 400, 50)); // outside the visible samples: hidden
+    EXPECT_FALSE(markerAt(g, 100, 0));
+    EXPECT_FALSE(markerAt(g, 100, 101));
 }
 
 TEST(TargetMeasure, PortLiesToPortOfTheTrackAndTimesMustMatch) {
