@@ -17,6 +17,7 @@
 #include "display/ui/page_para_display.h"
 #include "platform/fs.h"
 #include "position/navigation_input.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +39,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace kestrova::app::ui {
 namespace {
@@ -109,8 +112,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     // One target snapshot for both views; a capture needs an open project.
     targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
     for (Frequency f : {Frequency::HF, Frequency::LF})
-        session_->view(f).setTargetCapture(
-            {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); }, {}});
+        session_->view(f).setTargetCapture({targetSnapshot_.get(),
+                                            [this] { return session_->projects().projectOpen(); },
+                                            [this] { targetView_->saveIfChanged(); }});
     column->addWidget(splitter_, 1);
     setCentralWidget(central);
 
@@ -129,6 +133,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sheet_->addTab(controlPages_->statusPage(), english ? "Status information" : "状态信息");
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
+    buildTargetPane();
     session_->setDiskPage(diskPage_->window());
 
     buildCommands();
@@ -172,6 +177,7 @@ CMainFrame::~CMainFrame() {
     // The sonar stops and the files close before the views they feed go away.
     session_->shutDown();
     // The pages and waterfalls use the queue and the views: they go before them.
+    delete targetPane_;
     delete control_;
     delete takeCentralWidget();
     queue_.setWakeCallback(nullptr);
@@ -310,6 +316,8 @@ void CMainFrame::runCommand(FrameCommand c) {
         emit navigationPaneRequested();
         break;
     case FrameCommand::Target:
+        targetPane_->setVisible(!targetPane_->isVisible());
+        if (targetPane_->isVisible()) targetPane_->raise();
         emit targetPaneRequested();
         break;
     case FrameCommand::About:
@@ -362,6 +370,7 @@ void CMainFrame::projectChanged() {
     // A created project is never loaded: its folder must still reach the
     // recorders, or "Save KSF" has nowhere to write.
     session_->setProjectFolder(session_->projects().current().path);
+    queue_.post(targetView_->handle(), kMsgTargetProjectChanged);
     refreshCommands();
 }
 
@@ -490,6 +499,11 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         applyLayout();
         refreshCommands();
         break;
+    case display::WM_TARGET_CAPTURED: // 1161: show the pane, the view names and keeps it
+        targetPane_->show();
+        targetPane_->raise();
+        queue_.post(targetView_->handle(), targets::ui::WM_CREATE_TARGET, m.wParam);
+        break;
     case kMsgLeavePlayback:
         leavePlayback();
         refreshCommands();
@@ -552,6 +566,38 @@ void CMainFrame::openDeviceSettings() {
         queue_.post(session_->view(Frequency::LF).handle(), display::WM_RERUN_LF);
     }
     refreshCommands();
+}
+
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+
+// The "Target" pane: the target view over the snapshot both waterfalls capture into.
+void CMainFrame::buildTargetPane() {
+    const bool english = config_.messenger().english();
+    targets::ui::TargetViewLinks links;
+    links.config = &config_;
+    links.snapshot = targetSnapshot_.get();
+    links.queue = &queue_;
+    links.projectOpen = [this] { return session_->projects().projectOpen(); };
+    links.targetFolder = [this] { return session_->projects().current().targetFolderPath(); };
+    links.saveSettings = [this] {
+        if (const auto path = projectConfigPath()) config_.SaveConfigSection("SonarSetPara", *path);
+    };
+    links.gridToGeo = [this](const targets::GroundPoint& p) -> std::optional<targets::GeoPosition> {
+        const auto g = session_->positions().geodesy().inverse(p.north, p.east, 0.0);
+        if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
+        return targets::GeoPosition{g.latitude, g.longitude};
+    };
+    targetPane_ = new QDockWidget(english ? "Target" : "目标", this);
+    targetPane_->setObjectName("TargetPane");
+    targetView_ = new targets::ui::CTargetFormView(std::move(links), targetPane_);
+    targetPane_->setWidget(targetView_);
+    // A tab beside "Control", so the waterfalls keep their width; hidden until a
+    // capture or the Target command shows it.
+    addDockWidget(Qt::LeftDockWidgetArea, targetPane_);
+    tabifyDockWidget(control_, targetPane_);
+    targetPane_->hide();
 }
 
 } // namespace kestrova::app::ui

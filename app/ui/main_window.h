@@ -24,6 +24,9 @@
 #include <memory>
 
 class QAction;
+namespace kestrova::targets::ui {
+class CTargetFormView;
+}
 class QDockWidget;
 class QLabel;
 class QSplitter;
@@ -71,6 +74,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QAction* action(FrameCommand c) const { return actions_[static_cast<std::size_t>(c)]; }
     QToolBar* toolbar() const { return toolbar_; }
     QDockWidget* controlPane() const { return control_; }
+    QDockWidget* targetPane() const { return targetPane_; }
+    targets::ui::CTargetFormView* targetView() const { return targetView_; }
     QTabWidget* controlSheet() const { return sheet_; }
     CPageSonarParaSet* sonarPage() const { return sonarPage_; }
     CPageDisk* diskPage() const { return diskPage_; }
@@ -117,6 +122,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
 
   private:
     void buildCommands();
+    void buildTargetPane();
     void pump();
     void onMainMessage(const platform::WindowMessage& m);
     void openFileForPlayback();
@@ -150,6 +156,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QtMessageSink sink_;
     std::function<std::time_t()> clock_;
     std::unique_ptr<display::TargetSnapshot> targetSnapshot_;
+    QDockWidget* targetPane_ = nullptr;
+    targets::ui::CTargetFormView* targetView_ = nullptr;
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
 };
