@@ -55,11 +55,19 @@ QImage WaterfallWidget::picture() const {
 
 void WaterfallWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const RgbImage& img = view_.image();
-    if (img.width > 0 && img.height > 0) {
-        const QImage frame(reinterpret_cast<const uchar*>(img.pixels.data()), img.width, img.height,
-                           img.width * 4, QImage::Format_RGB32);
-        painter.drawImage(0, 0, frame);
+    // Straight from the view's rows: the waterfall is not copied into one
+    // image first while it shows its rows one to one.
+    const ImageBlocks b = view_.waterfall().blocks();
+    if (b.width > 0 && b.height > 0) {
+        if (b.count == 0) painter.fillRect(0, 0, b.width, b.height, Qt::black);
+        for (int i = 0; i < b.count; ++i) {
+            const ImageBlock& block = b.block[static_cast<std::size_t>(i)];
+            if (block.rows <= 0) continue;
+            // The picture's pixels are 0x00RRGGBB; Qt's RGB32 ignores the top byte.
+            const QImage rows(reinterpret_cast<const uchar*>(block.pixels), b.width, block.rows,
+                              b.width * 4, QImage::Format_RGB32);
+            painter.drawImage(0, block.y, rows);
+        }
         drawLabel(painter);
     } else {
         painter.fillRect(rect(), Qt::black);

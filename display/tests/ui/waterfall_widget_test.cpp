@@ -192,5 +192,28 @@ TEST_F(Widget, TracePenAndLabelFollowSonarStateAndDeviceKind) {
             ASSERT_NE(without.pixel(x, y) & 0xFFFFFF, Waterfall::kTextColour) << x << "," << y;
 }
 
+// The window paints the waterfall straight from the view's ring of rows (or,
+// zoomed, from the rows gathered for it): what it shows must be the picture.
+TEST_F(Widget, WindowShowsThePictureThroughWrapAndZoom) {
+    auto painted = [&] { return widget->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    auto same = [&](const char* stage) {
+        const QImage want = widget->picture().convertToFormat(QImage::Format_RGB32);
+        const QImage got = painted();
+        ASSERT_EQ(got.size(), want.size()) << stage;
+        int differing = 0;
+        for (int y = 0; y < want.height(); ++y)
+            for (int x = 0; x < want.width(); ++x)
+                if ((got.pixel(x, y) & 0xFFFFFF) != (want.pixel(x, y) & 0xFFFFFF)) ++differing;
+        EXPECT_EQ(differing, 0) << stage;
+    };
+    feed(400); // more pings than the 329 rows: the ring has wrapped
+    feed(7);
+    same("whole line");
+    ASSERT_TRUE(view->zoom(350, 100, 500, 250, false));
+    same("zoomed");
+    feed(5);
+    same("zoomed, new pings");
+}
+
 } // namespace
 } // namespace kestrova::display::test
