@@ -215,5 +215,51 @@ TEST_F(Widget, WindowShowsThePictureThroughWrapAndZoom) {
     same("zoomed, new pings");
 }
 
+// A view that is not zoomed shows the whole history at any size: after a
+// resize in the LF-only mode (no reset message comes) and after the layout of
+// a maximise or restore, its rows must not be stretched over the new height.
+TEST_F(Widget, UnzoomedViewFollowsItsNewHeight) {
+    auto lf = std::make_unique<WaterfallView>(Frequency::LF, *drovanta, shared, queue, *handOff,
+                                              windows);
+    lf->setViewMode(1);
+    auto lfWidget = std::make_unique<ui::WaterfallWidget>(*lf);
+    lfWidget->resize(600, 400);
+    lfWidget->show();
+    QApplication::processEvents();
+    SimPings sim{sim::SonarStreamConfig{}};
+    for (std::uint32_t k = 0; k < 100; ++k)
+        ASSERT_TRUE(sim.append(handOff->batch(Frequency::LF), false, k));
+    queue.post(lf->handle(), acquisition::WM_PING_LF);
+    for (int i = 0; i < 5; ++i)
+        queue.drain();
+    ASSERT_EQ(lf->pipeline().pingsReceived(), 100u);
+    ASSERT_FALSE(lf->pipeline().zoomed());
+
+    // Rows below the hundred pings received stay as black as a row with no data.
+    auto unstretched = [](WaterfallView& v, const char* stage) {
+        const RgbImage& img = v.image();
+        const ViewLayout& l = v.waterfall().viewLayout();
+        EXPECT_EQ(v.pipeline().dataWindow().height,
+                  static_cast<std::uint32_t>(l.waterfallHeight))
+            << stage;
+        const std::uint32_t* row = img.row(ViewLayout::kWaterfallTop + 150);
+        int lit = 0;
+        for (int x = 0; x < l.width; ++x)
+            if (x != l.centre && row[x] != 0u) ++lit;
+        EXPECT_EQ(lit, 0) << stage;
+    };
+    lfWidget->resize(600, 700);
+    QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        queue.drain();
+    unstretched(*lf, "LF only, resized");
+
+    feed(100);
+    view->relayout(600, 760); // what a maximise's layout does
+    queue.drain();
+    unstretched(*view, "HF, maximised");
+    lfWidget.reset();
+}
+
 } // namespace
 } // namespace kestrova::display::test
