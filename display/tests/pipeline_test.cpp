@@ -283,6 +283,22 @@ TEST_F(Pipeline, PingTimeHistoryDatesEveryPingAndEmptiesAfterTenSeconds) {
     EXPECT_TRUE(view->pingTimes().records().empty());
 }
 
+// A sonar whose clock was never set dates its pings before 1970 (time 0):
+// the 10 s rule never empties the history, which must not grow without end.
+TEST_F(Pipeline, UndatedPingsKeepThePingTimeHistoryBounded) {
+    auto config = hfOnly(300);
+    config.startEpoch = -31536000.0; // 1969-01-01
+    SimPings sim(config);
+    for (std::uint32_t k = 0; k < 1500; k += 100)
+        feed(sim, k, 100);
+    const auto& records = view->pingTimes().records();
+    ASSERT_FALSE(records.empty());
+    EXPECT_LE(records.size(), HistoryRing::kLines);
+    EXPECT_EQ(records.back().time, 0.0);
+    EXPECT_EQ(records.back().year, 1969);
+    EXPECT_EQ(records.back().historyLine, view->lastOutcomes().back().line);
+}
+
 class CountingSink : public DisplayLineSink {
   public:
     void writeLine(std::span<const std::uint8_t, HistoryRing::kLineBytes> line,
