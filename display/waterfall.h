@@ -1,8 +1,8 @@
 #pragma once
 // The picture of one waterfall view over plain 32-bit RGB images, toolkit-free:
 // layout of the client area, pixel rows built from the history lines through
-// the palette (largest sample per pixel over the data window), the scrolling
-// waterfall bitmap, the range scale and its ticks, the amplitude strip with the
+// the palette (largest sample per pixel over the data window), the waterfall
+// rows kept in a ring, the range scale and its ticks, the amplitude strip with the
 // latest ping's traces and the full-scale number, the composition of the
 // window image, zoom and the slant-range readout.
 
@@ -245,6 +245,8 @@ class Waterfall : public PassTarget {
 
     // Put together when asked for.
     mutable RgbImage strips_; // client rows above the waterfall
+    mutable Overlay shown_;   // the range its scale strip shows
+    mutable bool scaleShown_ = false;
     mutable RgbImage composed_;
     mutable RgbImage bitmap_;
     mutable bool stripsValid_ = false;
