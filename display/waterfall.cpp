@@ -312,7 +312,7 @@ void Waterfall::layout(int clientWidth, int clientHeight) {
     composed_ = RgbImage{};
     bitmap_ = RgbImage{};
     passDone_ = false;
-    stripsValid_ = composedValid_ = waterfallGathered_ = bitmapValid_ = false;
+    stripsValid_ = composedValid_ = bitmapValid_ = false;
     bottomColumn_[0] = layout_.portWidth + 1;
     bottomColumn_[1] = layout_.starboardWidth + 1;
 }
@@ -451,7 +451,7 @@ void Waterfall::compose() {
     o.bottomColumn[1] = bottomColumn_[1];
     o.windowTop = w.top;
     o.windowRows = w.height > 0 ? w.height : static_cast<std::uint32_t>(l.waterfallHeight);
-    stripsValid_ = composedValid_ = waterfallGathered_ = false;
+    stripsValid_ = composedValid_ = false;
 }
 
 void Waterfall::drawScale() const {
@@ -540,36 +540,51 @@ std::uint64_t Waterfall::source(int y) const {
     return overlay_.windowTop + static_cast<std::uint64_t>(y) * overlay_.windowRows / bigH;
 }
 
-bool Waterfall::oneToOne() const {
-    return overlay_.windowTop == 0 &&
-           overlay_.windowRows == static_cast<std::uint32_t>(layout_.waterfallHeight);
-}
-
-void Waterfall::gatherWaterfall() const {
+void Waterfall::waterfallBlocks(std::vector<ImageBlock>& out) const {
     const ViewLayout& l = layout_;
     const auto width = static_cast<std::size_t>(l.width);
-    for (int y = 0; y < l.waterfallHeight; ++y) {
+    const std::size_t first = out.size(); // rows merge only with the waterfall's own
+    const auto ringEnd = static_cast<std::uint64_t>(ringRows_);
+    int y = 0;
+    while (y < l.waterfallHeight) {
+        const int top = ViewLayout::kWaterfallTop + y;
         const std::uint64_t src = source(y);
-        const std::uint32_t* from =
-            src < static_cast<std::uint64_t>(ringRows_)
-                ? screenRing_.row(static_cast<int>(ringRow(src)))
-                : blankRow_.data();
-        std::memcpy(composed_.row(ViewLayout::kWaterfallTop + y), from, width * 4);
+        if (src >= ringEnd) {
+            // Beyond the bitmap: no data down to the bottom (the rows only go further).
+            out.push_back({top, l.waterfallHeight - y, blankRow_.data(), true});
+            break;
+        }
+        int end = y + 1;
+        while (end < l.waterfallHeight && source(end) == src)
+            ++end;
+        const std::uint32_t* row = screenRing_.row(static_cast<int>(ringRow(src)));
+        ImageBlock* last = out.size() > first ? &out.back() : nullptr;
+        if (end - y == 1 && last && !last->repeated &&
+            last->pixels + static_cast<std::size_t>(last->rows) * width == row)
+            ++last->rows; // the next ring row: one block as long as the ring runs on
+        else
+            out.push_back({top, end - y, row, end - y > 1});
+        y = end;
     }
-    waterfallGathered_ = true;
 }
 
 const RgbImage& Waterfall::image() const {
     const ViewLayout& l = layout_;
     if (composed_.width != l.width || composed_.height != l.height) {
         composed_.resize(l.width, l.height);
-        composedValid_ = waterfallGathered_ = false;
+        composedValid_ = false;
     }
     // Black from a layout until a pass has drawn into it.
     if (!passDone_ || composedValid_ || l.width <= 0 || l.height <= 0) return composed_;
-    if (!stripsValid_) drawStrips();
-    std::memcpy(composed_.pixels.data(), strips_.pixels.data(), strips_.pixels.size() * 4);
-    if (!waterfallGathered_) gatherWaterfall();
+    // The same blocks the window paints, copied into one image.
+    const ImageBlocks b = blocks();
+    const auto width = static_cast<std::size_t>(l.width);
+    for (const ImageBlock& block : b.blocks)
+        for (int r = 0; r < block.rows; ++r)
+            std::memcpy(composed_.row(block.y + r),
+                        block.repeated ? block.pixels
+                                       : block.pixels + static_cast<std::size_t>(r) * width,
+                        width * 4);
     composedValid_ = true;
     return composed_;
 }
@@ -581,26 +596,9 @@ ImageBlocks Waterfall::blocks() const {
     b.height = l.height;
     if (!passDone_ || l.width <= 0 || l.height <= 0) return b;
     if (!stripsValid_) drawStrips();
-    b.block[0] = {0, strips_.height, strips_.pixels.data()};
-    b.count = 1;
-    const int bigH = l.waterfallHeight;
-    if (bigH <= 0) return b;
-    if (oneToOne()) {
-        // The ring as it lies: from the newest row to its end, then from its start.
-        const int head = static_cast<int>(head_);
-        b.block[1] = {ViewLayout::kWaterfallTop, ringRows_ - head, screenRing_.row(head)};
-        b.block[2] = {ViewLayout::kWaterfallTop + ringRows_ - head, head, screenRing_.row(0)};
-        b.count = head > 0 ? 3 : 2;
-        return b;
-    }
-    // Zoomed or stretched: the rows are gathered once for the showings until the next pass.
-    if (composed_.width != l.width || composed_.height != l.height) {
-        composed_.resize(l.width, l.height);
-        composedValid_ = waterfallGathered_ = false;
-    }
-    if (!waterfallGathered_) gatherWaterfall();
-    b.block[1] = {ViewLayout::kWaterfallTop, bigH, composed_.row(ViewLayout::kWaterfallTop)};
-    b.count = 2;
+    b.blocks.reserve(4);
+    b.blocks.push_back({0, strips_.height, strips_.pixels.data(), false});
+    waterfallBlocks(b.blocks);
     return b;
 }
 

@@ -112,18 +112,19 @@ struct ZoomDrag {
 bool applyZoom(DataWindow& window, const ZoomDrag& drag, int waterfallWidth, int waterfallHeight,
                std::uint32_t samplesPerSide, bool& atMinimumWidth, bool& atMinimumHeight);
 
-// Rows of the window image that lie one after the other in memory, `width`
-// pixels apart: the image is drawn by copying each block to row `y`.
+// Rows of the window image drawn by one copy: `rows` rows that lie one after
+// the other in memory, `width` pixels apart, put at row `y`; or, repeated,
+// one row of pixels put on each of the `rows` rows (a zoomed view's lines).
 struct ImageBlock {
     int y = 0;
     int rows = 0;
     const std::uint32_t* pixels = nullptr;
+    bool repeated = false;
 };
 struct ImageBlocks {
     int width = 0; // of the window image
     int height = 0;
-    int count = 0; // none: the image is black
-    std::array<ImageBlock, 3> block{};
+    std::vector<ImageBlock> blocks; // top to bottom; none: the image is black
 };
 
 // One view's picture; the pipeline's pass target. The waterfall rows are kept
@@ -168,8 +169,9 @@ class Waterfall : public PassTarget {
     // The window image after the last pass (put together on the first call
     // after it: snapshots, captures, tests).
     const RgbImage& image() const;
-    // The same picture as at most three blocks of rows, without copying the
-    // waterfall while it shows its rows one to one (what the window paints).
+    // The same picture as blocks of rows straight from the ring, without
+    // copying the waterfall first (what the window paints): the strips and,
+    // showing the lines one to one, at most two blocks; zoomed, a block per line.
     ImageBlocks blocks() const;
     // The waterfall bitmap, newest row on top, port half unmirrored (on demand).
     const RgbImage& waterfallBitmap() const;
@@ -216,8 +218,7 @@ class Waterfall : public PassTarget {
     // Screen row y of the waterfall strip shows bitmap row source(y) (or
     // nothing when that lies beyond the bitmap).
     std::uint64_t source(int y) const;
-    bool oneToOne() const;
-    void gatherWaterfall() const;
+    void waterfallBlocks(std::vector<ImageBlock>& out) const;
 
     ViewPipeline& pipeline_;
     Palette palette_;
@@ -251,7 +252,6 @@ class Waterfall : public PassTarget {
     mutable RgbImage bitmap_;
     mutable bool stripsValid_ = false;
     mutable bool composedValid_ = false;
-    mutable bool waterfallGathered_ = false;
     mutable bool bitmapValid_ = false;
 };
 

@@ -209,10 +209,17 @@ TEST_F(Widget, WindowShowsThePictureThroughWrapAndZoom) {
     feed(400); // more pings than the 329 rows: the ring has wrapped
     feed(7);
     same("whole line");
-    ASSERT_TRUE(view->zoom(350, 100, 500, 250, false));
+    ASSERT_TRUE(view->zoom(350, 150, 500, 390, false));
     same("zoomed");
     feed(5);
     same("zoomed, new pings");
+    // A smaller view, its reset message not yet run: the zoom reaches past the
+    // waterfall's rows, where there is no data.
+    widget->resize(600, 250);
+    QApplication::processEvents();
+    ASSERT_TRUE(view->pipeline().zoomed());
+    ASSERT_GT(view->pipeline().dataWindow().top + view->pipeline().dataWindow().height, 179u);
+    same("zoomed, smaller");
 }
 
 // A view that is not zoomed shows the whole history at any size: after a
