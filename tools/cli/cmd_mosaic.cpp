@@ -1,6 +1,6 @@
 // kestrova-cli mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF]
 // [--resolution M] [--config FILE.ini] [--project FILE.ksp|FOLDER]
-// [--kmz SURVEY.kmz] [--sequential]: the survey as a georeferenced picture of the seabed. Every
+// [--kmz SURVEY.kmz [--targets FOLDER]] [--sequential]: the survey as a georeferenced picture of the seabed. Every
 // ping of the chosen frequency is drawn by the waterfall views' own display
 // pipeline, laid on a flat seabed from its altitude at the towfish position
 // of its time, and written as a tiled, compressed GeoTIFF with overviews in
@@ -8,7 +8,8 @@
 // recording's own installation (cable, tow point, depth, antenna offsets,
 // heading source) unless --config (with a SonarSetPara section) or --project
 // gives the surveyor's corrected one. --kmz adds the same mosaic as a Google
-// Earth overlay with the vessel's track. One JSON summary line on standard
+// Earth overlay with the vessel's track (and the targets of FOLDER, a
+// project's "Target" folder, as placemarks). One JSON summary line on standard
 // output.
 
 #include "app/config/configuration.h"
@@ -21,6 +22,7 @@
 #include "platform/json_line.h"
 #include "tools/cli/command.h"
 #include "tools/cli/operator_settings.h"
+#include "tools/cli/target_places.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,8 +33,8 @@ namespace kestrova::cli {
 namespace {
 
 const char* kUsage = "mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF] [--resolution M] "
-                     "[--config FILE.ini] [--project FILE.ksp|FOLDER] [--kmz SURVEY.kmz] "
-                     "[--sequential]";
+                     "[--config FILE.ini] [--project FILE.ksp|FOLDER] [--kmz SURVEY.kmz "
+                     "[--targets FOLDER]] [--sequential]";
 
 navigation::TowfishInstall towfishInstallOf(const app::InstallationSettings& in) {
     navigation::TowfishInstall t;
@@ -60,6 +62,7 @@ int runMosaic(const Args& args) {
     auto configArg = list.value("--config");
     auto projectArg = list.value("--project");
     auto kmz = list.value("--kmz");
+    auto targetFolder = list.value("--targets");
     const bool sequential = list.flag("--sequential");
     auto inputs = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
@@ -67,6 +70,7 @@ int runMosaic(const Args& args) {
     if (inputs.empty()) return usageError(kUsage, "no recording given");
     for (const auto& in : inputs)
         if (in.size() > 1 && in[0] == '-') return usageError(kUsage, "unknown option " + in);
+    if (targetFolder && !kmz) return usageError(kUsage, "--targets goes with --kmz");
     mosaic::MosaicOptions options;
     if (frequency && *frequency != "HF" && *frequency != "LF")
         return usageError(kUsage, "--frequency is HF or LF");
@@ -126,7 +130,14 @@ int runMosaic(const Args& args) {
             std::fprintf(stderr, "kestrova-cli: no mosaic written\n");
         return kExitFailure;
     }
-    if (kmz && !mosaic::writeKmz(*out, survey.track(), {}, *kmz, error)) {
+    std::vector<mosaic::Placemark> placemarks;
+    if (targetFolder) {
+        std::vector<TargetPlace> places;
+        if (!targetPlacemarks(*targetFolder, places)) return kExitFailure;
+        for (const TargetPlace& p : places)
+            placemarks.push_back({p.name, p.latitude, p.longitude});
+    }
+    if (kmz && !mosaic::writeKmz(*out, survey.track(), placemarks, *kmz, error)) {
         std::fprintf(stderr, "kestrova-cli: %s\n", error.c_str());
         return kExitFailure;
     }
