@@ -2,6 +2,8 @@
 
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
+#include "mosaic/xtf_pings.h"
+#include "position/fix_completion.h"
 #include "position/position_fix.h"
 
 #include <algorithm>
@@ -43,14 +45,7 @@ class MosaicLineReader : public display::RecordingLineReader {
         : mosaic_(mosaic), install_(install), slots_(kSlots) {}
 
     void positionRecord(const position::PositionFix& fix) override {
-        if (!usableFix(fix)) return;
-        if (!mosaic_.grid_ && !mosaic_.gridFailed_) {
-            mosaic_.grid_ = mosaic_.options_.gridDefinition
-                                ? GridProjection::fromProj(*mosaic_.options_.gridDefinition)
-                                : GridProjection::utmFor(fix.latitude, fix.longitude);
-            mosaic_.gridFailed_ = !mosaic_.grid_;
-        }
-        if (!mosaic_.grid_) return;
+        if (!usableFix(fix) || !gridFor(fix)) return;
         position::FixEvent e;
         e.fixTime = fix.fixTime;
         e.latitude = fix.latitude;
@@ -74,19 +69,37 @@ class MosaicLineReader : public display::RecordingLineReader {
         if (channel != mosaic_.options_.channel) return;
         ++lines_;
         if (!(time.time > 0.0)) return; // an undated ping has no place in time
-        const std::uint32_t serial = ++serial_;
-        Slot& slot = slots_[serial % kSlots];
+        Slot& slot = nextSlot();
         if (!acquisition::xtfInputFromHistoryLine(line, slot.port, slot.starboard)) return;
-        slot.serial = serial;
-        slot.altitude = altitude;
-        navigation::PingEntry e;
-        e.time = time.time;
-        e.ringIndex = serial % kSlots;
-        e.range = time.portSlantRange;
-        e.heading = time.heading;
-        e.pingNumber = serial;
-        track_.addPing(e);
-        place();
+        queue(slot, time.time, time.portSlantRange, time.heading, altitude);
+    }
+
+    // A ping of an XTF file: its display line as written, and its position.
+    // Each new position is taken as a fix at the time of the first ping that
+    // carries it (the file keeps no time of its own for it).
+    void xtfPing(const XtfPing& p) {
+        ++lines_;
+        if (!(p.time > 0.0)) return;
+        if (!havePosition_ || p.latitude != lastLatitude_ || p.longitude != lastLongitude_) {
+            havePosition_ = true;
+            lastLatitude_ = p.latitude;
+            lastLongitude_ = p.longitude;
+            position::PositionFix fix;
+            fix.kind = position::kFixPosition;
+            fix.fixTime = p.time;
+            fix.latitude = p.latitude;
+            fix.longitude = p.longitude;
+            if (usableFix(fix) && gridFor(fix) &&
+                mosaic_.grid_->forward(fix.latitude, fix.longitude, fix.east, fix.north)) {
+                // Speed and course from the fixes before, as the position input makes them.
+                completer_.complete_fix(fix, CivilDate{}, position::GpsAlarm{});
+                positionRecord(fix);
+            }
+        }
+        Slot& slot = nextSlot();
+        slot.port = p.port;
+        slot.starboard = p.starboard;
+        queue(slot, p.time, p.slantRange, p.heading, p.altitude);
     }
 
     std::uint64_t positions() const { return positions_; }
@@ -99,6 +112,37 @@ class MosaicLineReader : public display::RecordingLineReader {
         double altitude = 0.0;
         std::vector<std::uint16_t> port, starboard;
     };
+
+    // The survey's grid, chosen at its first position.
+    bool gridFor(const position::PositionFix& fix) {
+        if (!mosaic_.grid_ && !mosaic_.gridFailed_) {
+            mosaic_.grid_ = mosaic_.options_.gridDefinition
+                                ? GridProjection::fromProj(*mosaic_.options_.gridDefinition)
+                                : GridProjection::utmFor(fix.latitude, fix.longitude);
+            mosaic_.gridFailed_ = !mosaic_.grid_;
+        }
+        return mosaic_.grid_.has_value();
+    }
+
+    Slot& nextSlot() {
+        const std::uint32_t serial = ++serial_;
+        Slot& slot = slots_[serial % kSlots];
+        slot.serial = 0; // not a ping until it is queued
+        return slot;
+    }
+
+    void queue(Slot& slot, double time, double range, double heading, double altitude) {
+        slot.serial = serial_;
+        slot.altitude = altitude;
+        navigation::PingEntry e;
+        e.time = time;
+        e.ringIndex = serial_ % kSlots;
+        e.range = range;
+        e.heading = heading;
+        e.pingNumber = serial_;
+        track_.addPing(e);
+        place();
+    }
 
     void place() {
         segments_.clear();
@@ -140,6 +184,9 @@ class MosaicLineReader : public display::RecordingLineReader {
     std::uint64_t positions_ = 0, lines_ = 0, placed_ = 0;
     bool havePrevious_ = false;
     double previousEast_ = 0.0, previousNorth_ = 0.0;
+    position::FixCompleter completer_;
+    bool havePosition_ = false;
+    double lastLatitude_ = 0.0, lastLongitude_ = 0.0;
 };
 
 SurveyMosaic::SurveyMosaic(const MosaicOptions& options)
@@ -163,6 +210,25 @@ SurveyMosaic::add(const std::string& path, const display::DrovantaApi& drovanta,
     MosaicLineReader reader(*this, install);
     const auto read = display::readRecordingLines(path, drovanta, reader, display, progress);
     r.readError = read.read.readError;
+    r.positions = reader.positions();
+    r.lines = reader.lines();
+    r.placed = reader.placed();
+    placed_ += r.placed;
+    return r;
+}
+
+RecordingMosaicResult SurveyMosaic::addXtf(const std::string& path) {
+    RecordingMosaicResult r;
+    XtfPingReader xtf;
+    if (!xtf.open(path)) return r;
+    r.readable = true;
+    // An XTF file keeps no installation: the one given, or none.
+    MosaicLineReader reader(*this, options_.install ? *options_.install
+                                                     : navigation::TowfishInstall{});
+    XtfPing ping;
+    while (xtf.next(ping))
+        reader.xtfPing(ping);
+    r.readError = xtf.readError();
     r.positions = reader.positions();
     r.lines = reader.lines();
     r.placed = reader.placed();

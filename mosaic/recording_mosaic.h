@@ -59,6 +59,10 @@ class SurveyMosaic {
     RecordingMosaicResult add(const std::string& path, const display::DrovantaApi& drovanta,
                               const std::function<void(std::uint64_t, std::uint64_t)>& progress =
                                   nullptr);
+    // One XTF file (its pings are display lines already; each file is one
+    // frequency). Its positions are the pings' own; the installation is the
+    // one given in the options (an XTF file keeps none).
+    RecordingMosaicResult addXtf(const std::string& path);
     // The GeoTIFF; false (and no file) when nothing was placed or writing failed.
     bool write(const std::string& path, std::string& error);
 

@@ -1,4 +1,4 @@
-// kestrova-cli mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF]
+// kestrova-cli mosaic FILE.ksf|FILE.xtf... --out SURVEY.tif [--frequency HF|LF]
 // [--resolution M] [--config FILE.ini] [--project FILE.ksp|FOLDER]
 // [--kmz SURVEY.kmz [--targets FOLDER]] [--sequential]: the survey as a georeferenced picture of the seabed. Every
 // ping of the chosen frequency is drawn by the waterfall views' own display
@@ -7,7 +7,9 @@
 // the survey's UTM zone on WGS 84. The towfish is placed with each
 // recording's own installation (cable, tow point, depth, antenna offsets,
 // heading source) unless --config (with a SonarSetPara section) or --project
-// gives the surveyor's corrected one. --kmz adds the same mosaic as a Google
+// gives the surveyor's corrected one. An XTF file (one frequency, its display
+// lines as written) brings its pings' own positions and no installation:
+// only --config or --project places its fish behind the antenna. --kmz adds the same mosaic as a Google
 // Earth overlay with the vessel's track (and the targets of FOLDER, a
 // project's "Target" folder, as placemarks). One JSON summary line on standard
 // output.
@@ -32,7 +34,7 @@
 namespace kestrova::cli {
 namespace {
 
-const char* kUsage = "mosaic FILE.ksf... --out SURVEY.tif [--frequency HF|LF] [--resolution M] "
+const char* kUsage = "mosaic FILE.ksf|FILE.xtf... --out SURVEY.tif [--frequency HF|LF] [--resolution M] "
                      "[--config FILE.ini] [--project FILE.ksp|FOLDER] [--kmz SURVEY.kmz "
                      "[--targets FOLDER]] [--sequential]";
 
@@ -102,12 +104,14 @@ int runMosaic(const Args& args) {
     std::uint64_t positions = 0, lines = 0;
     int failed = 0;
     for (const std::string& path : inputs) {
-        const auto r = survey.add(path, drovanta);
+        const bool xtf = path.size() > 4 && (path.compare(path.size() - 4, 4, ".xtf") == 0 ||
+                                             path.compare(path.size() - 4, 4, ".XTF") == 0);
+        const auto r = xtf ? survey.addXtf(path) : survey.add(path, drovanta);
         positions += r.positions;
         lines += r.lines;
         if (!r.readable) {
-            std::fprintf(stderr, "kestrova-cli: %s: not a raw recording that can be read\n",
-                         path.c_str());
+            std::fprintf(stderr, "kestrova-cli: %s: not a %s that can be read\n", path.c_str(),
+                         xtf ? "XTF file" : "raw recording");
             ++failed;
         } else if (r.readError) {
             std::fprintf(stderr, "kestrova-cli: %s: reading stopped on an error\n", path.c_str());

@@ -193,9 +193,10 @@ class MosaicWorld : public ::testing::Test {
 TempFolder* MosaicWorld::folder_ = nullptr;
 std::string* MosaicWorld::recording_ = new std::string;
 
-// Guards: every object lies within 2 m of its true position; the layback
-// matters (with the cable taken as 0 m the same check fails), and the file
-// is a tiled, compressed GeoTIFF in the survey's UTM zone with overviews.
+// Guards: every object lies within 2 m of its true position, from the raw
+// recording and from its XTF export; the layback matters (with the cable taken
+// as 0 m the same check fails); the file is a tiled, compressed GeoTIFF in the
+// survey's UTM zone with overviews; the KMZ overlay holds the track.
 TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
     ASSERT_FALSE(recording_->empty()) << "the survey was not recorded";
     const auto objects = worldObjects();
@@ -264,6 +265,22 @@ TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
                               0),
               0u)
         << track.out.substr(0, 200);
+
+    // The same survey exported to XTF mosaics the same: the pings' own
+    // positions, the tow given (an XTF file keeps none).
+    ASSERT_EQ(runCli("export-xtf " + *recording_ + " --quiet --out " + folder_->path()).exitCode, 0);
+    std::string hf = *recording_;
+    hf = folder_->file(hf.substr(hf.rfind('/') + 1, hf.size() - hf.rfind('/') - 5) + "_HF.xtf");
+    writeText(folder_->file("Tow.ini"),
+              "[SonarSetPara]\nFitTowLength=30\nFitTowPointToWater=2\nFitTowfishDepth=5\n");
+    const std::string fromXtf = folder_->file("xtf.tif");
+    const CliRun x = runCli("mosaic " + hf + " --out " + fromXtf + " --config " +
+                            folder_->file("Tow.ini"));
+    ASSERT_EQ(x.exitCode, 0) << x.err;
+    const auto xtfErrors = objectErrors(fromXtf, objects);
+    EXPECT_EQ(xtfErrors.size(), errors.size());
+    for (double e : xtfErrors)
+        EXPECT_LE(e, 2.0);
 
     writeText(folder_->file("NoTow.ini"), "[SonarSetPara]\nFitTowLength=0\n");
     const std::string noTow = folder_->file("notow.tif");
