@@ -3,7 +3,7 @@
 // raster is laid out in (the project's, or the survey's UTM zone on WGS 84),
 // and the tiled, compressed file with its overviews.
 
-#include "mosaic/mosaic_canvas.h"
+#include "navigation/mosaic_canvas.h"
 
 #include <memory>
 #include <optional>
@@ -13,6 +13,11 @@ class OGRSpatialReference;
 class OGRCoordinateTransformation;
 
 namespace kestrova::mosaic {
+
+using navigation::GroundLine;
+using navigation::MosaicCanvas;
+using navigation::paintLine;
+using navigation::TileKey;
 
 class GridProjection {
   public:

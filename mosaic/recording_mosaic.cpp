@@ -155,23 +155,7 @@ class MosaicLineReader : public display::RecordingLineReader {
     void paint(const Slot& slot, const PingPositionRecord& rec) {
         // The slot was taken by a later ping while this one waited: not this line.
         if (slot.serial != rec.pingNumber || slot.port.empty()) return;
-        GroundLine g;
-        g.east = rec.easting;
-        g.north = rec.northing;
-        g.headingDegrees = rec.heading;
-        g.altitude = rec.altitude;
-        g.sampleMetres = rec.range / static_cast<double>(slot.port.size());
-        // Each line covers the track up to the next one: half the way to the
-        // previous ping on either side, no less than a cell, no more than 5 m.
-        const double step =
-            havePrevious_ ? std::hypot(g.east - previousEast_, g.north - previousNorth_) : 0.0;
-        g.alongMetres = std::clamp(step, mosaic_.canvas_.cellMetres(), 5.0);
-        havePrevious_ = true;
-        previousEast_ = g.east;
-        previousNorth_ = g.north;
-        g.port = slot.port;
-        g.starboard = slot.starboard;
-        paintLine(mosaic_.canvas_, g);
+        paintLine(mosaic_.canvas_, ground_.next(rec, slot.port, slot.starboard));
         ++placed_;
     }
 
@@ -182,8 +166,7 @@ class MosaicLineReader : public display::RecordingLineReader {
     std::vector<Slot> slots_;
     std::uint32_t serial_ = 0;
     std::uint64_t positions_ = 0, lines_ = 0, placed_ = 0;
-    bool havePrevious_ = false;
-    double previousEast_ = 0.0, previousNorth_ = 0.0;
+    navigation::GroundTrack ground_;
     position::FixCompleter completer_;
     bool havePosition_ = false;
     double lastLatitude_ = 0.0, lastLongitude_ = 0.0;

@@ -8,7 +8,7 @@
 #include "display/drovanta_api.h"
 #include "display/recording_export.h"
 #include "mosaic/geotiff_writer.h"
-#include "mosaic/mosaic_canvas.h"
+#include "navigation/mosaic_canvas.h"
 #include "navigation/towfish.h"
 #include "position/position_fix.h"
 

@@ -21,6 +21,7 @@ void NaviModel::clearTrack() {
     if (track_.size() > 1) track_.erase(track_.begin(), track_.end() - 1);
     coverHF_.clear();
     coverLF_.clear();
+    mosaic_->clear();
 }
 
 std::vector<GridPoint> NaviModel::fitPoints() const {

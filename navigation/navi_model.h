@@ -4,11 +4,13 @@
 // and the measurement. The Qt view draws it; the main frame feeds it.
 
 #include "app/config/settings.h"
+#include "navigation/live_mosaic.h"
 #include "navigation/navi_view_state.h"
 #include "navigation/survey_line.h"
 #include "navigation/towfish.h"
 #include "position/position_fix.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -30,8 +32,10 @@ class NaviModel {
     const std::vector<GridPoint>& track() const { return track_; }
     std::optional<position::TrackPoint> lastTrackPoint() const { return last_; }
     const std::vector<CoverageSegment>& coverage(bool hf) const { return hf ? coverHF_ : coverLF_; }
-    // Keeps only the last track point and empties both coverage lists.
+    // Keeps only the last track point and empties both coverage lists (and the mosaic).
     void clearTrack();
+    // The "Mosaic" layer: the HF pings on the ground.
+    LiveMosaic& mosaic() { return *mosaic_; }
 
     // Everything Fit takes in: the loaded lines and the track.
     std::vector<GridPoint> fitPoints() const;
@@ -39,6 +43,7 @@ class NaviModel {
 
     bool showTrack = true;
     bool showSpeed = true;
+    bool showMosaic = true;
     std::optional<GridPoint> measureStart;
     std::optional<GridPoint> measureEnd;
 
@@ -50,6 +55,8 @@ class NaviModel {
     std::optional<position::TrackPoint> last_;
     std::vector<CoverageSegment> coverHF_;
     std::vector<CoverageSegment> coverLF_;
+    // Shared by copies of the model: the layer is the survey's, not the view's.
+    std::shared_ptr<LiveMosaic> mosaic_ = std::make_shared<LiveMosaic>();
 };
 
 } // namespace kestrova::navigation

@@ -1,9 +1,9 @@
-#include "mosaic/mosaic_canvas.h"
+#include "navigation/mosaic_canvas.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace kestrova::mosaic {
+namespace kestrova::navigation {
 namespace {
 
 constexpr std::size_t kCellsPerTile =
@@ -153,4 +153,22 @@ void paintLine(MosaicCanvas& canvas, const GroundLine& line) {
     }
 }
 
-} // namespace kestrova::mosaic
+GroundLine GroundTrack::next(const PingPositionRecord& rec, std::span<const std::uint16_t> port,
+                             std::span<const std::uint16_t> starboard) {
+    GroundLine g;
+    g.east = rec.easting;
+    g.north = rec.northing;
+    g.headingDegrees = rec.heading;
+    g.altitude = rec.altitude;
+    g.sampleMetres = port.empty() ? 0.0 : rec.range / static_cast<double>(port.size());
+    const double step = have_ ? std::hypot(g.east - east_, g.north - north_) : 0.0;
+    g.alongMetres = std::min(step, 5.0);
+    have_ = true;
+    east_ = g.east;
+    north_ = g.north;
+    g.port = port;
+    g.starboard = starboard;
+    return g;
+}
+
+} // namespace kestrova::navigation

@@ -1,14 +1,14 @@
 // The mosaic's canvas: lines laid on a flat seabed on the right side, the
 // sample nearest nadir keeping its cell, and tiles that left memory coming back.
 
-#include "mosaic/mosaic_canvas.h"
+#include "navigation/mosaic_canvas.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-namespace kestrova::mosaic {
+namespace kestrova::navigation {
 namespace {
 
 std::uint16_t cellAt(MosaicCanvas& canvas, double east, double north) {
@@ -71,4 +71,4 @@ TEST(MosaicCanvas, KeepsTilesOutOfMemoryAndTheNearestToNadir) {
 }
 
 } // namespace
-} // namespace kestrova::mosaic
+} // namespace kestrova::navigation

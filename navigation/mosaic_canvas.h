@@ -1,10 +1,12 @@
 #pragma once
-// The mosaic's raster while it is being painted: square tiles of 256 x 256
+// A mosaic's raster while it is being painted (the GeoTIFF of kestrova-cli
+// mosaic, the live layer of the navigation map): square tiles of 256 x 256
 // cells on an unbounded grid in metres, each cell holding the display sample
 // that lies nearest its own nadir so far. Only a bounded number of tiles stays
 // in memory; the others wait in a scratch file, so a survey of any length
-// mosaics in constant memory. No GDAL here: the canvas hands its tiles to a
-// writer at the end.
+// mosaics in constant memory.
+
+#include "position/ping_position_record.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +17,7 @@
 #include <span>
 #include <vector>
 
-namespace kestrova::mosaic {
+namespace kestrova::navigation {
 
 struct TileKey {
     std::int64_t column = 0; // east, in tiles
@@ -93,4 +95,18 @@ struct GroundLine {
 };
 void paintLine(MosaicCanvas& canvas, const GroundLine& line);
 
-} // namespace kestrova::mosaic
+// Placed pings one after another: each line covers the track from half way
+// back to the previous ping to half way on (no more than 5 m), at the
+// towfish position, heading and altitude of the placement's record.
+class GroundTrack {
+  public:
+    GroundLine next(const PingPositionRecord& rec, std::span<const std::uint16_t> port,
+                    std::span<const std::uint16_t> starboard);
+    void reset() { have_ = false; }
+
+  private:
+    bool have_ = false;
+    double east_ = 0.0, north_ = 0.0;
+};
+
+} // namespace kestrova::navigation
