@@ -39,7 +39,7 @@ bool usableFix(const position::PositionFix& fix) {
 class MosaicLineReader : public display::RecordingLineReader {
   public:
     // More than the pings of the placement's 10 s span at the fastest rate.
-    static constexpr std::uint32_t kSlots = 2048;
+    static constexpr std::uint32_t kSlots = 1024;
 
     MosaicLineReader(SurveyMosaic& mosaic, const navigation::TowfishInstall& install)
         : mosaic_(mosaic), install_(install), slots_(kSlots) {}
