@@ -4,8 +4,8 @@
 #include "platform/fs.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace kestrova::app {

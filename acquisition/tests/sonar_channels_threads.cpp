@@ -200,10 +200,11 @@ TEST_F(SonarChannels, ReconnectsAfterTheDataConnectionClosesMidFrame) {
 // were taken for truncated frames and lost).
 TEST_F(SonarChannels, FaultyStreamLosesNoGoodFrame) {
     sim.kill();
-    ASSERT_TRUE(sim.start({"--autorun", "--speed", "0", "--samples", "200", "--frames", "600",
-                           "--seed", "5", "--garbage", "7", "--bad-trailer", "11", "--truncate",
-                           "13", "--huge-length", "17", "--repeat", "19", "--foreign-layout", "23",
-                           "--sync-in-samples", "59"}));
+    ASSERT_TRUE(sim.start(
+        {"--autorun", "--speed",          "0",  "--samples",         "200", "--frames",
+         "600",       "--seed",           "5",  "--garbage",         "7",   "--bad-trailer",
+         "11",        "--truncate",       "13", "--huge-length",     "17",  "--repeat",
+         "19",        "--foreign-layout", "23", "--sync-in-samples", "59"}));
     make();
     startAndConnect();
     ASSERT_TRUE(pumpUntil([&] { return !sim.running() || sim.waitExit(0); }, 15000, 0));

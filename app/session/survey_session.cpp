@@ -142,8 +142,7 @@ SurveySession::SurveySession(Configuration& config, platform::MessageQueue& queu
     playbackHooks.liveModel = [this] {
         // The played file chose the model; live, the connected sonar's type
         // (the default one before any has answered) chooses it again.
-        config_.device.SetModelNumber(
-            ModelNumberFromIdentifier(device_->deviceInformation().type));
+        config_.device.SetModelNumber(ModelNumberFromIdentifier(device_->deviceInformation().type));
         config_.device.ApplyDeviceModel();
     };
     playbackHooks.sonarControls = [this](bool enabled) {

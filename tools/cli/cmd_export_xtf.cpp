@@ -174,8 +174,7 @@ int runExportXtf(const Args& args) {
         std::error_code ec;
         std::filesystem::create_directories(*out, ec);
         if (!platform::isDirectory(*out)) {
-            std::fprintf(stderr, "kestrova-cli: cannot make the output folder %s\n",
-                         out->c_str());
+            std::fprintf(stderr, "kestrova-cli: cannot make the output folder %s\n", out->c_str());
             return kExitFailure;
         }
     }

@@ -78,9 +78,8 @@ TEST_F(ExportXtfTest, ConvertsEveryPingWithTheViewsDisplayLines) {
     // finished recording.
     auto run = runCli("export-xtf " + survey.path + " --out " + out.path() + "/day/xtf");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "kestrova-cli: 1/1 " + survey.path + ": " +
-                           std::to_string(survey.pings[0]) + " HF and " +
-                           std::to_string(survey.pings[1]) + " LF pings\n");
+    EXPECT_EQ(run.err, "kestrova-cli: 1/1 " + survey.path + ": " + std::to_string(survey.pings[0]) +
+                           " HF and " + std::to_string(survey.pings[1]) + " LF pings\n");
     EXPECT_NE(run.out.find("\"pings_hf\":" + std::to_string(survey.pings[0])), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("\"pings_lf\":" + std::to_string(survey.pings[1])), std::string::npos);
