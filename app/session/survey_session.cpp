@@ -1,7 +1,7 @@
 #include "app/session/survey_session.h"
 
 #include "acquisition/sonar_messages.h"
-#include "app/device_model.h"
+#include "app/config/device_model.h"
 #include "app/session/display_settings.h"
 #include "position/position_fix.h"
 

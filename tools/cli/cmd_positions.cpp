@@ -5,7 +5,7 @@
 // thread and time-outs) for --seconds and prints each fix event as it comes,
 // so a surveyor can check a positioning source before a survey.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "tools/cli/command.h"
 #include "tools/cli/geo_config.h"
 

@@ -1,8 +1,8 @@
 // kestrova-cli: the command-line tool over the program's own acquisition,
 // processing and file code.
 
-#include "app/configuration.h"
-#include "app/message.h"
+#include "app/config/configuration.h"
+#include "app/config/message.h"
 #include "tools/cli/command.h"
 
 #include <algorithm>
