@@ -170,3 +170,28 @@ TEST(NaviView, SpeedTextByUnitAndLimit) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace kestrova::navigation;
+
+// The thinned track kept between frames must be what thinning the whole
+// list gives, however the points arrived, and always end at the vessel.
+TEST(NaviView, ThinnedTrackGrowsLikeAFreshThinning) {
+    std::vector<GridPoint> all;
+    for (int i = 0; i < 1000; ++i) all.push_back({i * 0.3, std::sin(i * 0.05) * 10.0});
+    ThinnedPolyline grown, fresh;
+    for (std::size_t n = 1; n <= all.size(); n += 37)
+        grown.update(std::span<const GridPoint>(all.data(), n), 2.0);
+    const auto& a = grown.update(all, 2.0);
+    const auto& b = fresh.update(all, 2.0);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i].east, b[i].east);
+    EXPECT_EQ(a.back().east, all.back().east);
+    EXPECT_LT(a.size(), all.size() / 3);
+    // A cleared track starts over.
+    std::vector<GridPoint> one = {{5.0, 5.0}};
+    EXPECT_EQ(grown.update(one, 2.0).size(), 1u);
+}
+
+} // namespace
