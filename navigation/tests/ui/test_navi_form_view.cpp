@@ -132,6 +132,14 @@ TEST(NaviPane, KeysCommandsAndAnEmptyOrMinimisedMap) {
     pane.view.command(navi_command::kFit);
     EXPECT_FALSE(pane.view.grabMap().isNull());
 
+    // Panned far out at the finest scale: the grid step no longer moves a
+    // running sum of coordinates; drawing must still end.
+    pane.view.resize(400, 300);
+    QApplication::processEvents();
+    v.s = kMinScale;
+    v.ox = -1e19;
+    EXPECT_FALSE(pane.view.grabMap().isNull());
+
     // Clear track asks; OK keeps the last point.
     position::TrackPoint pts[2] = {{0, 0, 1, 0}, {5, 5, 1, 0}};
     pane.view.model().addTrackPoints(pts);
