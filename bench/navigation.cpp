@@ -15,9 +15,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -117,5 +117,7 @@ int main(int argc, char** argv) {
 }
 
 #else
-int main() { return 0; }
+int main() {
+    return 0;
+}
 #endif

@@ -35,14 +35,16 @@ void NaviModel::clearTrack() {
     coverHF_.clear();
     coverLF_.clear();
     for (auto& f : edges_)
-        for (auto& e : f) e.clear();
+        for (auto& e : f)
+            e.clear();
 }
 
 std::vector<GridPoint> NaviModel::fitPoints() const {
     std::vector<GridPoint> points;
     if (lines_.loaded())
         for (const SurveyLine& line : lines_.lines())
-            for (const LinePoint& p : line.points) points.push_back({p.x, p.y});
+            for (const LinePoint& p : line.points)
+                points.push_back({p.x, p.y});
     points.insert(points.end(), track_.begin(), track_.end());
     return points;
 }

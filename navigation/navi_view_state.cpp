@@ -70,9 +70,13 @@ void wheelZoom(ViewState& v, bool forward, double x, double y) {
     }
 }
 
-void zoomAboutCentre(ViewState& v, double f) { zoomAbout(v, f, v.cx(), v.cy()); }
+void zoomAboutCentre(ViewState& v, double f) {
+    zoomAbout(v, f, v.cx(), v.cy());
+}
 
-void rotate(ViewState& v, double degrees) { v.theta = wrap360(v.theta + degrees); }
+void rotate(ViewState& v, double degrees) {
+    v.theta = wrap360(v.theta + degrees);
+}
 
 void pan(ViewState& v, double dx, double dy) {
     // The drag in unrotated pixels: the same turn as the pointer positions.
@@ -182,9 +186,10 @@ KeyResult applyKey(ViewState& v, NaviKey key, bool ctrl) {
     case NaviKey::Down:
     case NaviKey::Up:
         if (v.follow == 3) return KeyResult::None;
-        rotate(v, key == NaviKey::Left ? -10.0 : key == NaviKey::Right ? 10.0
-                                             : key == NaviKey::Down  ? -1.0
-                                                                     : 1.0);
+        rotate(v, key == NaviKey::Left    ? -10.0
+                  : key == NaviKey::Right ? 10.0
+                  : key == NaviKey::Down  ? -1.0
+                                          : 1.0);
         return KeyResult::Redraw;
     case NaviKey::Home:
         v.theta = 0.0;

@@ -48,9 +48,8 @@ std::size_t NavigationFeed::place(const TowfishInstall& install, display::Waterf
     const std::size_t placed = track.process(
         install, [&ring](std::uint32_t line) { return double{ring.slantRange[line]}; },
         [&positions](std::uint32_t line, const PingPositionRecord& rec) {
-            rec.encode({positions.bytes.get() +
-                            std::size_t{line % display::HistoryRing::kLines} *
-                                PingPositionRecord::kBytes,
+            rec.encode({positions.bytes.get() + std::size_t{line % display::HistoryRing::kLines} *
+                                                    PingPositionRecord::kBytes,
                         PingPositionRecord::kBytes});
         },
         segments_);
@@ -59,8 +58,8 @@ std::size_t NavigationFeed::place(const TowfishInstall& install, display::Waterf
 }
 
 std::size_t NavigationFeed::onFixesReady(position::NavigationInput& input,
-                                         const TowfishInstall& install,
-                                         display::WaterfallView& hf, display::WaterfallView& lf) {
+                                         const TowfishInstall& install, display::WaterfallView& hf,
+                                         display::WaterfallView& lf) {
     const std::vector<position::TrackPoint> points = input.takeTrackPoints();
     model_.addTrackPoints(points);
     const std::vector<position::FixEvent> events = input.takeFixEvents();

@@ -75,9 +75,13 @@ PingPositionRecord interpolateRecord(const position::FixEvent& a, const position
     return rec;
 }
 
-void TowfishTrack::addFixEvent(const position::FixEvent& event) { fixes_.push_back(event); }
+void TowfishTrack::addFixEvent(const position::FixEvent& event) {
+    fixes_.push_back(event);
+}
 
-void TowfishTrack::addPing(const PingEntry& ping) { pings_.push_back(ping); }
+void TowfishTrack::addPing(const PingEntry& ping) {
+    pings_.push_back(ping);
+}
 
 void TowfishTrack::reset() {
     fixes_.clear();
@@ -125,7 +129,8 @@ std::size_t TowfishTrack::process(const TowfishInstall& install, const AltitudeO
         }
         if (ping.time < fixes_.front().fixTime) continue; // before anything kept: lost
         std::size_t k = 1;
-        while (k < fixes_.size() && fixes_[k].fixTime < ping.time) ++k;
+        while (k < fixes_.size() && fixes_[k].fixTime < ping.time)
+            ++k;
         const position::FixEvent& a = fixes_[k - 1];
         const position::FixEvent& b = fixes_[k];
         const double interval = b.fixTime - a.fixTime;

@@ -17,7 +17,9 @@ namespace {
 // Beyond this many grid lines per axis the grid would be a grey wash.
 constexpr double kMaxGridLines = 400.0;
 
-QPointF q(ScreenPoint s) { return {s.x, s.y}; }
+QPointF q(ScreenPoint s) {
+    return {s.x, s.y};
+}
 
 // Clips the segment to [0, w) x [0, h) (Liang-Barsky); false when nothing is left.
 bool clipSegment(double& x0, double& y0, double& x1, double& y1, double w, double h) {
@@ -93,7 +95,8 @@ void drawKept(QPainter& p, const ViewState& v, const std::vector<GridPoint>& kep
     if (kept.size() < 2) return;
     const ScreenMapper map(v);
     std::vector<ScreenPoint> screen(kept.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) screen[i] = map(kept[i].east, kept[i].north);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        screen[i] = map(kept[i].east, kept[i].north);
     // The fast path when painting straight into a 32-bit image.
     auto* image = dynamic_cast<QImage*>(p.device());
     if (image != nullptr && !p.transform().isScaling() && !p.transform().isTranslating() &&
@@ -111,8 +114,7 @@ void drawKept(QPainter& p, const ViewState& v, const std::vector<GridPoint>& kep
 
 void drawGrid(QPainter& p, const ViewState& v) {
     const GridPoint corners[4] = {screenToGrid(v, 0, 0), screenToGrid(v, v.width, 0),
-                                  screenToGrid(v, 0, v.height),
-                                  screenToGrid(v, v.width, v.height)};
+                                  screenToGrid(v, 0, v.height), screenToGrid(v, v.width, v.height)};
     double minE = corners[0].east, maxE = minE, minN = corners[0].north, maxN = minN;
     for (const GridPoint& c : corners) {
         minE = std::min(minE, c.east);
@@ -208,7 +210,8 @@ void drawPlannedLines(QPainter& p, const NaviModel& m) {
             continue;
         }
         QPolygonF poly;
-        for (const LinePoint& pt : line.points) poly << q(map(pt.x, pt.y));
+        for (const LinePoint& pt : line.points)
+            poly << q(map(pt.x, pt.y));
         p.setPen(QPen(fromBgr(s.surColor), 1));
         if (poly.size() >= 2) p.drawPolyline(poly);
         drawLabel(p, poly[0] + QPointF(5, 5), QString::number(number), fromBgr(s.textColor));
@@ -217,7 +220,8 @@ void drawPlannedLines(QPainter& p, const NaviModel& m) {
     const SurveyLine* current = set.currentLine();
     if (current == nullptr || current->points.size() < 2) return;
     QPolygonF poly;
-    for (const LinePoint& pt : current->points) poly << q(map(pt.x, pt.y));
+    for (const LinePoint& pt : current->points)
+        poly << q(map(pt.x, pt.y));
     p.setPen(QPen(fromBgr(s.reSurColor), 2));
     p.drawPolyline(poly);
     // The direction mark: an arrow head half way along the first leg.
@@ -242,7 +246,8 @@ void drawEditorLines(QPainter& p, const NaviModel& m, const NaviPaintExtras& x) 
     for (const SurveyLine& line : *x.editorLines) {
         if (line.points.empty()) continue;
         QPolygonF poly;
-        for (const LinePoint& pt : line.points) poly << q(map(pt.x, pt.y));
+        for (const LinePoint& pt : line.points)
+            poly << q(map(pt.x, pt.y));
         p.setPen(QPen(fromBgr(s.solidLineColor), 1));
         if (poly.size() >= 2) p.drawPolyline(poly);
         drawLabel(p, poly[0], QString::asprintf("%d", std::atoi(line.name.c_str())),

@@ -26,10 +26,7 @@ int runLines(const Args& args) {
         std::string points = "[";
         for (std::size_t i = 0; i < line.points.size(); ++i) {
             if (i) points += ',';
-            points += JsonLine()
-                          .real("x", line.points[i].x)
-                          .real("y", line.points[i].y)
-                          .text();
+            points += JsonLine().real("x", line.points[i].x).real("y", line.points[i].y).text();
         }
         points += ']';
         std::printf("%s\n", JsonLine()

@@ -148,8 +148,8 @@ int runNavmap(const Args& args) {
         std::fprintf(stderr, "kestrova-cli: cannot write %s\n", out->c_str());
         return kExitFailure;
     }
-    std::printf("{\"kind\":\"navmap\",\"file\":\"%s\",\"lines\":%zu,\"track\":%zu}\n",
-                out->c_str(), model.lines().lines().size(), model.track().size());
+    std::printf("{\"kind\":\"navmap\",\"file\":\"%s\",\"lines\":%zu,\"track\":%zu}\n", out->c_str(),
+                model.lines().lines().size(), model.track().size());
     return kExitOk;
 }
 

@@ -92,13 +92,15 @@ TEST(NaviPane, SimulatorTrackShowsWhereTheFixesPutItWithTheTowfishBehind) {
         if (e.fixTime > 0.0) dated.push_back(e);
     }
     ASSERT_GE(dated.size(), 3u);
-    for (const auto& e : dated) track.addFixEvent(e);
+    for (const auto& e : dated)
+        track.addFixEvent(e);
     std::vector<PingPositionRecord> placed;
     std::vector<CoverageSegment> segments;
     for (std::size_t i = 0; i + 1 < dated.size(); ++i)
         track.addPing({(dated[i].fixTime + dated[i + 1].fixTime) / 2, std::uint32_t(i), 40.0, 0.0});
-    track.process(install, [](std::uint32_t) { return 10.0; },
-                  [&](std::uint32_t, const PingPositionRecord& r) { placed.push_back(r); }, segments);
+    track.process(
+        install, [](std::uint32_t) { return 10.0; },
+        [&](std::uint32_t, const PingPositionRecord& r) { placed.push_back(r); }, segments);
     ASSERT_EQ(placed.size(), dated.size() - 1);
     for (std::size_t i = 0; i < placed.size(); ++i) {
         const double ae = (dated[i].east + dated[i + 1].east) / 2;
