@@ -15,8 +15,8 @@
 #include "acquisition/sonar_acquisition.h"
 #include "acquisition/sonar_commands.h"
 #include "acquisition/sonar_commands_reply.h"
-#include "app/configuration.h"
-#include "app/sonar_command_port.h"
+#include "app/config/configuration.h"
+#include "app/config/sonar_command_port.h"
 
 #include <atomic>
 #include <cstdint>

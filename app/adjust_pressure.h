@@ -5,8 +5,8 @@
 // dialog calls tick(), and the pressure reply the receive path posts (message
 // 1156, the value in mbar as wParam) arrives through pressureReply().
 
-#include "app/message.h"
-#include "app/sonar_command_port.h"
+#include "app/config/message.h"
+#include "app/config/sonar_command_port.h"
 
 #include <cstdint>
 #include <string>

@@ -9,7 +9,7 @@
 // the dialog found when it opened (the altitude switch included), so an
 // operator who backs out of the dialog finds the alarms as they were.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 
 #include <array>
 #include <optional>

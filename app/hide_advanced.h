@@ -4,8 +4,8 @@
 // once; OK and Cancel only close the dialog. Its labels are Chinese in both
 // interfaces. The values live for the run only (nothing is stored in a file).
 
-#include "app/message.h"
-#include "app/sonar_command_port.h"
+#include "app/config/message.h"
+#include "app/config/sonar_command_port.h"
 
 #include <array>
 #include <cstdint>

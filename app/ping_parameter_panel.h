@@ -4,7 +4,7 @@
 // it was made with, as the operator reads them.
 
 #include "acquisition/frame_format.h"
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 
 #include <string>
 

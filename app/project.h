@@ -14,8 +14,8 @@
 // Linux: "D:\KestrovaData", the default location, is the folder "KestrovaData"
 // in the user's home folder ($HOME). Paths use '/'.
 
-#include "app/configuration.h"
-#include "app/message.h"
+#include "app/config/configuration.h"
+#include "app/config/message.h"
 
 #include <ctime>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "app/recording_setup.h"
 
-#include "app/device_model.h"
+#include "app/config/device_model.h"
 
 namespace kestrova::app {
 

@@ -6,8 +6,8 @@
 
 #include "acquisition/ksf_header.h"
 #include "acquisition/operator_notice.h"
-#include "app/configuration.h"
-#include "app/message.h"
+#include "app/config/configuration.h"
+#include "app/config/message.h"
 
 namespace kestrova::app {
 

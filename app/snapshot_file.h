@@ -5,7 +5,7 @@
 // 14-byte file header, a 40-byte information header and the pixel rows as the
 // screen gives them (32 bits per pixel, blue-green-red-unused, bottom row first).
 
-#include "app/message.h"
+#include "app/config/message.h"
 
 #include <cstdint>
 #include <ctime>

@@ -5,8 +5,8 @@
 // and saves. The page widget (app/ui/page_sonar_para_set.h) only mirrors this
 // state into its controls and forwards the operator's actions.
 
-#include "app/configuration.h"
-#include "app/sonar_command_port.h"
+#include "app/config/configuration.h"
+#include "app/config/sonar_command_port.h"
 
 #include <array>
 #include <optional>

@@ -4,7 +4,7 @@
 // exactly those 1024 values, little-endian, 4096 bytes, no header; the four
 // shipped files lie in the program folder.
 
-#include "app/message.h"
+#include "app/config/message.h"
 
 #include <array>
 #include <cstdint>

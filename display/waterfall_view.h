@@ -8,7 +8,7 @@
 
 #include "acquisition/ping_hand_off.h"
 #include "acquisition/sonar_status.h"
-#include "app/message.h"
+#include "app/config/message.h"
 #include "display/display_messages.h"
 #include "display/target_capture.h"
 #include "display/waterfall.h"

@@ -4,7 +4,7 @@
 // through the parameter page's clamping) without undefined behaviour.
 // Everything happens in memory: no files are written.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "app/sonar_parameter_page.h"
 #include "platform/ini.h"
 

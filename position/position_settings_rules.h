@@ -6,7 +6,7 @@
 // only mirror these; everything that decides lives here and is tested without
 // a window.
 
-#include "app/settings.h"
+#include "app/config/settings.h"
 
 #include <array>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // operator changed a setting, destroyed at exit (threads stopped, channels
 // and the engine closed, in that order).
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "position/geodesy_engine.h"
 #include "position/navigation_input.h"
 

@@ -4,7 +4,7 @@
 // export, so a recording converted after the survey draws (and writes XTF)
 // as the program would have while it ran.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/display_state.h"
 #include "display/waterfall.h"
 

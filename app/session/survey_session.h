@@ -29,7 +29,7 @@
 #include "acquisition/raw_recorder.h"
 #include "acquisition/sonar_acquisition.h"
 #include "acquisition/xtf_writer.h"
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "app/project.h"
 #include "app/recording_setup.h"
 #include "display/display_state.h"

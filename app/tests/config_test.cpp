@@ -2,7 +2,7 @@
 // the operator must hear about. Expected file texts are written out by hand
 // from the key tables.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/fs.h"
 #include "platform/tests/temp_folder.h"
 

@@ -2,7 +2,7 @@
 // A command channel that keeps every line and call the device dialogs make,
 // in order, so a test can read back exactly what the sonar would have got.
 
-#include "app/sonar_command_port.h"
+#include "app/config/sonar_command_port.h"
 
 #include <string>
 #include <vector>

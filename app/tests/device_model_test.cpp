@@ -1,6 +1,6 @@
 // The device model table, the limits files and applying a model.
 
-#include "app/device_model.h"
+#include "app/config/device_model.h"
 #include "platform/ini.h"
 #include "platform/tests/temp_folder.h"
 

@@ -5,7 +5,7 @@
 //   kestrova [--quit-after SECONDS [--grab FILE.png]]
 // --grab saves a picture of the window just before the timed quit.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_message_sink.h"
 #include "display/drovanta_api.h"

@@ -3,7 +3,7 @@
 // window. Callable from any thread: a call from a worker thread waits while the
 // interface thread shows the box.
 
-#include "app/message.h"
+#include "app/config/message.h"
 
 #include <QPointer>
 #include <QWidget>

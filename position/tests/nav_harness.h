@@ -5,8 +5,8 @@
 // a peer program; a recorder and a command channel that keep what they get.
 
 #include "acquisition/acquisition_hooks.h"
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "position/geodesy_engine.h"

@@ -5,7 +5,7 @@
 
 #include "position/position_system.h"
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/clock.h"
 #include "platform/tests/temp_folder.h"
 #include "platform/udp_socket.h"

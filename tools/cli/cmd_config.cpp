@@ -2,7 +2,7 @@
 // configuration file gives, after the defaults for missing keys, one
 // "section.key=value" line each, in load order.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/fs.h"
 #include "tools/cli/command.h"
 

@@ -19,7 +19,7 @@
 
 #include "acquisition/playback.h"
 #include "acquisition/xtf_writer.h"
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "app/project.h"
 #include "app/session/display_settings.h"
 #include "display/recording_export.h"

@@ -4,7 +4,7 @@
 // kestrova-cli project show FILE.ksp: the project's folders and files as opening
 // it gives them, one "item=value" line each. Nothing is written.
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "app/project.h"
 #include "platform/fs.h"
 #include "platform/ini.h"

@@ -8,7 +8,7 @@
 #include "acquisition/device_session.h"
 #include "acquisition/frame_assembler.h"
 #include "acquisition/sonar_acquisition.h"
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "display/png_image.h"
 #include "display/snapshot_picture.h"
 #include "display/waterfall_view.h"

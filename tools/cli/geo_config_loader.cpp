@@ -4,7 +4,7 @@
 
 #include "tools/cli/geo_config.h"
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 

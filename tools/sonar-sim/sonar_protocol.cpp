@@ -1,6 +1,6 @@
 #include "tools/sonar-sim/sonar_protocol.h"
 
-#include "app/device_model.h"
+#include "app/config/device_model.h"
 
 #include <algorithm>
 #include <cmath>

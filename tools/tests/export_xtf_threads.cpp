@@ -5,7 +5,7 @@
 // the same settings.
 
 #include "acquisition/tests/xtf_reader.h"
-#include "app/message.h"
+#include "app/config/message.h"
 #include "app/session/display_settings.h"
 #include "app/session/survey_session.h"
 #include "display/recording_export.h"

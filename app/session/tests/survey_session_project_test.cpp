@@ -2,7 +2,7 @@
 // reads must reach the parts the session owns, and the owner's host must still
 // hear every step.
 
-#include "app/message.h"
+#include "app/config/message.h"
 #include "app/session/survey_session.h"
 #include "platform/tests/temp_folder.h"
 

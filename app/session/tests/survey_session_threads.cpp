@@ -7,7 +7,7 @@
 #include "acquisition/playback.h"
 #include "acquisition/tests/assembler_harness.h"
 #include "acquisition/tests/xtf_reader.h"
-#include "app/message.h"
+#include "app/config/message.h"
 #include "app/session/survey_session.h"
 #include "platform/clock.h"
 #include "platform/tests/temp_folder.h"

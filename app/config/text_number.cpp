@@ -1,4 +1,4 @@
-#include "app/text_number.h"
+#include "app/config/text_number.h"
 
 #include <cerrno>
 #include <charconv>

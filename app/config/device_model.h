@@ -3,7 +3,7 @@
 // number -> limits file, frequency count, sensors), the level limits read from
 // the model's limits file, and the frequency layout shared with the display.
 
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 #include "platform/ini.h"
 
 #include <functional>

@@ -15,9 +15,9 @@
 // The file content after a successful write is what the key-by-key writes of
 // the private-profile calls would give.
 
-#include "app/device_model.h"
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/device_model.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 #include "platform/ini.h"
 
 #include <array>

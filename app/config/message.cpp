@@ -1,4 +1,4 @@
-#include "app/message.h"
+#include "app/config/message.h"
 
 #include <cstdio>
 

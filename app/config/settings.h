@@ -4,7 +4,7 @@
 // project is loaded. The values used for keys missing from a file are in
 // configuration.cpp beside the key names.
 
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 // GCC flags the record's bounded text copies (which terminate every field)
 // when they are inlined here; the copies are correct.
 #if defined(__GNUC__) && !defined(__clang__)

@@ -1,6 +1,6 @@
-#include "app/device_model.h"
+#include "app/config/device_model.h"
 
-#include "app/text_number.h"
+#include "app/config/text_number.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 

@@ -1,6 +1,6 @@
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 
-#include "app/text_number.h"
+#include "app/config/text_number.h"
 #include "platform/fs.h"
 
 #include <climits>

@@ -1,4 +1,4 @@
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 
 #include <array>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // implements it with its line builders; each call builds the lines from the
 // current settings and sends them as one block.
 
-#include "app/sonar_parameters.h"
+#include "app/config/sonar_parameters.h"
 
 #include <string_view>
 
