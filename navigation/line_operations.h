@@ -3,7 +3,7 @@
 // project's "Navi" folder and the project file (FileOfNavi/CurLine), with the
 // operator's messages.
 
-#include "app/message.h"
+#include "app/config/message.h"
 #include "navigation/survey_line.h"
 #include "navigation/towfish.h"
 

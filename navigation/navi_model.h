@@ -3,7 +3,7 @@
 // loaded line file, the vessel track, the HF and LF coverage, the settings
 // and the measurement. The Qt view draws it; the main frame feeds it.
 
-#include "app/settings.h"
+#include "app/config/settings.h"
 #include "navigation/navi_view_state.h"
 #include "navigation/survey_line.h"
 #include "navigation/towfish.h"

@@ -5,7 +5,7 @@
 // into the view's per-ping position ring and hands track and coverage to the
 // map model.
 
-#include "app/settings.h"
+#include "app/config/settings.h"
 #include "display/waterfall_view.h"
 #include "navigation/navi_model.h"
 #include "navigation/towfish.h"

@@ -1,7 +1,7 @@
 // Survey line files as the operator meets them: files from another machine,
 // hand edits, broken copies, and the Navi folder of the project.
 
-#include "app/message.h"
+#include "app/config/message.h"
 #include "navigation/line_operations.h"
 #include "navigation/survey_line.h"
 #include "platform/ini.h"

@@ -2,8 +2,8 @@
 // "Color Settings": the fifteen colours of the navigation map. The caller
 // copies its colours in, runs the dialog and takes them back only on OK.
 
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 
 #include <QDialog>
 

@@ -3,8 +3,8 @@
 // the vessel, its track and coverage, the grid and the compass; zoom, pan,
 // turn, measure, the follow modes, the line commands and the settings.
 
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 #include "navigation/line_operations.h"
 #include "navigation/navi_model.h"
 #include "navigation/ui/navi_setting_dlg.h"

@@ -2,8 +2,8 @@
 // "Settings" of the navigation map: coverage, targets, grid, north arrow,
 // speed text and unit, the follow mode, and the colours through CColorSetDlg.
 
-#include "app/message.h"
-#include "app/settings.h"
+#include "app/config/message.h"
+#include "app/config/settings.h"
 
 #include <QDialog>
 

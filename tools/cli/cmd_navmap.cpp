@@ -7,7 +7,7 @@
 
 #include "tools/cli/command.h"
 
-#include "app/configuration.h"
+#include "app/config/configuration.h"
 #include "navigation/navi_model.h"
 #include "navigation/survey_line.h"
 #include "navigation/ui/navi_painter.h"
