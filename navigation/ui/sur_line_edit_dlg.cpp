@@ -208,7 +208,8 @@ void CSurLineEditDlg::refreshPoints() {
 
 void CSurLineEditDlg::setGeographic(bool geographic) {
     editor_->setMode(geographic ? CoordinateMode::Geographic : CoordinateMode::Grid);
-    if (geoMode_->isChecked() != geographic) geoMode_->setChecked(geographic);
+    // Radio buttons only uncheck by checking the other one.
+    if (geoMode_->isChecked() != geographic) (geographic ? geoMode_ : gridMode_)->setChecked(true);
     const auto examples = editor_->exampleTexts(false);
     first_->setText(qs(examples.first));
     second_->setText(qs(examples.second));

@@ -75,6 +75,10 @@ class CSurLineEditDlg : public QDialog {
     QString countStatus() const;
     QString noteStatus() const;
 
+  public slots:
+    // Escape closes as the close box does: asking to save first.
+    void reject() override { close(); }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
