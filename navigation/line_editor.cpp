@@ -20,9 +20,11 @@ std::vector<std::string_view> splitFields(std::string_view text) {
     std::vector<std::string_view> fields;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
         std::size_t start = i;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t')
+            ++i;
         if (i > start) fields.push_back(text.substr(start, i - start));
     }
     return fields;
@@ -38,8 +40,7 @@ bool wholeNumber(std::string_view s, int& out) {
 
 bool decimalNumber(std::string_view s, double& out) {
     if (s.empty() || s.front() == '-' || s.front() == '+') return false;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), out,
-                                     std::chars_format::fixed);
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::fixed);
     return ec == std::errc() && ptr == s.data() + s.size() && std::isfinite(out);
 }
 
@@ -71,12 +72,15 @@ std::string formatAngle(double degrees, bool longitude) {
     const long long m = (wholeSeconds / 60) % 60;
     const double s = static_cast<double>(wholeSeconds % 60) + fraction;
     char buf[64];
-    std::snprintf(buf, sizeof buf, longitude ? "%03lld %02lld %02.6f %c" : "%02lld %02lld %02.6f %c",
-                  d, m, s, hemisphere);
+    std::snprintf(buf, sizeof buf,
+                  longitude ? "%03lld %02lld %02.6f %c" : "%02lld %02lld %02.6f %c", d, m, s,
+                  hemisphere);
     return buf;
 }
 
-LinePoint moved(LinePoint p, double dx, double dy) { return {p.x + dx, p.y + dy}; }
+LinePoint moved(LinePoint p, double dx, double dy) {
+    return {p.x + dx, p.y + dy};
+}
 
 std::string formatGrid(double v) {
     char buf[64];
@@ -85,8 +89,10 @@ std::string formatGrid(double v) {
 }
 
 bool parseGridNumber(std::string_view s, double& out) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return false;
     auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -101,13 +107,15 @@ std::string nextLineName(const std::vector<SurveyLine>& lines) {
     long long n = 0;
     const std::string& name = lines.back().name;
     std::size_t i = 0;
-    while (i < name.size() && name[i] == ' ') ++i;
+    while (i < name.size() && name[i] == ' ')
+        ++i;
     std::from_chars(name.data() + i, name.data() + name.size(), n);
     return std::to_string(n + 1);
 }
 
 void renameLines(std::vector<SurveyLine>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) lines[i].name = std::to_string(i + 1);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i].name = std::to_string(i + 1);
 }
 
 std::optional<double> parseLatitude(std::string_view text) {
@@ -116,8 +124,12 @@ std::optional<double> parseLatitude(std::string_view text) {
 std::optional<double> parseLongitude(std::string_view text) {
     return parseAngle(text, 180.0, 'E', 'W');
 }
-std::string formatLatitude(double degrees) { return formatAngle(degrees, false); }
-std::string formatLongitude(double degrees) { return formatAngle(degrees, true); }
+std::string formatLatitude(double degrees) {
+    return formatAngle(degrees, false);
+}
+std::string formatLongitude(double degrees) {
+    return formatAngle(degrees, true);
+}
 
 LinePoint geographicToGrid(const position::GeodesyEngine& engine, double latitude,
                            double longitude) {
@@ -144,7 +156,8 @@ ReferenceError checkReference(const std::vector<SurveyLine>& lines, int selected
 
 MessagePair referenceMessage(ReferenceError error) {
     switch (error) {
-    case ReferenceError::None: return {};
+    case ReferenceError::None:
+        return {};
     case ReferenceError::NoSelection:
         return {"请先选择一条参考线！", "Please select a reference line first!"};
     case ReferenceError::TooFewPoints:
@@ -185,7 +198,8 @@ std::vector<SurveyLine> shiftedLines(const SurveyLine& reference, int count, dou
     std::vector<SurveyLine> out;
     for (int k = 1; k <= count; ++k) {
         SurveyLine copy = reference;
-        for (LinePoint& p : copy.points) p = moved(p, k * east, k * north);
+        for (LinePoint& p : copy.points)
+            p = moved(p, k * east, k * north);
         out.push_back(std::move(copy));
     }
     return out;
@@ -280,12 +294,15 @@ bool LineEditor::read_line_file(const std::string& path) {
     modified_ = false;
     LineFileParse parsed = readLineFileText(path);
     switch (parsed.error) {
-    case LineFileError::None: break;
+    case LineFileError::None:
+        break;
     case LineFileError::OpenFailed:
         warn(app::withArgument("打开文件\"%s\"失败！", path),
              app::withArgument("Failed to open the file \"%s\"!", path));
         return false;
-    case LineFileError::Flag: warn("测线数标志错误！", "Error of line number flag!"); return false;
+    case LineFileError::Flag:
+        warn("测线数标志错误！", "Error of line number flag!");
+        return false;
     case LineFileError::LineCount:
         warn("测线数错误", "Error of the number of lines");
         return false;
@@ -358,8 +375,7 @@ bool LineEditor::deleteLine() {
     return true;
 }
 
-std::optional<LinePoint> LineEditor::typedPoint(std::string_view first,
-                                                std::string_view second) {
+std::optional<LinePoint> LineEditor::typedPoint(std::string_view first, std::string_view second) {
     if (mode_ == CoordinateMode::Grid) {
         LinePoint p;
         if (!parseGridNumber(first, p.x) || !parseGridNumber(second, p.y)) {
@@ -490,8 +506,9 @@ bool LineEditor::offsetParallel(const ParallelParams& params) {
                       "The current operation:\n%d lines left of center \n%d lines right of "
                       "center \nDistance between lines is %.1f.",
                       left, right, params.spacing);
-        std::snprintf(zh, sizeof zh, "当前操作：\n中心线左侧 %d 条\n中心线右侧 %d 条\n线间距 %.1f。",
-                      left, right, params.spacing);
+        std::snprintf(zh, sizeof zh,
+                      "当前操作：\n中心线左侧 %d 条\n中心线右侧 %d 条\n线间距 %.1f。", left, right,
+                      params.spacing);
     } else if (left > 0) {
         std::snprintf(en, sizeof en,
                       "The current operation:\n%d lines left of center \nDistance between lines "

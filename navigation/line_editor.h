@@ -58,10 +58,10 @@ constexpr int kMaxOffsetCount = 500;
 
 enum class ReferenceError {
     None,
-    NoSelection,    // "Please select a reference line first!"
-    TooFewPoints,   // fewer than two points
-    TooManyPoints,  // more than two
-    ZeroLength,     // both points the same: no direction to offset from
+    NoSelection,   // "Please select a reference line first!"
+    TooFewPoints,  // fewer than two points
+    TooManyPoints, // more than two
+    ZeroLength,    // both points the same: no direction to offset from
 };
 ReferenceError checkReference(const std::vector<SurveyLine>& lines, int selected);
 MessagePair referenceMessage(ReferenceError error);

@@ -25,7 +25,9 @@ QDoubleSpinBox* metresBox(QWidget* parent) {
     return box;
 }
 
-const char* tr2(bool english, const char* en, const char* zh) { return english ? en : zh; }
+const char* tr2(bool english, const char* en, const char* zh) {
+    return english ? en : zh;
+}
 
 } // namespace
 
@@ -98,7 +100,9 @@ COffsetLineSheet::COffsetLineSheet(const OffsetChoice& start, bool english, QWid
     column->addWidget(buttons);
 }
 
-void COffsetLineSheet::showPage(bool parallel) { tabs_->setCurrentIndex(parallel ? 0 : 1); }
+void COffsetLineSheet::showPage(bool parallel) {
+    tabs_->setCurrentIndex(parallel ? 0 : 1);
+}
 
 OffsetChoice COffsetLineSheet::choice() const {
     return {tabs_->currentIndex() == 0, parallel_->params(), stair_->params()};

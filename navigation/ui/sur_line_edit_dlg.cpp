@@ -20,7 +20,9 @@
 namespace kestrova::navigation::ui {
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 } // namespace
 
@@ -150,8 +152,12 @@ void CSurLineEditDlg::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QString CSurLineEditDlg::countStatus() const { return countPane_->text(); }
-QString CSurLineEditDlg::noteStatus() const { return notePane_->text(); }
+QString CSurLineEditDlg::countStatus() const {
+    return countPane_->text();
+}
+QString CSurLineEditDlg::noteStatus() const {
+    return notePane_->text();
+}
 
 void CSurLineEditDlg::viewRedraw() {
     if (view_) view_->update(); // 1528
@@ -175,7 +181,8 @@ void CSurLineEditDlg::refreshStatus() {
 void CSurLineEditDlg::refreshLines() {
     filling_ = true;
     lineList_->clear();
-    for (const SurveyLine& line : editor_->lines()) lineList_->addItem(qs(line.name));
+    for (const SurveyLine& line : editor_->lines())
+        lineList_->addItem(qs(line.name));
     lineList_->setCurrentRow(editor_->selectedLine());
     filling_ = false;
     refreshPoints();
@@ -268,9 +275,9 @@ bool CSurLineEditDlg::saveAs() {
         QString start = "surveyline1.lnw";
         if (view_ && !view_->projectPlace().naviFolder.empty())
             start = qs(view_->projectPlace().naviFolder + "/surveyline1.lnw");
-        path = QFileDialog::getSaveFileName(this,
-                                            english_ ? "Save the Line File as:" : "测线文件另存为：",
-                                            start, "Surveyline File(*.lnw)")
+        path = QFileDialog::getSaveFileName(
+                   this, english_ ? "Save the Line File as:" : "测线文件另存为：", start,
+                   "Surveyline File(*.lnw)")
                    .toStdString();
     }
     if (path.empty()) return false;
@@ -325,8 +332,7 @@ void CSurLineEditDlg::addPoint() {
 }
 
 void CSurLineEditDlg::insertPoint() {
-    if (!editor_->insertPoint(first_->text().toStdString(), second_->text().toStdString()))
-        return;
+    if (!editor_->insertPoint(first_->text().toStdString(), second_->text().toStdString())) return;
     refreshPoints();
     refreshTitle();
     viewRedraw();

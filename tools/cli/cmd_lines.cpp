@@ -84,16 +84,16 @@ int runOffset(const Args& args) {
     const bool made = parallel ? editor.offsetParallel(pp) : editor.offsetShift(sp);
     if (!made) return kExitFailure;
     if (!editor.write_line_file(*out)) return kExitFailure;
-    std::printf("%s\n", JsonLine()
-                            .str("kind", "lines")
-                            .str("file", *out)
-                            .unum("lines", editor.lines().size())
-                            .unum("added", editor.lines().size() - before)
-                            .str("reference", editor.lines()[static_cast<std::size_t>(
-                                                             editor.selectedLine())]
-                                                  .name)
-                            .text()
-                            .c_str());
+    std::printf(
+        "%s\n",
+        JsonLine()
+            .str("kind", "lines")
+            .str("file", *out)
+            .unum("lines", editor.lines().size())
+            .unum("added", editor.lines().size() - before)
+            .str("reference", editor.lines()[static_cast<std::size_t>(editor.selectedLine())].name)
+            .text()
+            .c_str());
     return kExitOk;
 }
 
@@ -112,10 +112,7 @@ int runLines(const Args& args) {
         std::string points = "[";
         for (std::size_t i = 0; i < line.points.size(); ++i) {
             if (i) points += ',';
-            points += JsonLine()
-                          .real("x", line.points[i].x)
-                          .real("y", line.points[i].y)
-                          .text();
+            points += JsonLine().real("x", line.points[i].x).real("y", line.points[i].y).text();
         }
         points += ']';
         std::printf("%s\n", JsonLine()

@@ -54,8 +54,8 @@ void click(QWidget& w, QPointF at, Qt::MouseButton button) {
     QMouseEvent press(QEvent::MouseButtonPress, at, w.mapToGlobal(at), button, button,
                       Qt::NoModifier);
     QApplication::sendEvent(&w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w.mapToGlobal(at), button,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w.mapToGlobal(at), button, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(&w, &release);
 }
 
@@ -105,8 +105,8 @@ TEST(SurLineEditor, TypedGeographicLineAndClickedPointOnTheMap) {
     ASSERT_EQ(m.view.model().lines().lines().size(), 1u);
 
     // Where the engine puts the two typed points, independently of the editor.
-    const position::GridPoint a = m.engine.forward(4 + 29 / 60.0 + 29.6751 / 3600.0,
-                                                   76 + 21 / 60.0 + 7.3738 / 3600.0, 0.0);
+    const position::GridPoint a =
+        m.engine.forward(4 + 29 / 60.0 + 29.6751 / 3600.0, 76 + 21 / 60.0 + 7.3738 / 3600.0, 0.0);
     const position::GridPoint b =
         m.engine.forward(4 + 29 / 60.0 + 35.0 / 3600.0, 76 + 21 / 60.0 + 12.5 / 3600.0, 0.0);
     const auto& saved = m.view.model().lines().lines()[0].points;
