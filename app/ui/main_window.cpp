@@ -141,7 +141,11 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     naviPanel_ = new navigation::ui::CNavigationPanelWnd(config_.messenger(), english,
                                                          std::move(naviHost), naviDock_);
     naviDock_->setWidget(naviPanel_);
-    addDockWidget(Qt::RightDockWidgetArea, naviDock_);
+    // A tab beside the control pane, so the waterfalls keep their width; the
+    // Navigation command brings it to the front, and it can be dragged out.
+    addDockWidget(Qt::LeftDockWidgetArea, naviDock_);
+    tabifyDockWidget(control_, naviDock_);
+    control_->raise();
     naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
 
     buildCommands();

@@ -126,3 +126,33 @@ TEST(Towfish, HeadingRuleAndWrappedCourseReachTheRecord) {
 }
 
 } // namespace
+
+namespace {
+
+// The first ZDA corrects a fix the PC had dated: the list jumps back in time.
+// What follows the jump still places the pings; nothing pairs across it.
+TEST(Towfish, TimeGoingBackKeepsWhatFollowsTheJump) {
+    using namespace kestrova::navigation;
+    TowfishTrack track;
+    kestrova::position::FixEvent e;
+    e.fixTime = 5000.0;
+    track.addFixEvent(e);
+    for (double t : {100.0, 101.0, 102.0}) {
+        e.fixTime = t;
+        e.north = t;
+        track.addFixEvent(e);
+    }
+    track.addPing({101.5, 1, 10.0, 0.0});
+    std::vector<CoverageSegment> segments;
+    double north = 0.0;
+    EXPECT_EQ(track.process({}, nullptr,
+                            [&](std::uint32_t, const kestrova::PingPositionRecord& r) {
+                                north = r.northing;
+                            },
+                            segments),
+              1u);
+    EXPECT_NEAR(north, 101.5, 1e-9);
+    EXPECT_EQ(track.fixCount(), 3u);
+}
+
+} // namespace

@@ -292,6 +292,9 @@ CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     toolbar_ = new QToolBar(this);
+    // The tools fold into the bar's extension menu; the pane stays as narrow
+    // as the operator drags it.
+    toolbar_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     view_ = new CNaviFormView(messenger, english, std::move(host), this);
     struct Tool {
         int id;

@@ -143,12 +143,20 @@ void drawGrid(QPainter& p, const ViewState& v) {
         p.setPen(pen);
     };
     char buf[64];
-    for (double e = std::ceil(minE / spacing) * spacing; e <= maxE; e += spacing) {
+    // Whole multiples counted, never a running sum: far from the origin a
+    // small step could stop moving the sum at all.
+    const double firstE = std::ceil(minE / spacing), lastE = std::floor(maxE / spacing);
+    const double firstN = std::ceil(minN / spacing), lastN = std::floor(maxN / spacing);
+    if (!(lastE - firstE <= kMaxGridLines) || !(lastN - firstN <= kMaxGridLines)) return;
+    const int countE = static_cast<int>(lastE - firstE), countN = static_cast<int>(lastN - firstN);
+    for (int i = 0; i <= countE; ++i) {
+        const double e = (firstE + i) * spacing;
         p.drawLine(q(map(e, minN)), q(map(e, maxN)));
         std::snprintf(buf, sizeof buf, "%.1f%s", e, "X");
         text(map(e, label.north), buf);
     }
-    for (double n = std::ceil(minN / spacing) * spacing; n <= maxN; n += spacing) {
+    for (int i = 0; i <= countN; ++i) {
+        const double n = (firstN + i) * spacing;
         p.drawLine(q(map(minE, n)), q(map(maxE, n)));
         std::snprintf(buf, sizeof buf, "%.1f%s", n, "Y");
         text(map(label.east, n), buf);

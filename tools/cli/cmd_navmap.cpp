@@ -90,9 +90,15 @@ int runNavmap(const Args& args) {
     messenger.setSink(&sink);
     messenger.setEnglish(true);
     app::Configuration settings(platform::executableFolder(), messenger);
-    if (config && (!settings.LoadConfigSection("ParaOfGeo", *config) ||
-                   !settings.LoadConfigSection("ParaOfNavi", *config)))
-        return kExitFailure;
+    if (config) {
+        if (!platform::PathFileExistsA(*config)) {
+            std::fprintf(stderr, "kestrova-cli: cannot open %s\n", config->c_str());
+            return kExitFailure;
+        }
+        // A section the file lacks keeps the program's defaults.
+        settings.LoadConfigSection("ParaOfGeo", *config);
+        settings.LoadConfigSection("ParaOfNavi", *config);
+    }
 
     navigation::NaviModel model;
     model.settings() = settings.navi;
