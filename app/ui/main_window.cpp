@@ -8,11 +8,16 @@
 #include "app/main_frame_status.h"
 #include "app/ping_parameter_panel.h"
 #include "app/snapshot_file.h"
+#include "app/ui/control_pages.h"
 #include "app/ui/page_disk.h"
 #include "app/ui/page_sonar_para_set.h"
 #include "app/ui/ping_para_panel.h"
+#include "display/ui/page_bottom_tracking.h"
+#include "display/ui/page_display_set.h"
+#include "display/ui/page_para_display.h"
 #include "platform/fs.h"
 #include "position/navigation_input.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +39,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace kestrova::app::ui {
 namespace {
@@ -105,8 +112,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     // One target snapshot for both views; a capture needs an open project.
     targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
     for (Frequency f : {Frequency::HF, Frequency::LF})
-        session_->view(f).setTargetCapture(
-            {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); }, {}});
+        session_->view(f).setTargetCapture({targetSnapshot_.get(),
+                                            [this] { return session_->projects().projectOpen(); },
+                                            [this] { targetView_->saveIfChanged(); }});
     column->addWidget(splitter_, 1);
     setCentralWidget(central);
 
@@ -117,10 +125,15 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
                               session_->notices(), queue_, sheet_);
+    controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
     sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
+    sheet_->addTab(controlPages_->displayPage(), english ? "Display settings" : "显示设置");
     sheet_->addTab(diskPage_, english ? "Storage and playback" : "存储与回放");
+    sheet_->addTab(controlPages_->bottomPage(), english ? "Altitude Tracker" : "高度跟踪");
+    sheet_->addTab(controlPages_->statusPage(), english ? "Status information" : "状态信息");
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
+    buildTargetPane();
     session_->setDiskPage(diskPage_->window());
 
     // The navigation pane: the map with its tool bar. It shows the vessel,
@@ -165,6 +178,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
+    // A model identified later (a one-frequency sonar) brings its own layout.
+    modelObserver_ = config_.device.addObserver(
+        [this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
     session_->start();
     applyLayout();
 
@@ -182,9 +198,11 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
 }
 
 CMainFrame::~CMainFrame() {
+    config_.device.removeObserver(modelObserver_);
     // The sonar stops and the files close before the views they feed go away.
     session_->shutDown();
     // The pages and waterfalls use the queue and the views: they go before them.
+    delete targetPane_;
     delete control_;
     delete takeCentralWidget();
     queue_.setWakeCallback(nullptr);
@@ -327,6 +345,8 @@ void CMainFrame::runCommand(FrameCommand c) {
         emit navigationPaneRequested();
         break;
     case FrameCommand::Target:
+        targetPane_->setVisible(!targetPane_->isVisible());
+        if (targetPane_->isVisible()) targetPane_->raise();
         emit targetPaneRequested();
         break;
     case FrameCommand::About:
@@ -380,6 +400,7 @@ void CMainFrame::projectChanged() {
     // recorders, or "Save KSF" has nowhere to write.
     session_->setProjectFolder(session_->projects().current().path);
     naviPanel_->view()->reloadSettingsAndFit();
+    queue_.post(targetView_->handle(), kMsgTargetProjectChanged);
     refreshCommands();
 }
 
@@ -407,6 +428,7 @@ void CMainFrame::sonarSettingsLoaded() {
 
 void CMainFrame::displaySettingsLoaded(double) {
     applyLayout();
+    if (controlPages_) controlPages_->settingsLoaded();
 }
 
 void CMainFrame::projectLoaded() {
@@ -418,7 +440,8 @@ std::optional<std::string> CMainFrame::projectConfigPath() const {
 }
 
 void CMainFrame::rangeCommitted(app::Frequency) {
-    // The bottom-tracking page (message 1165) joins the control pane later.
+    // The bottom-tracking page fits its search window to the new range.
+    queue_.post(handle_, kMsgRefreshBottomTrackFromRange);
 }
 
 void CMainFrame::applyLayout() {
@@ -514,12 +537,20 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
     case kMsgXtfButton:
         refreshCommands();
         break;
+    case kMsgRefreshBottomTrackFromRange: // also the views' range change, 0x48D
+        controlPages_->rangesChanged();
+        break;
     case kMsgReapplyLayout:
     case kMsgModelChangedMainWindow:
         // A one-frequency model shows no HF label.
         if (m.id == kMsgModelChangedMainWindow) session_->applyDisplaySettings();
         applyLayout();
         refreshCommands();
+        break;
+    case display::WM_TARGET_CAPTURED: // 1161: show the pane, the view names and keeps it
+        targetPane_->show();
+        targetPane_->raise();
+        queue_.post(targetView_->handle(), targets::ui::WM_CREATE_TARGET, m.wParam);
         break;
     case kMsgLeavePlayback:
         leavePlayback();
@@ -564,6 +595,7 @@ void CMainFrame::refreshStatus() {
     for (int i = 0; i < 5; ++i)
         paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
     if (shown.beep()) QApplication::beep();
+    controlPages_->refreshStatus();
     refreshCommands();
 }
 
@@ -590,6 +622,38 @@ void CMainFrame::openDeviceSettings() {
         queue_.post(session_->view(Frequency::LF).handle(), display::WM_RERUN_LF);
     }
     refreshCommands();
+}
+
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+
+// The "Target" pane: the target view over the snapshot both waterfalls capture into.
+void CMainFrame::buildTargetPane() {
+    const bool english = config_.messenger().english();
+    targets::ui::TargetViewLinks links;
+    links.config = &config_;
+    links.snapshot = targetSnapshot_.get();
+    links.queue = &queue_;
+    links.projectOpen = [this] { return session_->projects().projectOpen(); };
+    links.targetFolder = [this] { return session_->projects().current().targetFolderPath(); };
+    links.saveSettings = [this] {
+        if (const auto path = projectConfigPath()) config_.SaveConfigSection("SonarSetPara", *path);
+    };
+    links.gridToGeo = [this](const targets::GroundPoint& p) -> std::optional<targets::GeoPosition> {
+        const auto g = session_->positions().geodesy().inverse(p.north, p.east, 0.0);
+        if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
+        return targets::GeoPosition{g.latitude, g.longitude};
+    };
+    targetPane_ = new QDockWidget(english ? "Target" : "目标", this);
+    targetPane_->setObjectName("TargetPane");
+    targetView_ = new targets::ui::CTargetFormView(std::move(links), targetPane_);
+    targetPane_->setWidget(targetView_);
+    // A tab beside "Control", so the waterfalls keep their width; hidden until a
+    // capture or the Target command shows it.
+    addDockWidget(Qt::LeftDockWidgetArea, targetPane_);
+    tabifyDockWidget(control_, targetPane_);
+    targetPane_->hide();
 }
 
 } // namespace kestrova::app::ui

@@ -26,6 +26,9 @@
 #include <memory>
 
 class QAction;
+namespace kestrova::targets::ui {
+class CTargetFormView;
+}
 class QDockWidget;
 class QLabel;
 class QSplitter;
@@ -35,6 +38,7 @@ class QToolBar;
 
 namespace kestrova::app::ui {
 
+class ControlPages;
 class CPageDisk;
 class CPageSonarParaSet;
 class CPingParaPanel;
@@ -75,9 +79,13 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     // The navigation pane and its map.
     QDockWidget* navigationPane() const { return naviDock_; }
     navigation::ui::CNaviFormView* navigationView() const { return naviPanel_->view(); }
+    QDockWidget* targetPane() const { return targetPane_; }
+    targets::ui::CTargetFormView* targetView() const { return targetView_; }
     QTabWidget* controlSheet() const { return sheet_; }
     CPageSonarParaSet* sonarPage() const { return sonarPage_; }
     CPageDisk* diskPage() const { return diskPage_; }
+    // "Display settings", "Altitude Tracker" and "Status information".
+    ControlPages& controlPages() const { return *controlPages_; }
     CPingParaPanel* pingPanel(acquisition::Frequency f) const {
         return f == acquisition::Frequency::HF ? hfPanel_ : lfPanel_;
     }
@@ -122,6 +130,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
 
   private:
     void buildCommands();
+    void buildTargetPane();
     void pump();
     void onMainMessage(const platform::WindowMessage& m);
     void openFileForPlayback();
@@ -146,6 +155,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QTabWidget* sheet_ = nullptr;
     CPageSonarParaSet* sonarPage_ = nullptr;
     CPageDisk* diskPage_ = nullptr;
+    std::unique_ptr<ControlPages> controlPages_;
+    int modelObserver_ = 0; // a new device model lays the waterfalls out again (1550)
     std::array<QAction*, kFrameCommandCount> actions_{};
     std::array<QLabel*, kStatusPanes> panes_{};
     QTimer* heartbeat_ = nullptr;
@@ -156,6 +167,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QtMessageSink sink_;
     std::function<std::time_t()> clock_;
     std::unique_ptr<display::TargetSnapshot> targetSnapshot_;
+    QDockWidget* targetPane_ = nullptr;
+    targets::ui::CTargetFormView* targetView_ = nullptr;
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
 };

@@ -7,8 +7,11 @@
 #include "display/tests/sim_pings.h"
 #include "navigation/navigation_feed.h"
 #include "platform/tests/temp_folder.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QApplication>
+#include <QDockWidget>
+#include <QTreeWidget>
 
 #include "app/tests/ui/window_test_support.h"
 
@@ -208,6 +211,34 @@ TEST_F(MainFrameViews, PingsBetweenTwoFixesGetTheirTowfishInThePositionRing) {
         EXPECT_NEAR(r.range, p.portSlantRange, 1e-9);
     }
     EXPECT_FALSE(model.coverage(true).empty());
+}
+
+} // namespace
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+namespace {
+
+// Guards: a capture that reaches no target view (0x489 not forwarded as
+// 0x48B), or a pane that stays hidden when a target is marked.
+TEST_F(MainFrameViews, ARightDoubleClickCaptureBecomesAListedTarget) {
+    kestrova::testing::TempFolder location;
+    static RecordingMessageSink quiet; // outlives the window
+    config_->messenger().setSink(&quiet);
+    ProjectResult project =
+        window_->session().projects().createProject({"Survey", location.path()});
+    ASSERT_TRUE(project.ok);
+    settle();
+    window_->targetPane()->hide();
+    display::WaterfallView& hf = view(Frequency::HF);
+    const int w = hf.waterfall().viewLayout().width;
+    ASSERT_TRUE(hf.captureTarget(w * 3 / 4, display::ViewLayout::kWaterfallTop + 5));
+    ASSERT_TRUE(
+        waitFor([&] { return window_->targetView()->list()->topLevelItemCount() == 1; }, 5));
+    EXPECT_TRUE(window_->targetPane()->isVisible());
+    const std::string name = window_->targetView()->currentName();
+    EXPECT_TRUE(fs::exists(project.project.targetFolderPath() + "/" + name + ".tgt")) << name;
+    EXPECT_EQ(config_->sonar.targetNumber, 1);
 }
 
 } // namespace
