@@ -24,7 +24,7 @@ constexpr const char* kUsage =
 
 bool countIn(const std::optional<std::string>& text, int& out) {
     long long v = 0;
-    if (!text || !parseInt(*text, v) || v < 0 || v > navigation::kMaxOffsetCount) return false;
+    if (!text || !parseInt(*text, v) || v < 1 || v > navigation::kMaxOffsetCount) return false;
     out = static_cast<int>(v);
     return true;
 }
@@ -51,7 +51,7 @@ int runOffset(const Args& args) {
     if (files.size() != 1) return usageError(kUsage, "one line file is needed");
     if (!lineName || !out) return usageError(kUsage, "--line and --out are required");
     int count = 0;
-    if (!countIn(countText, count)) return usageError(kUsage, "--count needs 0..500");
+    if (!countIn(countText, count)) return usageError(kUsage, "--count needs 1..500");
     navigation::ParallelParams pp{0, 0, 0.0};
     navigation::ShiftParams sp{count, 0.0, 0.0};
     if (parallel) {
