@@ -224,7 +224,7 @@ void CNaviFormView::command(int id) {
         v.measureMode = false;
         if (lineEditor_ == nullptr)
             lineEditor_ = new CSurLineEditDlg(this, messenger_, english_, host_.geodesy, this);
-        lineEditor_->open();
+        lineEditor_->showEditor();
         break;
     case c::kImportLines: importLines(); break;
     case c::kCloseLines: {

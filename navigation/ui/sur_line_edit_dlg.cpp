@@ -134,7 +134,7 @@ CSurLineEditDlg::CSurLineEditDlg(CNaviFormView* view, app::Messenger& messenger,
 // The view owns the editor and outlives it: nothing to tell it here.
 CSurLineEditDlg::~CSurLineEditDlg() = default;
 
-void CSurLineEditDlg::open() {
+void CSurLineEditDlg::showEditor() {
     if (view_) view_->setEditorLines(&editor_->lines(), &editor_->selectedLine());
     showNormal();
     raise();

@@ -50,7 +50,7 @@ class CSurLineEditDlg : public QDialog {
 
     // Shows the window and lends the working list to the view for drawing
     // and for its add-point mode.
-    void open();
+    void showEditor();
 
     // The operations, as the tool bars and the menu call them.
     void newFile();
