@@ -147,6 +147,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
         return navigation::ImportPlace{p.naviFolderPath(), p.fullName};
     };
     naviHost.settings = &config_.navi;
+    naviHost.geodesy = &session_->positions().geodesy();
     naviHost.saveSettings = [this] {
         if (const auto path = projectConfigPath()) config_.SaveConfigSection("ParaOfNavi", *path);
     };

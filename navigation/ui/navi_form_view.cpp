@@ -1,6 +1,7 @@
 #include "navigation/ui/navi_form_view.h"
 
 #include "navigation/ui/navi_painter.h"
+#include "navigation/ui/sur_line_edit_dlg.h"
 #include "platform/fs.h"
 
 #include <QAction>
@@ -38,6 +39,17 @@ void CNaviFormView::setAddPointMode(bool on) {
         model_.view().measureMode = false;
     }
     updateCursor();
+    update();
+    emit addPointModeChanged(on);
+}
+
+ImportPlace CNaviFormView::projectPlace() const {
+    return host_.projectPlace ? host_.projectPlace() : ImportPlace{};
+}
+
+void CNaviFormView::lineEditorClosed() {
+    setEditorLines(nullptr, nullptr);
+    if (model_.view().addPointMode) setAddPointMode(false);
     update();
 }
 
@@ -106,8 +118,9 @@ void CNaviFormView::mousePressEvent(QMouseEvent* event) {
         model_.measureStart = g;
         model_.measureEnd = g;
     } else if (v.addPointMode) {
-        add_point_to_selected_line(editorLines_, editorSelected_ ? *editorSelected_ : -1, g,
-                                   messenger_);
+        if (add_point_to_selected_line(editorLines_, editorSelected_ ? *editorSelected_ : -1, g,
+                                       messenger_))
+            emit editorPointAdded();
     }
     update();
 }
@@ -265,6 +278,9 @@ void CNaviFormView::command(int id) {
     case c::kLineEditor:
         v.panMode = false;
         v.measureMode = false;
+        if (lineEditor_ == nullptr)
+            lineEditor_ = new CSurLineEditDlg(this, messenger_, english_, host_.geodesy, this);
+        lineEditor_->showEditor();
         break;
     case c::kImportLines:
         importLines();
@@ -360,6 +376,7 @@ CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english
         {c::kPreviousLine, "Previous Line", "上一条"},
         {c::kNextLine, "Next Line", "下一条"},
         {c::kReverseLine, "Reverse Line", "反向"},
+        {c::kLineEditor, "Line Editor", "测线编辑"},
         {c::kImportLines, "Import Lines", "导入测线"},
         {c::kCloseLines, "Close Lines", "关闭测线"},
         {c::kSettings, "Settings", "设置"},
