@@ -136,6 +136,31 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     buildTargetPane();
     session_->setDiskPage(diskPage_->window());
 
+    // The navigation pane: the map with its tool bar. It shows the vessel,
+    // track, coverage and planned lines; the main frame feeds it on 0x467.
+    naviDock_ = new QDockWidget(english ? "Navigation" : "导航", this);
+    naviDock_->setObjectName("NavigationPane");
+    navigation::ui::NaviViewHost naviHost;
+    naviHost.projectPlace = [this] {
+        const CurrentProject& p = session_->projects().current();
+        if (!p.open) return navigation::ImportPlace{};
+        return navigation::ImportPlace{p.naviFolderPath(), p.fullName};
+    };
+    naviHost.settings = &config_.navi;
+    naviHost.geodesy = &session_->positions().geodesy();
+    naviHost.saveSettings = [this] {
+        if (const auto path = projectConfigPath()) config_.SaveConfigSection("ParaOfNavi", *path);
+    };
+    naviPanel_ = new navigation::ui::CNavigationPanelWnd(config_.messenger(), english,
+                                                         std::move(naviHost), naviDock_);
+    naviDock_->setWidget(naviPanel_);
+    // A tab beside the control pane, so the waterfalls keep their width; the
+    // Navigation command brings it to the front, and it can be dragged out.
+    addDockWidget(Qt::LeftDockWidgetArea, naviDock_);
+    tabifyDockWidget(control_, naviDock_);
+    control_->raise();
+    naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
+
     buildCommands();
     installAdvancedSettingsShortcut(this,
                                     [this] { queue_.post(handle_, kMsgShowAdvancedSettings); });
@@ -268,9 +293,11 @@ void CMainFrame::runCommand(FrameCommand c) {
         openFileForPlayback();
         break;
     case FrameCommand::Start:
+        naviFeed_->reset();
         ss.startWork();
         break;
     case FrameCommand::Stop:
+        naviFeed_->reset();
         ss.stopWork();
         break;
     case FrameCommand::SaveKsf:
@@ -313,6 +340,8 @@ void CMainFrame::runCommand(FrameCommand c) {
         break;
     }
     case FrameCommand::Navigation:
+        naviDock_->show();
+        naviDock_->raise();
         emit navigationPaneRequested();
         break;
     case FrameCommand::Target:
@@ -370,8 +399,27 @@ void CMainFrame::projectChanged() {
     // A created project is never loaded: its folder must still reach the
     // recorders, or "Save KSF" has nowhere to write.
     session_->setProjectFolder(session_->projects().current().path);
+    naviPanel_->view()->reloadSettingsAndFit();
     queue_.post(targetView_->handle(), kMsgTargetProjectChanged);
     refreshCommands();
+}
+
+void CMainFrame::clearProjectLists() {
+    naviFeed_->reset();
+    navigation::NaviModel& m = naviPanel_->view()->model();
+    m.clearTrack();
+    m.lines().clear();
+    naviPanel_->view()->update();
+}
+
+void CMainFrame::naviSettingsLoaded() {
+    naviPanel_->view()->model().settings() = config_.navi;
+    naviPanel_->view()->update();
+}
+
+SurveyLineLoad CMainFrame::loadSurveyLineFile(const std::string& path) {
+    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded
+                                                  : SurveyLineLoad::Failed;
 }
 
 void CMainFrame::sonarSettingsLoaded() {
@@ -507,6 +555,14 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
     case kMsgLeavePlayback:
         leavePlayback();
         refreshCommands();
+        break;
+    case position::nav_message::kFixesReady:
+        // The new track points and fix events, taken under their locks; each
+        // ping's towfish goes into its view's position ring.
+        naviFeed_->onFixesReady(session_->navigation(),
+                                navigation::towfishInstall(config_.sonar.install),
+                                session_->view(Frequency::HF), session_->view(Frequency::LF));
+        naviPanel_->view()->dataArrived();
         break;
     case position::nav_message::kApplyPositionSettings:
         session_->positions().restartPositionInput();

@@ -15,6 +15,8 @@
 
 #include "app/hide_advanced.h"
 #include "display/target_capture.h"
+#include "navigation/navigation_feed.h"
+#include "navigation/ui/navi_form_view.h"
 
 #include <QMainWindow>
 
@@ -74,6 +76,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QAction* action(FrameCommand c) const { return actions_[static_cast<std::size_t>(c)]; }
     QToolBar* toolbar() const { return toolbar_; }
     QDockWidget* controlPane() const { return control_; }
+    // The navigation pane and its map.
+    QDockWidget* navigationPane() const { return naviDock_; }
+    navigation::ui::CNaviFormView* navigationView() const { return naviPanel_->view(); }
     QDockWidget* targetPane() const { return targetPane_; }
     targets::ui::CTargetFormView* targetView() const { return targetView_; }
     QTabWidget* controlSheet() const { return sheet_; }
@@ -99,6 +104,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     void sonarSettingsLoaded() override;
     void displaySettingsLoaded(double soundSpeed) override;
     void projectLoaded() override;
+    void clearProjectLists() override;
+    void naviSettingsLoaded() override;
+    SurveyLineLoad loadSurveyLineFile(const std::string& path) override;
     // SonarPageHost
     std::optional<std::string> projectConfigPath() const override;
     void rangeCommitted(Frequency f) override;
@@ -141,6 +149,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QDockWidget* control_ = nullptr;
+    QDockWidget* naviDock_ = nullptr;
+    navigation::ui::CNavigationPanelWnd* naviPanel_ = nullptr;
+    std::unique_ptr<navigation::NavigationFeed> naviFeed_;
     QTabWidget* sheet_ = nullptr;
     CPageSonarParaSet* sonarPage_ = nullptr;
     CPageDisk* diskPage_ = nullptr;
