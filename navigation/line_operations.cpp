@@ -44,10 +44,10 @@ int import_line_files(NavigationLineSet& set, const std::vector<std::string>& fi
             }
             std::string why;
             if (!copyFileAtomically(source, target, &why)) {
-                messenger.ShowMessage(app::withArgument("复制文件失败 : \"%s\"。", target),
-                                      app::withArgument("Failed to copy the file : \"%s\".",
-                                                        target),
-                                      app::mb::kWarningOkCancel);
+                messenger.ShowMessage(
+                    app::withArgument("复制文件失败 : \"%s\"。", target),
+                    app::withArgument("Failed to copy the file : \"%s\".", target),
+                    app::mb::kWarningOkCancel);
                 continue;
             }
         }
@@ -97,8 +97,7 @@ bool add_point_to_selected_line(std::vector<SurveyLine>* editorLines, int select
     if (editorLines == nullptr || selectedLine < 0 ||
         static_cast<std::size_t>(selectedLine) >= editorLines->size()) {
         messenger.ShowMessage("没有选择测线，无法添加点！",
-                              "No line is selected, can not add point!",
-                              app::mb::kWarningOkCancel);
+                              "No line is selected, can not add point!", app::mb::kWarningOkCancel);
         return false;
     }
     (*editorLines)[static_cast<std::size_t>(selectedLine)].points.push_back(

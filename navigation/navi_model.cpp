@@ -15,6 +15,19 @@ void NaviModel::addTrackPoints(std::span<const position::TrackPoint> points) {
 void NaviModel::addCoverage(bool hf, std::span<const CoverageSegment> segments) {
     auto& list = hf ? coverHF_ : coverLF_;
     list.insert(list.end(), segments.begin(), segments.end());
+    for (const CoverageSegment& s : segments) {
+        edges_[hf ? 1 : 0][0].push_back(s.port);
+        edges_[hf ? 1 : 0][1].push_back(s.starboard);
+    }
+}
+
+const std::vector<GridPoint>& NaviModel::thinnedTrack(double pixels) {
+    return trackThin_.update(track_, pixels * view_.s);
+}
+
+const std::vector<GridPoint>& NaviModel::thinnedEdge(bool hf, bool starboard, double pixels) {
+    const int f = hf ? 1 : 0, side = starboard ? 1 : 0;
+    return edgeThin_[f][side].update(edges_[f][side], pixels * view_.s);
 }
 
 void NaviModel::clearTrack() {
@@ -22,13 +35,17 @@ void NaviModel::clearTrack() {
     coverHF_.clear();
     coverLF_.clear();
     mosaic_->clear();
+    for (auto& f : edges_)
+        for (auto& e : f)
+            e.clear();
 }
 
 std::vector<GridPoint> NaviModel::fitPoints() const {
     std::vector<GridPoint> points;
     if (lines_.loaded())
         for (const SurveyLine& line : lines_.lines())
-            for (const LinePoint& p : line.points) points.push_back({p.x, p.y});
+            for (const LinePoint& p : line.points)
+                points.push_back({p.x, p.y});
     points.insert(points.end(), track_.begin(), track_.end());
     return points;
 }

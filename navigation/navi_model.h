@@ -32,6 +32,10 @@ class NaviModel {
     const std::vector<GridPoint>& track() const { return track_; }
     std::optional<position::TrackPoint> lastTrackPoint() const { return last_; }
     const std::vector<CoverageSegment>& coverage(bool hf) const { return hf ? coverHF_ : coverLF_; }
+    // The track and the coverage edges thinned for the current scale (a point
+    // per `pixels` on the screen); every point stays stored.
+    const std::vector<GridPoint>& thinnedTrack(double pixels);
+    const std::vector<GridPoint>& thinnedEdge(bool hf, bool starboard, double pixels);
     // Keeps only the last track point and empties both coverage lists (and the mosaic).
     void clearTrack();
     // The "Mosaic" layer: the HF pings on the ground.
@@ -55,6 +59,10 @@ class NaviModel {
     std::optional<position::TrackPoint> last_;
     std::vector<CoverageSegment> coverHF_;
     std::vector<CoverageSegment> coverLF_;
+    // Edges of the coverage as polylines: [hf][starboard].
+    std::vector<GridPoint> edges_[2][2];
+    ThinnedPolyline trackThin_;
+    ThinnedPolyline edgeThin_[2][2];
     // Shared by copies of the model: the layer is the survey's, not the view's.
     std::shared_ptr<LiveMosaic> mosaic_ = std::make_shared<LiveMosaic>();
 };

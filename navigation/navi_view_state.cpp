@@ -70,9 +70,13 @@ void wheelZoom(ViewState& v, bool forward, double x, double y) {
     }
 }
 
-void zoomAboutCentre(ViewState& v, double f) { zoomAbout(v, f, v.cx(), v.cy()); }
+void zoomAboutCentre(ViewState& v, double f) {
+    zoomAbout(v, f, v.cx(), v.cy());
+}
 
-void rotate(ViewState& v, double degrees) { v.theta = wrap360(v.theta + degrees); }
+void rotate(ViewState& v, double degrees) {
+    v.theta = wrap360(v.theta + degrees);
+}
 
 void pan(ViewState& v, double dx, double dy) {
     // The drag in unrotated pixels: the same turn as the pointer positions.
@@ -182,9 +186,10 @@ KeyResult applyKey(ViewState& v, NaviKey key, bool ctrl) {
     case NaviKey::Down:
     case NaviKey::Up:
         if (v.follow == 3) return KeyResult::None;
-        rotate(v, key == NaviKey::Left ? -10.0 : key == NaviKey::Right ? 10.0
-                                             : key == NaviKey::Down  ? -1.0
-                                                                     : 1.0);
+        rotate(v, key == NaviKey::Left    ? -10.0
+                  : key == NaviKey::Right ? 10.0
+                  : key == NaviKey::Down  ? -1.0
+                                          : 1.0);
         return KeyResult::Redraw;
     case NaviKey::Home:
         v.theta = 0.0;
@@ -235,19 +240,57 @@ void thinToScreen(const ViewState& v, std::span<const GridPoint> points, double 
                   std::vector<ScreenPoint>& out) {
     out.clear();
     if (points.empty()) return;
-    const double min2 = minPixels * minPixels;
+    // The turn keeps distances and the scale is the same both ways, so the
+    // test runs in metres and only the points kept are mapped.
+    const double minMetres = minPixels * v.s;
+    const double min2 = minMetres * minMetres;
     const ScreenMapper map(v);
-    ScreenPoint last = map(points.front().east, points.front().north);
-    out.push_back(last);
+    GridPoint last = points.front();
+    out.push_back(map(last.east, last.north));
     const std::size_t n = points.size();
     for (std::size_t i = 1; i < n; ++i) {
-        ScreenPoint p = map(points[i].east, points[i].north);
-        const double dx = p.x - last.x, dy = p.y - last.y;
-        if (dx * dx + dy * dy >= min2 || i + 1 == n) {
-            out.push_back(p);
+        const GridPoint& p = points[i];
+        const double de = p.east - last.east, dn = p.north - last.north;
+        if (de * de + dn * dn >= min2 || i + 1 == n) {
+            out.push_back(map(p.east, p.north));
             last = p;
         }
     }
+}
+
+const std::vector<GridPoint>& ThinnedPolyline::update(std::span<const GridPoint> all,
+                                                      double tolerance) {
+    if (tolerance != tolerance_ || all.size() < consumed_) {
+        tolerance_ = tolerance;
+        consumed_ = 0;
+        tail_ = false;
+        kept_.clear();
+    }
+    if (all.size() == consumed_) return kept_;
+    if (tail_) {
+        kept_.pop_back();
+        tail_ = false;
+    }
+    const double min2 = tolerance * tolerance;
+    std::size_t i = consumed_;
+    if (kept_.empty()) kept_.push_back(all[i++]);
+    GridPoint last = kept_.back();
+    for (; i < all.size(); ++i) {
+        const double de = all[i].east - last.east, dn = all[i].north - last.north;
+        if (de * de + dn * dn >= min2) {
+            kept_.push_back(all[i]);
+            last = all[i];
+        }
+    }
+    consumed_ = all.size();
+    if (kept_.size() > 1 || consumed_ > 1) {
+        const GridPoint& end = all[consumed_ - 1];
+        if (end.east != last.east || end.north != last.north) {
+            kept_.push_back(end);
+            tail_ = true;
+        }
+    }
+    return kept_;
 }
 
 } // namespace kestrova::navigation

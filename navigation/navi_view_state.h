@@ -95,4 +95,20 @@ std::string speedText(double knots, int unit);
 void thinToScreen(const ViewState& v, std::span<const GridPoint> points, double minPixels,
                   std::vector<ScreenPoint>& out);
 
+// A long polyline thinned in metres and kept between frames: panning and
+// turning keep the same points, new points are only appended, and only a
+// new scale (a zoom) thins the whole list again.
+class ThinnedPolyline {
+  public:
+    // Points of `all` at least `tolerance` metres apart, the first and the
+    // last always among them. `all` only grows between calls, or starts over.
+    const std::vector<GridPoint>& update(std::span<const GridPoint> all, double tolerance);
+
+  private:
+    double tolerance_ = -1.0;
+    std::size_t consumed_ = 0;
+    bool tail_ = false; // the last kept point is only there as the list's end
+    std::vector<GridPoint> kept_;
+};
+
 } // namespace kestrova::navigation

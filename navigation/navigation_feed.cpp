@@ -61,8 +61,8 @@ std::size_t NavigationFeed::place(const TowfishInstall& install, display::Waterf
 }
 
 std::size_t NavigationFeed::onFixesReady(position::NavigationInput& input,
-                                         const TowfishInstall& install,
-                                         display::WaterfallView& hf, display::WaterfallView& lf) {
+                                         const TowfishInstall& install, display::WaterfallView& hf,
+                                         display::WaterfallView& lf) {
     const std::vector<position::TrackPoint> points = input.takeTrackPoints();
     model_.addTrackPoints(points);
     const std::vector<position::FixEvent> events = input.takeFixEvents();

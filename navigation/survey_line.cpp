@@ -10,11 +10,15 @@
 namespace kestrova::navigation {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -53,8 +57,8 @@ bool parseNumber(std::string_view s, double& out, bool prefixOk) {
     s = trim(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return false;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), out,
-                                     std::chars_format::general);
+    auto [ptr, ec] =
+        std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
     if (ec != std::errc() || !std::isfinite(out)) return false;
     if (ptr == s.data() + s.size()) return true;
     return prefixOk && isBlank(*ptr);
@@ -109,8 +113,8 @@ LineFileParse parseLineFile(std::string_view text) {
     for (std::int64_t i = 0; i < n; ++i) {
         if (remaining() < 3) break;
         std::int64_t m = 0;
-        if (!parseWholeInt(afterFirstSpace(trim(lines[at])), m) || m < 0 ||
-            m > kMaxPointsPerLine || static_cast<std::uint64_t>(m) + 2 > remaining() - 1) {
+        if (!parseWholeInt(afterFirstSpace(trim(lines[at])), m) || m < 0 || m > kMaxPointsPerLine ||
+            static_cast<std::uint64_t>(m) + 2 > remaining() - 1) {
             result.error = LineFileError::Body;
             return result;
         }
@@ -134,7 +138,8 @@ LineFileParse parseLineFile(std::string_view text) {
             line.points.push_back(p);
         }
         std::string_view nameLine = lines[at++];
-        while (!nameLine.empty() && isBlank(nameLine.back())) nameLine.remove_suffix(1);
+        while (!nameLine.empty() && isBlank(nameLine.back()))
+            nameLine.remove_suffix(1);
         line.name = std::string(afterFirstSpace(nameLine));
         ++at; // "EOL"
         parsed.push_back(std::move(line));
@@ -196,8 +201,7 @@ bool writeLineFileAtomically(const std::string& path, const std::vector<SurveyLi
     return platform::writeFileAtomically(path, formatLineFile(lines), error);
 }
 
-bool copyFileAtomically(const std::string& source, const std::string& target,
-                        std::string* error) {
+bool copyFileAtomically(const std::string& source, const std::string& target, std::string* error) {
     platform::FileReadResult file = platform::readWholeFile(source);
     if (file.status != platform::FileReadResult::Status::Ok) {
         if (error) *error = file.error.empty() ? "cannot read " + source : file.error;
@@ -241,8 +245,12 @@ bool NavigationLineSet::next() {
     return true;
 }
 
-bool isLineFileName(std::string_view path) { return upperTail3(path) == "LNW"; }
-bool isDxfFileName(std::string_view path) { return upperTail3(path) == "DXF"; }
+bool isLineFileName(std::string_view path) {
+    return upperTail3(path) == "LNW";
+}
+bool isDxfFileName(std::string_view path) {
+    return upperTail3(path) == "DXF";
+}
 
 std::string fileNameOf(std::string_view path) {
     std::size_t slash = path.find_last_of("/\\");

@@ -75,9 +75,13 @@ PingPositionRecord interpolateRecord(const position::FixEvent& a, const position
     return rec;
 }
 
-void TowfishTrack::addFixEvent(const position::FixEvent& event) { fixes_.push_back(event); }
+void TowfishTrack::addFixEvent(const position::FixEvent& event) {
+    fixes_.push_back(event);
+}
 
-void TowfishTrack::addPing(const PingEntry& ping) { pings_.push_back(ping); }
+void TowfishTrack::addPing(const PingEntry& ping) {
+    pings_.push_back(ping);
+}
 
 void TowfishTrack::reset() {
     fixes_.clear();
@@ -86,14 +90,27 @@ void TowfishTrack::reset() {
     havePrevious_ = false;
 }
 
+namespace {
+
+// Time going back (a new day, the first time message correcting a PC date, a
+// replayed file): what came before the jump cannot pair with what follows.
+template <class List, class TimeOf> void dropBeforeLastJump(List& list, TimeOf timeOf) {
+    for (std::size_t i = list.size(); i-- > 1;) {
+        if (timeOf(list[i]) < timeOf(list[i - 1])) {
+            list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+} // namespace
+
 void TowfishTrack::trim() {
-    // Time going back (a new day, a replayed file): what is kept cannot pair
-    // with what comes. Otherwise only the oldest go, so the newest fix still
-    // pairs with the next one.
-    if (fixes_.size() > 1 && fixes_.back().fixTime < fixes_.front().fixTime) fixes_.clear();
+    dropBeforeLastJump(fixes_, [](const position::FixEvent& e) { return e.fixTime; });
+    dropBeforeLastJump(pings_, [](const PingEntry& p) { return p.time; });
+    // Only the oldest go, so the newest fix still pairs with the next one.
     while (fixes_.size() > 1 && fixes_.back().fixTime - fixes_.front().fixTime >= kSpanSeconds)
         fixes_.pop_front();
-    if (pings_.size() > 1 && pings_.back().time < pings_.front().time) pings_.clear();
     while (pings_.size() > 1 && pings_.back().time - pings_.front().time >= kSpanSeconds)
         pings_.pop_front();
 }
@@ -112,7 +129,8 @@ std::size_t TowfishTrack::process(const TowfishInstall& install, const AltitudeO
         }
         if (ping.time < fixes_.front().fixTime) continue; // before anything kept: lost
         std::size_t k = 1;
-        while (k < fixes_.size() && fixes_[k].fixTime < ping.time) ++k;
+        while (k < fixes_.size() && fixes_[k].fixTime < ping.time)
+            ++k;
         const position::FixEvent& a = fixes_[k - 1];
         const position::FixEvent& b = fixes_[k];
         const double interval = b.fixTime - a.fixTime;

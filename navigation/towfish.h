@@ -30,12 +30,12 @@ struct CoverageSegment {
 
 // The installation values the placement needs (SonarSetPara Fit... keys).
 struct TowfishInstall {
-    double towLength = 0.0;        // FitTowLength, cable paid out, m
-    double towPointToWater = 0.0;  // FitTowPointToWater, m
-    double towfishDepth = 0.0;     // current towfish depth, m
-    double gpsX = 0.0;             // FitGpsX, antenna across from the tow point, m
-    double gpsY = 0.0;             // FitGpsY, antenna along from the tow point, m
-    int headingSource = 0;         // HeadingSource: 0 the fish's own heading, 1 GPS course
+    double towLength = 0.0;       // FitTowLength, cable paid out, m
+    double towPointToWater = 0.0; // FitTowPointToWater, m
+    double towfishDepth = 0.0;    // current towfish depth, m
+    double gpsX = 0.0;            // FitGpsX, antenna across from the tow point, m
+    double gpsY = 0.0;            // FitGpsY, antenna along from the tow point, m
+    int headingSource = 0;        // HeadingSource: 0 the fish's own heading, 1 GPS course
 };
 
 // Horizontal distance from the tow point back to the towfish:
@@ -62,10 +62,10 @@ TowfishPlacement placeTowfish(GridPoint antenna, double headingDegrees, double r
 
 // One received ping as the display pipeline lists it.
 struct PingEntry {
-    double time = 0.0;             // seconds since 1970
-    std::uint32_t ringIndex = 0;   // history line
-    double range = 0.0;            // slant range of the swath, m
-    double heading = 0.0;          // the sonar's own heading, degrees
+    double time = 0.0;           // seconds since 1970
+    std::uint32_t ringIndex = 0; // history line
+    double range = 0.0;          // slant range of the swath, m
+    double heading = 0.0;        // the sonar's own heading, degrees
     std::uint32_t pingNumber = 0;
 };
 

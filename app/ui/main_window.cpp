@@ -147,13 +147,18 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
         return navigation::ImportPlace{p.naviFolderPath(), p.fullName};
     };
     naviHost.settings = &config_.navi;
+    naviHost.geodesy = &session_->positions().geodesy();
     naviHost.saveSettings = [this] {
         if (const auto path = projectConfigPath()) config_.SaveConfigSection("ParaOfNavi", *path);
     };
     naviPanel_ = new navigation::ui::CNavigationPanelWnd(config_.messenger(), english,
                                                          std::move(naviHost), naviDock_);
     naviDock_->setWidget(naviPanel_);
-    addDockWidget(Qt::RightDockWidgetArea, naviDock_);
+    // A tab beside the control pane, so the waterfalls keep their width; the
+    // Navigation command brings it to the front, and it can be dragged out.
+    addDockWidget(Qt::LeftDockWidgetArea, naviDock_);
+    tabifyDockWidget(control_, naviDock_);
+    control_->raise();
     naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
 
     buildCommands();

@@ -44,18 +44,22 @@ TEST(NaviView, WheelKeepsThePointUnderTheCursorAndTheScaleInRange) {
     v.theta = 30.0;
     const double x = 123.0, y = 456.0;
     GridPoint under = screenToGrid(v, x, y);
-    for (int i = 0; i < 10; ++i) wheelZoom(v, true, x, y);
+    for (int i = 0; i < 10; ++i)
+        wheelZoom(v, true, x, y);
     EXPECT_NEAR(v.s, 2.0 / std::pow(1.1, 10), 1e-12);
     GridPoint still = screenToGrid(v, x, y);
     EXPECT_NEAR(still.east, under.east, 1e-6);
     EXPECT_NEAR(still.north, under.north, 1e-6);
 
     // Every zoom path stops at the limits, keys included.
-    for (int i = 0; i < 200; ++i) applyKey(v, NaviKey::PageUp, true);
+    for (int i = 0; i < 200; ++i)
+        applyKey(v, NaviKey::PageUp, true);
     EXPECT_GE(v.s, kMinScale);
-    for (int i = 0; i < 400; ++i) applyKey(v, NaviKey::PageDown, true);
+    for (int i = 0; i < 400; ++i)
+        applyKey(v, NaviKey::PageDown, true);
     EXPECT_LE(v.s, kMaxScale);
-    for (int i = 0; i < 400; ++i) wheelZoom(v, false, x, y);
+    for (int i = 0; i < 400; ++i)
+        wheelZoom(v, false, x, y);
     EXPECT_LE(v.s, kMaxScale);
 }
 
@@ -167,6 +171,33 @@ TEST(NaviView, SpeedTextByUnitAndLimit) {
     EXPECT_EQ(speedText(120.0, 0), "ShipSpeed:");
     EXPECT_EQ(speedText(10.0, 1), "ShipSpeed:5.14 m/s");
     EXPECT_EQ(speedText(10.0, 2), "ShipSpeed:18.52 km/h");
+}
+
+} // namespace
+
+namespace {
+
+using namespace kestrova::navigation;
+
+// The thinned track kept between frames must be what thinning the whole
+// list gives, however the points arrived, and always end at the vessel.
+TEST(NaviView, ThinnedTrackGrowsLikeAFreshThinning) {
+    std::vector<GridPoint> all;
+    for (int i = 0; i < 1000; ++i)
+        all.push_back({i * 0.3, std::sin(i * 0.05) * 10.0});
+    ThinnedPolyline grown, fresh;
+    for (std::size_t n = 1; n <= all.size(); n += 37)
+        grown.update(std::span<const GridPoint>(all.data(), n), 2.0);
+    const auto& a = grown.update(all, 2.0);
+    const auto& b = fresh.update(all, 2.0);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        EXPECT_EQ(a[i].east, b[i].east);
+    EXPECT_EQ(a.back().east, all.back().east);
+    EXPECT_LT(a.size(), all.size() / 3);
+    // A cleared track starts over.
+    std::vector<GridPoint> one = {{5.0, 5.0}};
+    EXPECT_EQ(grown.update(one, 2.0).size(), 1u);
 }
 
 } // namespace

@@ -113,7 +113,8 @@ TEST(LineFile, CountsAndKeywordsFollowTheLayout) {
     EXPECT_EQ(parseLineFile("LNS 65536\r\n").error, LineFileError::LineCount);
     EXPECT_EQ(parseLineFile("LNX 1\r\nLIN 0\r\nLNN a\r\nEOL\r\n").error, LineFileError::Flag);
     std::string many = "LNS 65535\n";
-    for (int i = 0; i < 65535; ++i) many += "LIN 0\nLNN x\nEOL\n";
+    for (int i = 0; i < 65535; ++i)
+        many += "LIN 0\nLNN x\nEOL\n";
     EXPECT_TRUE(parseLineFile(many).ok());
     // LF only, blanks around the numbers; three numbers take the first and last.
     LineFileParse p = parseLineFile("LNS 1\nLIN 2\n  PTS 1.5   2.5 \t\nPTS 7 8 9\nLNN a b\nEOL\n");
@@ -155,7 +156,8 @@ TEST_F(TempFolder, RefusedFileKeepsTheLoadedSetAndSaysWhy) {
     EXPECT_FALSE(load_line_file(set, path("missing.lnw"), true, messenger));
     ASSERT_EQ(sink.count(), 2u);
     EXPECT_EQ(sink.messages()[0].text, "Line file format error");
-    EXPECT_EQ(sink.messages()[1].text, "Failed to read the file : \"" + path("missing.lnw") + "\".");
+    EXPECT_EQ(sink.messages()[1].text,
+              "Failed to read the file : \"" + path("missing.lnw") + "\".");
     EXPECT_EQ(set.path(), path("good.lnw"));
     EXPECT_EQ(set.lineIndex(), 1);
 
@@ -205,7 +207,8 @@ TEST_F(TempFolder, ImportCopiesIntoNaviAndRemembersTheFile) {
     sink.setAnswer(app::IDOK);
     ASSERT_TRUE(close_line_file(set, projectFile, messenger));
     EXPECT_FALSE(set.loaded());
-    EXPECT_EQ(platform::GetPrivateProfileStringA("FileOfNavi", "CurLine", "", 260, projectFile), "");
+    EXPECT_EQ(platform::GetPrivateProfileStringA("FileOfNavi", "CurLine", "", 260, projectFile),
+              "");
     bool reverse = true;
     EXPECT_FALSE(reverse_line(set, reverse, messenger));
     EXPECT_TRUE(reverse);

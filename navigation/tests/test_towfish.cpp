@@ -71,13 +71,14 @@ TEST(Towfish, PingsBetweenFixesFillTheRingAndCoverageEvery199Seconds) {
     std::vector<CoverageSegment> segments;
 
     // Pings every 0.5 s; fixes every second heading north at 2 m/s.
-    for (int i = 0; i <= 8; ++i) track.addPing({1000.0 + 0.5 * i, std::uint32_t(i), 10.0, 0.0});
+    for (int i = 0; i <= 8; ++i)
+        track.addPing({1000.0 + 0.5 * i, std::uint32_t(i), 10.0, 0.0});
     track.addFixEvent(fixAt(1000.0, 0.0, 0.0, 0.0));
     EXPECT_EQ(track.process(install, altitude, sink, segments), 0u);
     track.addFixEvent(fixAt(1001.0, 0.0, 2.0, 0.0));
     track.addFixEvent(fixAt(1002.0, 0.0, 4.0, 0.0));
     EXPECT_EQ(track.process(install, altitude, sink, segments), 5u); // pings at 1000..1002
-    EXPECT_EQ(track.pendingPings(), 4u);                            // wait for later fixes
+    EXPECT_EQ(track.pendingPings(), 4u);                             // wait for later fixes
     track.addFixEvent(fixAt(1003.0, 0.0, 6.0, 0.0));
     track.addFixEvent(fixAt(1004.0, 0.0, 8.0, 0.0));
     EXPECT_EQ(track.process(install, altitude, sink, segments), 4u);
@@ -117,12 +118,41 @@ TEST(Towfish, HeadingRuleAndWrappedCourseReachTheRecord) {
     track.addFixEvent(fixAt(0.0, 0.0, 0.0, 359.0));
     track.addFixEvent(fixAt(1.0, 0.0, 0.0, 1.0));
     track.addPing({0.25, 7, 0.0, 90.0});
-    track.process(install, nullptr, [&](std::uint32_t, const PingPositionRecord& r) { got = r; },
-                  segments);
+    track.process(
+        install, nullptr, [&](std::uint32_t, const PingPositionRecord& r) { got = r; }, segments);
     EXPECT_NEAR(got.course, 359.5, 1e-9);
     EXPECT_DOUBLE_EQ(got.heading, 90.0);
     EXPECT_DOUBLE_EQ(got.sonarHeading, 90.0);
     EXPECT_NEAR(got.easting, -10.0, 1e-9); // towed behind an eastward heading fish
+}
+
+} // namespace
+
+namespace {
+
+// The first ZDA corrects a fix the PC had dated: the list jumps back in time.
+// What follows the jump still places the pings; nothing pairs across it.
+TEST(Towfish, TimeGoingBackKeepsWhatFollowsTheJump) {
+    using namespace kestrova::navigation;
+    TowfishTrack track;
+    kestrova::position::FixEvent e;
+    e.fixTime = 5000.0;
+    track.addFixEvent(e);
+    for (double t : {100.0, 101.0, 102.0}) {
+        e.fixTime = t;
+        e.north = t;
+        track.addFixEvent(e);
+    }
+    track.addPing({101.5, 1, 10.0, 0.0});
+    std::vector<CoverageSegment> segments;
+    double north = 0.0;
+    EXPECT_EQ(track.process(
+                  {}, nullptr,
+                  [&](std::uint32_t, const kestrova::PingPositionRecord& r) { north = r.northing; },
+                  segments),
+              1u);
+    EXPECT_NEAR(north, 101.5, 1e-9);
+    EXPECT_EQ(track.fixCount(), 3u);
 }
 
 } // namespace

@@ -36,8 +36,12 @@ constexpr int kVessel = 12;
 
 } // namespace
 
-QColor fromBgr(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-int toBgr(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+QColor fromBgr(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+int toBgr(const QColor& c) {
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
 
 CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& messenger,
                            bool english, QWidget* parent)
@@ -56,8 +60,8 @@ CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& mes
     }
     column->addLayout(grid);
     auto* box = new QDialogButtonBox(this);
-    auto* restore = box->addButton(english ? "Restore Defaults" : "恢复默认",
-                                   QDialogButtonBox::ResetRole);
+    auto* restore =
+        box->addButton(english ? "Restore Defaults" : "恢复默认", QDialogButtonBox::ResetRole);
     box->addButton(english ? "OK" : "确定", QDialogButtonBox::AcceptRole);
     box->addButton(english ? "Cancel" : "取消", QDialogButtonBox::RejectRole);
     connect(restore, &QPushButton::clicked, this, [this] { restoreDefaults(); });

@@ -1,6 +1,7 @@
 #include "navigation/ui/navi_form_view.h"
 
 #include "navigation/ui/navi_painter.h"
+#include "navigation/ui/sur_line_edit_dlg.h"
 #include "platform/fs.h"
 
 #include <QAction>
@@ -38,6 +39,17 @@ void CNaviFormView::setAddPointMode(bool on) {
         model_.view().measureMode = false;
     }
     updateCursor();
+    update();
+    emit addPointModeChanged(on);
+}
+
+ImportPlace CNaviFormView::projectPlace() const {
+    return host_.projectPlace ? host_.projectPlace() : ImportPlace{};
+}
+
+void CNaviFormView::lineEditorClosed() {
+    setEditorLines(nullptr, nullptr);
+    if (model_.view().addPointMode) setAddPointMode(false);
     update();
 }
 
@@ -106,8 +118,9 @@ void CNaviFormView::mousePressEvent(QMouseEvent* event) {
         model_.measureStart = g;
         model_.measureEnd = g;
     } else if (v.addPointMode) {
-        add_point_to_selected_line(editorLines_, editorSelected_ ? *editorSelected_ : -1, g,
-                                   messenger_);
+        if (add_point_to_selected_line(editorLines_, editorSelected_ ? *editorSelected_ : -1, g,
+                                       messenger_))
+            emit editorPointAdded();
     }
     update();
 }
@@ -143,36 +156,74 @@ void CNaviFormView::keyPressEvent(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     std::optional<NaviKey> key;
     switch (event->key()) {
-    case Qt::Key_Left: key = NaviKey::Left; break;
-    case Qt::Key_Right: key = NaviKey::Right; break;
-    case Qt::Key_Up: key = NaviKey::Up; break;
-    case Qt::Key_Down: key = NaviKey::Down; break;
-    case Qt::Key_Home: key = NaviKey::Home; break;
-    case Qt::Key_End: key = NaviKey::End; break;
-    case Qt::Key_PageUp: key = NaviKey::PageUp; break;
-    case Qt::Key_PageDown: key = NaviKey::PageDown; break;
-    case Qt::Key_Q: key = NaviKey::Q; break;
-    case Qt::Key_H: key = NaviKey::H; break;
-    case Qt::Key_R: key = NaviKey::R; break;
-    case Qt::Key_1: key = NaviKey::D1; break;
-    case Qt::Key_2: key = NaviKey::D2; break;
-    case Qt::Key_3: key = NaviKey::D3; break;
-    case Qt::Key_4: key = NaviKey::D4; break;
-    default: break;
+    case Qt::Key_Left:
+        key = NaviKey::Left;
+        break;
+    case Qt::Key_Right:
+        key = NaviKey::Right;
+        break;
+    case Qt::Key_Up:
+        key = NaviKey::Up;
+        break;
+    case Qt::Key_Down:
+        key = NaviKey::Down;
+        break;
+    case Qt::Key_Home:
+        key = NaviKey::Home;
+        break;
+    case Qt::Key_End:
+        key = NaviKey::End;
+        break;
+    case Qt::Key_PageUp:
+        key = NaviKey::PageUp;
+        break;
+    case Qt::Key_PageDown:
+        key = NaviKey::PageDown;
+        break;
+    case Qt::Key_Q:
+        key = NaviKey::Q;
+        break;
+    case Qt::Key_H:
+        key = NaviKey::H;
+        break;
+    case Qt::Key_R:
+        key = NaviKey::R;
+        break;
+    case Qt::Key_1:
+        key = NaviKey::D1;
+        break;
+    case Qt::Key_2:
+        key = NaviKey::D2;
+        break;
+    case Qt::Key_3:
+        key = NaviKey::D3;
+        break;
+    case Qt::Key_4:
+        key = NaviKey::D4;
+        break;
+    default:
+        break;
     }
     if (!key) {
         QWidget::keyPressEvent(event);
         return;
     }
     switch (applyKey(model_.view(), *key, ctrl)) {
-    case KeyResult::Fit: model_.fitView(); break;
-    case KeyResult::PreviousLine: previous_line(model_.lines(), messenger_); break;
-    case KeyResult::NextLine: next_line(model_.lines(), messenger_); break;
+    case KeyResult::Fit:
+        model_.fitView();
+        break;
+    case KeyResult::PreviousLine:
+        previous_line(model_.lines(), messenger_);
+        break;
+    case KeyResult::NextLine:
+        next_line(model_.lines(), messenger_);
+        break;
     case KeyResult::ReverseLine:
         reverse_line(model_.lines(), model_.view().reverse, messenger_);
         break;
     case KeyResult::None:
-    case KeyResult::Redraw: break;
+    case KeyResult::Redraw:
+        break;
     }
     update();
 }
@@ -187,37 +238,63 @@ void CNaviFormView::command(int id) {
     ViewState& v = model_.view();
     namespace c = navi_command;
     switch (id) {
-    case c::kFit: model_.fitView(); break;
+    case c::kFit:
+        model_.fitView();
+        break;
     case c::kPan:
         if (editorLines_ != nullptr) break; // not while the line editor is open
         v.panMode = !v.panMode;
         v.measureMode = false;
         break;
-    case c::kClearTrack: clearTrack(); break;
-    case c::kRotatePlus: rotate(v, 10.0); break;
-    case c::kRotateMinus: rotate(v, -10.0); break;
-    case c::kNorthUp: v.theta = 0.0; break;
-    case c::kTurn180: rotate(v, 180.0); break;
+    case c::kClearTrack:
+        clearTrack();
+        break;
+    case c::kRotatePlus:
+        rotate(v, 10.0);
+        break;
+    case c::kRotateMinus:
+        rotate(v, -10.0);
+        break;
+    case c::kNorthUp:
+        v.theta = 0.0;
+        break;
+    case c::kTurn180:
+        rotate(v, 180.0);
+        break;
     case c::kMeasure:
         if (editorLines_ != nullptr) break;
         v.measureMode = true;
         v.panMode = false;
         break;
-    case c::kPreviousLine: previous_line(model_.lines(), messenger_); break;
-    case c::kNextLine: next_line(model_.lines(), messenger_); break;
-    case c::kReverseLine: reverse_line(model_.lines(), v.reverse, messenger_); break;
+    case c::kPreviousLine:
+        previous_line(model_.lines(), messenger_);
+        break;
+    case c::kNextLine:
+        next_line(model_.lines(), messenger_);
+        break;
+    case c::kReverseLine:
+        reverse_line(model_.lines(), v.reverse, messenger_);
+        break;
     case c::kLineEditor:
         v.panMode = false;
         v.measureMode = false;
+        if (lineEditor_ == nullptr)
+            lineEditor_ = new CSurLineEditDlg(this, messenger_, english_, host_.geodesy, this);
+        lineEditor_->showEditor();
         break;
-    case c::kImportLines: importLines(); break;
+    case c::kImportLines:
+        importLines();
+        break;
     case c::kCloseLines: {
         ImportPlace place = host_.projectPlace ? host_.projectPlace() : ImportPlace{};
         close_line_file(model_.lines(), place.projectFile, messenger_);
         break;
     }
-    case c::kSettings: openSettings(); break;
-    default: break;
+    case c::kSettings:
+        openSettings();
+        break;
+    default:
+        break;
     }
     updateCursor();
     update();
@@ -234,10 +311,11 @@ void CNaviFormView::importLines() {
     if (host_.chooseLineFiles) {
         files = host_.chooseLineFiles();
     } else {
-        const QStringList chosen = QFileDialog::getOpenFileNames(
-            this, english_ ? "Import Survey Line" : "导入测线", QString(),
-            "SurLine File(*.lnw);;dxf File(*.dxf)");
-        for (const QString& f : chosen) files.push_back(f.toStdString());
+        const QStringList chosen =
+            QFileDialog::getOpenFileNames(this, english_ ? "Import Survey Line" : "导入测线",
+                                          QString(), "SurLine File(*.lnw);;dxf File(*.dxf)");
+        for (const QString& f : chosen)
+            files.push_back(f.toStdString());
     }
     if (files.empty()) return;
     ImportPlace place = host_.projectPlace ? host_.projectPlace() : ImportPlace{};
@@ -271,13 +349,16 @@ void CNaviFormView::openSettings() {
     if (host_.saveSettings) host_.saveSettings();
 }
 
-CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english,
-                                         NaviViewHost host, QWidget* parent)
+CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english, NaviViewHost host,
+                                         QWidget* parent)
     : QWidget(parent) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     toolbar_ = new QToolBar(this);
+    // The tools fold into the bar's extension menu; the pane stays as narrow
+    // as the operator drags it.
+    toolbar_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     view_ = new CNaviFormView(messenger, english, std::move(host), this);
     struct Tool {
         int id;
@@ -286,13 +367,18 @@ CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english
     };
     namespace c = navi_command;
     const Tool tools[] = {
-        {c::kFit, "Fit", "全图"},          {c::kPan, "Pan", "平移"},
-        {c::kMeasure, "Measure", "测距"},  {c::kRotatePlus, "+10°", "+10°"},
-        {c::kRotateMinus, "-10°", "-10°"}, {c::kNorthUp, "North Up", "北向上"},
-        {c::kTurn180, "180°", "180°"},     {c::kClearTrack, "Clear Track", "清除航迹"},
+        {c::kFit, "Fit", "全图"},
+        {c::kPan, "Pan", "平移"},
+        {c::kMeasure, "Measure", "测距"},
+        {c::kRotatePlus, "+10°", "+10°"},
+        {c::kRotateMinus, "-10°", "-10°"},
+        {c::kNorthUp, "North Up", "北向上"},
+        {c::kTurn180, "180°", "180°"},
+        {c::kClearTrack, "Clear Track", "清除航迹"},
         {c::kPreviousLine, "Previous Line", "上一条"},
         {c::kNextLine, "Next Line", "下一条"},
         {c::kReverseLine, "Reverse Line", "反向"},
+        {c::kLineEditor, "Line Editor", "测线编辑"},
         {c::kImportLines, "Import Lines", "导入测线"},
         {c::kCloseLines, "Close Lines", "关闭测线"},
         {c::kSettings, "Settings", "设置"},

@@ -8,6 +8,7 @@
 #include "navigation/line_operations.h"
 #include "navigation/navi_model.h"
 #include "navigation/ui/navi_setting_dlg.h"
+#include "position/geodesy_engine.h"
 
 #include <QImage>
 #include <QWidget>
@@ -20,6 +21,8 @@
 class QToolBar;
 
 namespace kestrova::navigation::ui {
+
+class CSurLineEditDlg;
 
 // Tool commands of the navigation pane (message 1174).
 namespace navi_command {
@@ -52,6 +55,8 @@ struct NaviViewHost {
     std::function<std::vector<std::string>()> chooseLineFiles;
     // The settings dialog; tests replace it. Returns false on Cancel.
     std::function<bool(NaviSettingValues&)> runSettingsDialog;
+    // The program's geodesy engine, for the line editor's geographic points.
+    const position::GeodesyEngine* geodesy = nullptr;
 };
 
 class CNaviFormView : public QWidget {
@@ -78,6 +83,17 @@ class CNaviFormView : public QWidget {
 
     // The picture as painted now, at the widget's size.
     QImage grabMap();
+
+    // The line editor (32831), made on first use; nullptr before.
+    CSurLineEditDlg* lineEditor() const { return lineEditor_; }
+    ImportPlace projectPlace() const;
+    // 1542: the editor closed; its list is no longer drawn or added to.
+    void lineEditorClosed();
+
+  signals:
+    // A click in add-point mode added a point to the editor's selected line.
+    void editorPointAdded();
+    void addPointModeChanged(bool on);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -106,6 +122,7 @@ class CNaviFormView : public QWidget {
     std::optional<QPointF> dragFrom_;
     bool measuring_ = false;
     std::optional<GridPoint> cursor_;
+    CSurLineEditDlg* lineEditor_ = nullptr;
 };
 
 // The navigation pane: the tool bar above the map.

@@ -18,22 +18,104 @@ namespace {
 // Beyond this many grid lines per axis the grid would be a grey wash.
 constexpr double kMaxGridLines = 400.0;
 
-QPointF q(ScreenPoint s) { return {s.x, s.y}; }
+QPointF q(ScreenPoint s) {
+    return {s.x, s.y};
+}
 
-void drawThinned(QPainter& p, const ViewState& v, std::span<const GridPoint> points,
-                 std::vector<ScreenPoint>& scratch, QPolygonF& poly) {
-    if (points.size() < 2) return;
-    thinToScreen(v, points, 1.0, scratch);
-    poly.resize(static_cast<qsizetype>(scratch.size()));
-    for (std::size_t i = 0; i < scratch.size(); ++i)
-        poly[static_cast<qsizetype>(i)] = q(scratch[i]);
+// Clips the segment to [0, w) x [0, h) (Liang-Barsky); false when nothing is left.
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double w, double h) {
+    double t0 = 0.0, t1 = 1.0;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0, w - 1.0 - x0, y0, h - 1.0 - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (r > t1) return false;
+            if (r > t0) t0 = r;
+        } else {
+            if (r < t0) return false;
+            if (r < t1) t1 = r;
+        }
+    }
+    const double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
+    x1 = x0 + t1 * dx;
+    y1 = y0 + t1 * dy;
+    x0 = nx0;
+    y0 = ny0;
+    return true;
+}
+
+// A day's track is hundreds of thousands of one-pixel steps: straight into
+// the image's pixels, 1 or 2 pixels wide, instead of the general stroker.
+void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb colour, int width) {
+    const int w = image.width(), h = image.height();
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    auto plot = [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < w && y < h) bits[y * stride + x] = colour;
+    };
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+        double x0 = pts[i - 1].x, y0 = pts[i - 1].y, x1 = pts[i].x, y1 = pts[i].y;
+        if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+            continue;
+        const bool inside = x0 >= 0 && y0 >= 0 && x1 >= 0 && y1 >= 0 && x0 <= w - 1 &&
+                            x1 <= w - 1 && y0 <= h - 1 && y1 <= h - 1;
+        if (!inside && !clipSegment(x0, y0, x1, y1, w, h)) continue;
+        // Clipped into the image: rounding is a plain + 0.5.
+        int ax = static_cast<int>(x0 + 0.5), ay = static_cast<int>(y0 + 0.5);
+        const int bx = static_cast<int>(x1 + 0.5), by = static_cast<int>(y1 + 0.5);
+        const int dx = std::abs(bx - ax), dy = -std::abs(by - ay);
+        const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
+        const bool xMajor = dx >= -dy;
+        int err = dx + dy;
+        for (;;) {
+            plot(ax, ay);
+            if (width > 1) xMajor ? plot(ax, ay + 1) : plot(ax + 1, ay);
+            if (ax == bx && ay == by) break;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                ax += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                ay += sy;
+            }
+        }
+    }
+}
+
+// Maps the kept points and draws them.
+void drawKept(QPainter& p, const ViewState& v, const std::vector<GridPoint>& kept,
+              const QColor& colour, int width) {
+    if (kept.size() < 2) return;
+    const ScreenMapper map(v);
+    std::vector<ScreenPoint> screen(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        screen[i] = map(kept[i].east, kept[i].north);
+    // The fast path when painting straight into a 32-bit image.
+    auto* image = dynamic_cast<QImage*>(p.device());
+    if (image != nullptr && !p.transform().isScaling() && !p.transform().isTranslating() &&
+        !p.transform().isRotating() &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32)) {
+        rasterPolyline(*image, screen, colour.rgb(), width);
+        return;
+    }
+    QPolygonF poly(static_cast<qsizetype>(screen.size()));
+    for (std::size_t i = 0; i < screen.size(); ++i)
+        poly[static_cast<qsizetype>(i)] = q(screen[i]);
+    p.setPen(QPen(colour, width));
     p.drawPolyline(poly);
 }
 
 void drawGrid(QPainter& p, const ViewState& v) {
     const GridPoint corners[4] = {screenToGrid(v, 0, 0), screenToGrid(v, v.width, 0),
-                                  screenToGrid(v, 0, v.height),
-                                  screenToGrid(v, v.width, v.height)};
+                                  screenToGrid(v, 0, v.height), screenToGrid(v, v.width, v.height)};
     double minE = corners[0].east, maxE = minE, minN = corners[0].north, maxN = minN;
     for (const GridPoint& c : corners) {
         minE = std::min(minE, c.east);
@@ -64,12 +146,20 @@ void drawGrid(QPainter& p, const ViewState& v) {
         p.setPen(pen);
     };
     char buf[64];
-    for (double e = std::ceil(minE / spacing) * spacing; e <= maxE; e += spacing) {
+    // Whole multiples counted, never a running sum: far from the origin a
+    // small step could stop moving the sum at all.
+    const double firstE = std::ceil(minE / spacing), lastE = std::floor(maxE / spacing);
+    const double firstN = std::ceil(minN / spacing), lastN = std::floor(maxN / spacing);
+    if (!(lastE - firstE <= kMaxGridLines) || !(lastN - firstN <= kMaxGridLines)) return;
+    const int countE = static_cast<int>(lastE - firstE), countN = static_cast<int>(lastN - firstN);
+    for (int i = 0; i <= countE; ++i) {
+        const double e = (firstE + i) * spacing;
         p.drawLine(q(map(e, minN)), q(map(e, maxN)));
         std::snprintf(buf, sizeof buf, "%.1f%s", e, "X");
         text(map(e, label.north), buf);
     }
-    for (double n = std::ceil(minN / spacing) * spacing; n <= maxN; n += spacing) {
+    for (int i = 0; i <= countN; ++i) {
+        const double n = (firstN + i) * spacing;
         p.drawLine(q(map(minE, n)), q(map(maxE, n)));
         std::snprintf(buf, sizeof buf, "%.1f%s", n, "Y");
         text(map(label.east, n), buf);
@@ -121,7 +211,8 @@ void drawPlannedLines(QPainter& p, const NaviModel& m) {
             continue;
         }
         QPolygonF poly;
-        for (const LinePoint& pt : line.points) poly << q(map(pt.x, pt.y));
+        for (const LinePoint& pt : line.points)
+            poly << q(map(pt.x, pt.y));
         p.setPen(QPen(fromBgr(s.surColor), 1));
         if (poly.size() >= 2) p.drawPolyline(poly);
         drawLabel(p, poly[0] + QPointF(5, 5), QString::number(number), fromBgr(s.textColor));
@@ -130,7 +221,8 @@ void drawPlannedLines(QPainter& p, const NaviModel& m) {
     const SurveyLine* current = set.currentLine();
     if (current == nullptr || current->points.size() < 2) return;
     QPolygonF poly;
-    for (const LinePoint& pt : current->points) poly << q(map(pt.x, pt.y));
+    for (const LinePoint& pt : current->points)
+        poly << q(map(pt.x, pt.y));
     p.setPen(QPen(fromBgr(s.reSurColor), 2));
     p.drawPolyline(poly);
     // The direction mark: an arrow head half way along the first leg.
@@ -155,7 +247,8 @@ void drawEditorLines(QPainter& p, const NaviModel& m, const NaviPaintExtras& x) 
     for (const SurveyLine& line : *x.editorLines) {
         if (line.points.empty()) continue;
         QPolygonF poly;
-        for (const LinePoint& pt : line.points) poly << q(map(pt.x, pt.y));
+        for (const LinePoint& pt : line.points)
+            poly << q(map(pt.x, pt.y));
         p.setPen(QPen(fromBgr(s.solidLineColor), 1));
         if (poly.size() >= 2) p.drawPolyline(poly);
         drawLabel(p, poly[0], QString::asprintf("%d", std::atoi(line.name.c_str())),
@@ -175,20 +268,12 @@ void drawEditorLines(QPainter& p, const NaviModel& m, const NaviPaintExtras& x) 
     p.drawText(to + QPointF(0, -15), QString::asprintf("%.4f", metres));
 }
 
-void drawCoverage(QPainter& p, const NaviModel& m, bool hf) {
-    const std::vector<CoverageSegment>& segs = m.coverage(hf);
-    if (segs.size() < 2) return;
+void drawCoverage(QPainter& p, NaviModel& m, bool hf) {
     const app::NaviSettings& s = m.settings();
-    std::vector<GridPoint> edge(segs.size());
-    std::vector<ScreenPoint> scratch;
-    QPolygonF poly;
     for (int side = 0; side < 2; ++side) {
-        for (std::size_t i = 0; i < segs.size(); ++i)
-            edge[i] = side == 0 ? segs[i].port : segs[i].starboard;
         const int colour = hf ? (side == 0 ? s.coverLineColorHFL : s.coverLineColorHFR)
                               : (side == 0 ? s.coverLineColorLFL : s.coverLineColorLFR);
-        p.setPen(QPen(fromBgr(colour), 1));
-        drawThinned(p, m.view(), edge, scratch, poly);
+        drawKept(p, m.view(), m.thinnedEdge(hf, side == 1, 1.0), fromBgr(colour), 1);
     }
 }
 
@@ -283,10 +368,7 @@ void paintNaviMap(QPainter& p, NaviModel& m, const NaviPaintExtras& extras) {
     if (s.coverLineHF) drawCoverage(p, m, true);
     if (s.coverLineLF) drawCoverage(p, m, false);
     if (m.showTrack && last) {
-        std::vector<ScreenPoint> scratch;
-        QPolygonF poly;
-        p.setPen(QPen(fromBgr(s.trackColor), 2));
-        drawThinned(p, v, m.track(), scratch, poly);
+        drawKept(p, v, m.thinnedTrack(1.0), fromBgr(s.trackColor), 2);
         if (extras.boat && !extras.boat->isNull()) {
             const ScreenPoint at = gridToScreen(v, last->east, last->north);
             p.save();

@@ -60,8 +60,10 @@ CNaviSettingDlg::CNaviSettingDlg(const NaviSettingValues& values, app::Messenger
         ->setChecked(true);
 
     QGroupBox* follow = group("Ship Tracking Mode", "船跟踪模式");
-    const char* modes[4][2] = {
-        {"No Tracking", "不跟踪"}, {"In View", "视图内"}, {"In Center", "居中"}, {"Vessel Up", "船首向上"}};
+    const char* modes[4][2] = {{"No Tracking", "不跟踪"},
+                               {"In View", "视图内"},
+                               {"In Center", "居中"},
+                               {"Vessel Up", "船首向上"}};
     for (int i = 0; i < 4; ++i) {
         auto* r = new QRadioButton(tr(modes[i][0], modes[i][1]), follow);
         follow->layout()->addWidget(r);

@@ -88,11 +88,17 @@ int runNavmap(const Args& args) {
     app::StderrMessageSink sink;
     app::Messenger messenger;
     messenger.setSink(&sink);
-    messenger.setEnglish(true);
+    messenger.setEnglish(app::interfaceEnglish());
     app::Configuration settings(platform::executableFolder(), messenger);
-    if (config && (!settings.LoadConfigSection("ParaOfGeo", *config) ||
-                   !settings.LoadConfigSection("ParaOfNavi", *config)))
-        return kExitFailure;
+    if (config) {
+        if (!platform::PathFileExistsA(*config)) {
+            std::fprintf(stderr, "kestrova-cli: cannot open %s\n", config->c_str());
+            return kExitFailure;
+        }
+        // A section the file lacks keeps the program's defaults.
+        settings.LoadConfigSection("ParaOfGeo", *config);
+        settings.LoadConfigSection("ParaOfNavi", *config);
+    }
 
     navigation::NaviModel model;
     model.settings() = settings.navi;
@@ -142,8 +148,8 @@ int runNavmap(const Args& args) {
         std::fprintf(stderr, "kestrova-cli: cannot write %s\n", out->c_str());
         return kExitFailure;
     }
-    std::printf("{\"kind\":\"navmap\",\"file\":\"%s\",\"lines\":%zu,\"track\":%zu}\n",
-                out->c_str(), model.lines().lines().size(), model.track().size());
+    std::printf("{\"kind\":\"navmap\",\"file\":\"%s\",\"lines\":%zu,\"track\":%zu}\n", out->c_str(),
+                model.lines().lines().size(), model.track().size());
     return kExitOk;
 }
 

@@ -121,7 +121,7 @@ int runTargets(const Args& args) {
         return kExitFailure;
     }
 
-    app::defaultMessenger().setEnglish(true);
+    app::defaultMessenger().setEnglish(app::interfaceEnglish());
     const std::string ini = configFile ? *configFile : projectConfigFor(folder);
     if (!ini.empty() && !platform::PathFileExistsA(ini)) {
         std::fprintf(stderr, "kestrova-cli: cannot read %s\n", ini.c_str());

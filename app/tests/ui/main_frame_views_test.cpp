@@ -5,6 +5,7 @@
 
 #include "app/ui/main_window.h"
 #include "display/tests/sim_pings.h"
+#include "navigation/navigation_feed.h"
 #include "platform/tests/temp_folder.h"
 #include "targets/ui/target_form_view.h"
 
@@ -178,6 +179,38 @@ TEST_F(MainFrameViews, MaximiseAndRestoreKeepTheZoom) {
     // A plain resize afterwards still ends both zooms.
     window_->resize(window_->width() + 60, window_->height() + 30);
     EXPECT_TRUE(waitFor([&] { return wholeLine(Frequency::HF) && wholeLine(Frequency::LF); }, 10));
+}
+
+// Guards: the per-ping position ring left at zero (targets captured with no
+// position), or a ping's record written at another ping's line.
+TEST_F(MainFrameViews, PingsBetweenTwoFixesGetTheirTowfishInThePositionRing) {
+    display::WaterfallView& v = view(Frequency::HF);
+    const std::vector<display::PingTimeRecord> pings = v.pipeline().pingTimes().records();
+    ASSERT_GE(pings.size(), 2u);
+    ASSERT_GT(pings.front().time, 0.0);
+    position::FixEvent a, b;
+    a.fixTime = pings.front().time - 1.0;
+    b.fixTime = pings.back().time + 1.0;
+    a.north = 1000.0;
+    b.north = 1000.0 + 2.0 * (b.fixTime - a.fixTime); // 2 m/s north
+    a.latHemisphere = b.latHemisphere = 'N';
+    navigation::NaviModel model;
+    navigation::NavigationFeed feed(model);
+    const position::FixEvent events[2] = {a, b};
+    feed.takeFixEvents(events);
+    feed.takePings(v);
+    navigation::TowfishInstall install;
+    install.headingSource = 1; // the course, 0: north
+    install.towLength = 20.0;
+    EXPECT_EQ(feed.place(install, v), pings.size());
+    for (const display::PingTimeRecord& p : pings) {
+        const PingPositionRecord r = PingPositionRecord::decode(v.positionRing().record(p.historyLine));
+        ASSERT_TRUE(r.valid) << p.historyLine;
+        EXPECT_DOUBLE_EQ(r.time, p.time);
+        EXPECT_NEAR(r.northing, 1000.0 + 2.0 * (p.time - a.fixTime) - 20.0, 1e-6);
+        EXPECT_NEAR(r.range, p.portSlantRange, 1e-9);
+    }
+    EXPECT_FALSE(model.coverage(true).empty());
 }
 
 } // namespace
