@@ -46,6 +46,8 @@ std::vector<GridPoint> NaviModel::fitPoints() const {
             for (const LinePoint& p : line.points)
                 points.push_back({p.x, p.y});
     points.insert(points.end(), track_.begin(), track_.end());
+    for (const MapTarget& t : targets_)
+        points.push_back(t.at);
     return points;
 }
 

@@ -276,6 +276,29 @@ void drawCoverage(QPainter& p, NaviModel& m, bool hf) {
     }
 }
 
+// Each target as a small red ring with a cross at its marked point and its
+// name beside it; marks far outside the window are skipped.
+void drawTargets(QPainter& p, const NaviModel& m) {
+    const ViewState& v = m.view();
+    const ScreenMapper map(v);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    const QColor mark(220, 0, 0);
+    for (const MapTarget& t : m.targets()) {
+        const ScreenPoint at = map(t.at.east, t.at.north);
+        if (!(at.x > -200.0 && at.y > -50.0 && at.x < v.width + 50.0 && at.y < v.height + 50.0))
+            continue;
+        const QPointF c = q(at);
+        p.setPen(QPen(mark, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(c, 4.0, 4.0);
+        p.drawLine(c + QPointF(-7, 0), c + QPointF(7, 0));
+        p.drawLine(c + QPointF(0, -7), c + QPointF(0, 7));
+        drawLabel(p, c + QPointF(8, -6), QString::fromStdString(t.name), mark);
+    }
+}
+
 } // namespace
 
 QImage tintedBoat(const QImage& boat, int bgr) {
@@ -309,6 +332,7 @@ void paintNaviMap(QPainter& p, NaviModel& m, const NaviPaintExtras& extras) {
     drawEditorLines(p, m, extras);
     if (s.coverLineHF) drawCoverage(p, m, true);
     if (s.coverLineLF) drawCoverage(p, m, false);
+    if (s.target) drawTargets(p, m);
     if (m.showTrack && last) {
         drawKept(p, v, m.thinnedTrack(1.0), fromBgr(s.trackColor), 2);
         if (extras.boat && !extras.boat->isNull()) {
