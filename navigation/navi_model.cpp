@@ -37,6 +37,11 @@ void NaviModel::clearTrack() {
     for (auto& f : edges_)
         for (auto& e : f)
             e.clear();
+    // The lists were replaced, not shortened and grown: the thinnings start over.
+    trackThin_.reset();
+    for (auto& f : edgeThin_)
+        for (auto& e : f)
+            e.reset();
 }
 
 std::vector<GridPoint> NaviModel::fitPoints() const {

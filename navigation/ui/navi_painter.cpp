@@ -55,8 +55,11 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
     const int w = image.width(), h = image.height();
     auto* bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype stride = image.bytesPerLine() / 4;
-    auto plot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < w && y < h) bits[y * stride + x] = colour;
+    // Segments are clipped into the image, so only the second pixel of a wide
+    // line can fall outside it.
+    auto plot = [&](int x, int y) { bits[y * stride + x] = colour; };
+    auto plotWide = [&](int x, int y) {
+        if (x < w && y < h) bits[y * stride + x] = colour;
     };
     for (std::size_t i = 1; i < pts.size(); ++i) {
         double x0 = pts[i - 1].x, y0 = pts[i - 1].y, x1 = pts[i].x, y1 = pts[i].y;
@@ -74,7 +77,7 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
         int err = dx + dy;
         for (;;) {
             plot(ax, ay);
-            if (width > 1) xMajor ? plot(ax, ay + 1) : plot(ax + 1, ay);
+            if (width > 1) xMajor ? plotWide(ax, ay + 1) : plotWide(ax + 1, ay);
             if (ax == bx && ay == by) break;
             const int e2 = 2 * err;
             if (e2 >= dy) {
@@ -94,7 +97,10 @@ void drawKept(QPainter& p, const ViewState& v, const std::vector<GridPoint>& kep
               const QColor& colour, int width) {
     if (kept.size() < 2) return;
     const ScreenMapper map(v);
-    std::vector<ScreenPoint> screen(kept.size());
+    // Kept between frames: a day's edges are megabytes, not worth fetching
+    // from the system on every frame.
+    static thread_local std::vector<ScreenPoint> screen;
+    screen.resize(kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
         screen[i] = map(kept[i].east, kept[i].north);
     // The fast path when painting straight into a 32-bit image.
