@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace kestrova::app {
@@ -454,9 +455,23 @@ void Configuration::LoadSystemConfig(const std::string& path) {
     system.samplerateLF = atoiText(read("Sonar", "SamplerateLF", "8"));
 }
 
+bool localeEnglish(std::string_view locale) {
+    return locale.substr(0, 2) != "zh";
+}
+
+bool interfaceEnglish() {
+    const std::string path = platform::currentDirectory() + kLanguageFile;
+    if (platform::PathFileExistsA(path))
+        return platform::GetPrivateProfileIntA("English", "bEnglish", 0, path) != 0;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return localeEnglish(value);
+    }
+    return true;
+}
+
 bool Configuration::readLanguageFlag() const {
-    std::string path = platform::currentDirectory() + kLanguageFile;
-    return platform::GetPrivateProfileIntA("English", "bEnglish", 0, path) != 0;
+    return interfaceEnglish();
 }
 
 bool Configuration::writeLanguageFlag(bool english) {

@@ -35,6 +35,15 @@ constexpr const char* kSystemConfigFile = "SysCfg.ini";
 constexpr const char* kLastProjectFile = "Kestrova.ini";
 constexpr const char* kLanguageFile = "PolyvoxSet.lang";
 
+// The interface language, true for English: the flag of PolyvoxSet.lang in
+// the current directory (section English, key bEnglish); without that file
+// the user's locale decides (LC_ALL, LC_MESSAGES, then LANG): Chinese for a
+// "zh" one, English for any other. The window and the command-line tool both
+// follow it.
+bool interfaceEnglish();
+// The locale part of the rule, for a locale name such as "zh_CN.UTF-8".
+bool localeEnglish(std::string_view locale);
+
 // One key as a section write stores it.
 struct ConfigEntry {
     std::string key;
@@ -84,7 +93,7 @@ class Configuration {
     // The same from another SysCfg.ini (the command-line tool's --config folder).
     void LoadSystemConfig(const std::string& path);
 
-    // PolyvoxSet.lang in the current directory: section English, key bEnglish.
+    // The interface language (interfaceEnglish below).
     bool readLanguageFlag() const;
     bool writeLanguageFlag(bool english);
 

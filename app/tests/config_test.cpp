@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <unistd.h>
 
 namespace kestrova::app {
@@ -415,11 +416,26 @@ TEST_F(ConfigTest, SystemConfigurationDefaultsAndValues) {
     EXPECT_EQ(sink.count(), 0u);
 }
 
-// Guards: the language flag lives in the current directory, not the program folder.
+// Guards: the language flag lives in the current directory, not the program
+// folder; without the file the user's locale decides (mended: it was Chinese
+// on every system).
 TEST_F(ConfigTest, LanguageFlagInTheCurrentDirectory) {
     std::string before = platform::currentDirectory();
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    const char* lang = std::getenv("LANG");
+    const std::string savedLang = lang ? lang : "";
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "zh_CN.UTF-8", 1);
     EXPECT_FALSE(config.readLanguageFlag());
+    ::setenv("LANG", "en_GB.UTF-8", 1);
+    EXPECT_TRUE(config.readLanguageFlag());
+    ::setenv("LC_ALL", "zh_TW", 1);
+    EXPECT_FALSE(config.readLanguageFlag());
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LANG");
+    EXPECT_TRUE(config.readLanguageFlag());
+    ::setenv("LANG", "zh_CN.UTF-8", 1);
     EXPECT_TRUE(config.writeLanguageFlag(true));
     EXPECT_EQ(readText(dir.file("PolyvoxSet.lang")), "[English]\r\nbEnglish=1\r\n");
     EXPECT_TRUE(config.readLanguageFlag());
@@ -427,7 +443,12 @@ TEST_F(ConfigTest, LanguageFlagInTheCurrentDirectory) {
     EXPECT_TRUE(config.readLanguageFlag());
     EXPECT_TRUE(config.writeLanguageFlag(false));
     EXPECT_EQ(readText(dir.file("PolyvoxSet.lang")), "[english]\nbEnglish=0\n");
-    EXPECT_FALSE(config.readLanguageFlag());
+    ::setenv("LANG", "en_GB.UTF-8", 1);
+    EXPECT_FALSE(config.readLanguageFlag()) << "the file wins over the locale";
+    if (lang)
+        ::setenv("LANG", savedLang.c_str(), 1);
+    else
+        ::unsetenv("LANG");
     ASSERT_EQ(::chdir(before.c_str()), 0);
 }
 

@@ -13,6 +13,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -132,6 +133,8 @@ TEST(CliAcquireLive, IdentifiesConfiguresStartsAndStops) {
     EXPECT_EQ(lines.front().rfind("$cmd,set,rtctime,", 0), 0u);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "$cmd,sysrun,1*ff\\r\\n"), lines.end());
     EXPECT_EQ(lines.back(), "$cmd,sysrun,0*ff\\r\\n");
+    // Mended: the quit sent the stop line twice.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "$cmd,sysrun,0*ff\\r\\n"), 1);
     EXPECT_NE(r.out.find("\"identifier\":\"QM301-240117\""), std::string::npos);
 }
 
@@ -332,6 +335,33 @@ TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
     r = runCli("acquire --seconds 1 --config " + folder.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no sonar at 127.0.0.1"), std::string::npos) << r.err;
+
+    // The operator's messages follow the interface language: the PolyvoxSet.lang
+    // of the current directory, else the locale (mended: always Chinese).
+    char before[4096];
+    ASSERT_NE(::getcwd(before, sizeof before), nullptr);
+    const char* lang = std::getenv("LANG");
+    const std::string savedLang = lang ? lang : "";
+    TempFolder work;
+    ASSERT_EQ(::chdir(work.path().c_str()), 0);
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    const std::string english = "Kestrova: Failed to connect Sonar, please check the device!";
+    const std::string chinese = "Kestrova: 声纳连接失败，请检查设备！";
+    ::setenv("LANG", "en_US.UTF-8", 1);
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(english),
+              std::string::npos);
+    ::setenv("LANG", "zh_CN.UTF-8", 1);
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(chinese),
+              std::string::npos);
+    writeText(work.file("PolyvoxSet.lang"), "[English]\r\nbEnglish=1\r\n");
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(english),
+              std::string::npos);
+    if (lang)
+        ::setenv("LANG", savedLang.c_str(), 1);
+    else
+        ::unsetenv("LANG");
+    ASSERT_EQ(::chdir(before), 0);
 }
 
 } // namespace
