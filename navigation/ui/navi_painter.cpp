@@ -61,6 +61,8 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
     auto plotWide = [&](int x, int y) {
         if (x < w && y < h) bits[y * stride + x] = colour;
     };
+    // The end pixel of one segment starts the next: drawn once.
+    int lastX = -1, lastY = -1;
     for (std::size_t i = 1; i < pts.size(); ++i) {
         double x0 = pts[i - 1].x, y0 = pts[i - 1].y, x1 = pts[i].x, y1 = pts[i].y;
         if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
@@ -75,9 +77,15 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
         const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
         const bool xMajor = dx >= -dy;
         int err = dx + dy;
+        bool first = ax == lastX && ay == lastY;
+        lastX = bx;
+        lastY = by;
         for (;;) {
-            plot(ax, ay);
-            if (width > 1) xMajor ? plotWide(ax, ay + 1) : plotWide(ax + 1, ay);
+            if (!first) {
+                plot(ax, ay);
+                if (width > 1) xMajor ? plotWide(ax, ay + 1) : plotWide(ax + 1, ay);
+            }
+            first = false;
             if (ax == bx && ay == by) break;
             const int e2 = 2 * err;
             if (e2 >= dy) {
