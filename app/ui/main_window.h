@@ -24,6 +24,7 @@
 #include <memory>
 
 class QAction;
+class QCloseEvent;
 class QDockWidget;
 class QLabel;
 class QSplitter;
@@ -54,7 +55,11 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     ~CMainFrame() override;
 
     // Scripted runs: connect the sonar and press Start once it answered.
+    // The program itself never calls it: the operator presses Start.
     bool connectSonar();
+    // Quit (close button, Alt+F4, the Quit command): true once the operator
+    // confirmed and everything stopped.
+    bool quitting() const { return quitting_; }
 
     SurveySession& session() { return *session_; }
     acquisition::SonarAcquisition& acquisition() { return session_->acquisition(); }
@@ -112,6 +117,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     std::string takeSnapshot();
     void applyLayout();
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void buildCommands();
     void pump();
@@ -147,6 +155,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     std::unique_ptr<display::TargetSnapshot> targetSnapshot_;
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
+    QAction* quit_ = nullptr;
+    bool quitting_ = false;
 };
 
 // The first window's name, kept for its callers.

@@ -1,6 +1,8 @@
 // kestrova-cli: the command-line tool over the program's own acquisition,
 // processing and file code.
 
+#include "app/config/configuration.h"
+#include "app/config/message.h"
 #include "tools/cli/command.h"
 
 #include <algorithm>
@@ -110,6 +112,8 @@ int main(int argc, char** argv) {
         printUsage();
         return kExitUsage;
     }
+    // Messages to the operator in the interface language, as the program shows them.
+    kestrova::app::defaultMessenger().setEnglish(kestrova::app::interfaceEnglish());
     Args args(argv + 2, argv + argc);
     return it->second.handler(args);
 }

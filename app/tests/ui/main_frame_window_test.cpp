@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QImage>
 #include <QLabel>
 #include <QSplitter>
 #include <QTabWidget>
@@ -135,7 +136,9 @@ TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
         EXPECT_EQ(window.statusPane(5)->text().toStdString(), "Net Connected");
         EXPECT_EQ(window.statusPane(2)->text().left(6).toStdString(), "Slant:");
 
-        // F12: the bitmap into the project folder, named by the (fixed) local time.
+        // F12: a JPEG of the main window (mended: a bitmap of the whole screen
+        // under the .jpg name) into the project folder, named by the (fixed)
+        // local time; the status bar says where it went.
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         window.setClock([] { return std::time_t{19753LL * 86400 + 14 * 3600 + 25 * 60 + 1}; });
@@ -143,10 +146,12 @@ TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
         const std::string shot = project + "/20240131_142501.jpg";
         ASSERT_TRUE(fs::exists(shot));
         std::ifstream picture(shot, std::ios::binary);
-        char bm[2] = {};
-        picture.read(bm, 2);
-        EXPECT_EQ(std::string(bm, 2), "BM");
-        EXPECT_GT(fs::file_size(shot), 54u);
+        char soi[3] = {};
+        picture.read(soi, 3);
+        EXPECT_EQ(std::string(soi, 3), "\xFF\xD8\xFF");
+        const QImage read(QString::fromStdString(shot), "JPG");
+        EXPECT_EQ(read.size(), window.size());
+        EXPECT_TRUE(window.statusPane(2)->text().contains(QString::fromStdString(shot)));
         config.messenger().setSink(nullptr);
     }
     sim.stop();
