@@ -114,16 +114,18 @@ int main(int argc, char** argv) {
         if (quitAfter > 0) {
             QTimer::singleShot(static_cast<int>(quitAfter * 1000), &application, [&] {
                 if (!grab.isEmpty() && !window.grab().save(grab)) rc = 1;
-                // Dialogs run their own event loops: close them until the main
-                // loop gets the quit.
+                // exit(), not quit(): no window is asked whether it may close,
+                // and the event loops of open dialogs end too (a dialog opened
+                // after this returns at once); the window's destructor then
+                // shuts the survey down.
+                window.quitWithoutAsking();
                 auto* closer = new QTimer(&application);
                 QObject::connect(closer, &QTimer::timeout, [] {
                     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-                    for (QWidget* w : QApplication::topLevelWidgets())
-                        if (w->isModal() && w->isVisible()) w->close();
+                    QCoreApplication::exit(0);
                 });
                 closer->start(50);
-                application.quit();
+                QCoreApplication::exit(0);
             });
         }
         const int exitCode = application.exec();

@@ -226,7 +226,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (config_.messenger().ShowMessage(kQuitZh, kQuitEn, mb::kWarningOkCancel) != IDOK) {
+    if (!quitConfirmed_ &&
+        config_.messenger().ShowMessage(kQuitZh, kQuitEn, mb::kWarningOkCancel) != IDOK) {
         event->ignore();
         return;
     }
@@ -236,8 +237,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // Stop line, threads joined, files closed, sockets closed, settings saved.
     session_->shutDown();
     event->accept();
-    // The window's own close also ends the program when a dialog is left open.
-    QApplication::quit();
 }
 
 FrameState CMainFrame::frameState() const {

@@ -60,6 +60,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     // Quit (close button, Alt+F4, the Quit command): true once the operator
     // confirmed and everything stopped.
     bool quitting() const { return quitting_; }
+    // A scripted end (--quit-after): the close that follows asks nothing.
+    void quitWithoutAsking() { quitConfirmed_ = true; }
 
     SurveySession& session() { return *session_; }
     acquisition::SonarAcquisition& acquisition() { return session_->acquisition(); }
@@ -157,6 +159,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     std::function<std::string()> playbackChooser_;
     QAction* quit_ = nullptr;
     bool quitting_ = false;
+    bool quitConfirmed_ = false;
 };
 
 // The first window's name, kept for its callers.

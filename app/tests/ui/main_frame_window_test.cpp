@@ -205,5 +205,44 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     config.messenger().setSink(nullptr);
 }
 
+
+// Quit: the close button and Quit ask "Quit Kestrova?"; Cancel keeps the
+// threads running, OK stops them, and a second close during the shut-down
+// asks nothing more.
+TEST_F(MainFrameWindow, QuitAsksAndOkStopsEverything) {
+    Configuration config(program_.path());
+    config.messenger().setEnglish(true);
+    config.system.commandPort = 1; // nothing listens
+    config.system.dataPort = 1;
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    RecordingMessageSink messages;
+    config.messenger().setSink(&messages);
+    window.show();
+    ASSERT_TRUE(window.acquisition().threadsRunning());
+
+    messages.setAnswer(IDCANCEL);
+    window.close();
+    ASSERT_EQ(messages.count(), 1u);
+    EXPECT_EQ(messages.messages().back().text, "Quit Kestrova?");
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.quitting());
+    EXPECT_TRUE(window.acquisition().threadsRunning());
+
+    messages.setAnswer(IDOK);
+    QAction* quit = window.findChild<QAction*>("commandQuit");
+    ASSERT_NE(quit, nullptr);
+    quit->trigger();
+    EXPECT_EQ(messages.count(), 2u);
+    EXPECT_TRUE(window.quitting());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window.acquisition().threadsRunning());
+    window.show();
+    window.close(); // a late close request: nothing asked, nothing done
+    EXPECT_EQ(messages.count(), 2u);
+    config.messenger().setSink(nullptr);
+}
+
 } // namespace
 } // namespace kestrova::app::ui
