@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The real program under a virtual X server against the sonar simulator, as an
 # operator runs a short survey: the project opens, Connect Device, Start,
-# Save KSF, a few seconds of recording, Snapshot, quit. Checks the recording,
-# the snapshot (a JPEG of the main window), the exit code, that the window fits
-# a 1366 x 768 screen and that a second start is refused.
+# Save KSF, a few seconds of recording, Snapshot, quit. Checks the recording
+# and its conversion by Filvert, the snapshot (a JPEG of the main window), the
+# exit code, that the window fits a 1366 x 768 screen and that a second start
+# is refused.
 #   desktop_e2e_test.sh BIN_FOLDER
 set -u
 bin=$1
@@ -68,5 +69,10 @@ w=$((16#$(od -An -tx1 -j16 -N4 "$work/window.png" | tr -d ' ')))
 h=$((16#$(od -An -tx1 -j20 -N4 "$work/window.png" | tr -d ' ')))
 [ "$w" -le 1366 ] && [ "$h" -le 768 ] || fail "the window is ${w}x${h}, larger than the screen"
 grep -q "sysrun,1" "$work/sim.log" || fail "the sonar never got the start line"
+# The conversion tool turns the recording into XTF through kestrova-cli export-xtf.
+QT_QPA_PLATFORM=offscreen "$bin/Filvert" 1 --out "$work/xtf" --run "$ksf" >/dev/null 2>&1 ||
+    fail "Filvert could not convert $ksf"
+name=$(basename "$ksf" .ksf)
+[ -s "$work/xtf/${name}_HF.xtf" ] && [ -s "$work/xtf/${name}_LF.xtf" ] || fail "no XTF from Filvert"
 echo "recording $(stat -c %s "$ksf") bytes, snapshot $(stat -c %s "$jpg") bytes, window ${w}x${h}"
 exit 0
