@@ -57,7 +57,7 @@ bool DeviceSession::connect_sonar() {
     s.dataState = data_state::kNotPinging;
     config_.messenger().ShowMessage(session_text::kConnectedZh, session_text::kConnectedEn,
                                     app::mb::kIconInformation | app::mb::kOk);
-    acq_.send_command(clockLine(pcClockTime()));
+    acq_.send_command(clockLine(pcClockTime(config_.system.timeZoneHour)));
     sendQueries(0);
     return true;
 }

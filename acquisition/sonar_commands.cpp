@@ -43,17 +43,20 @@ std::string clockLine(const SonarClockTime& t) {
                   t.day, t.hour, t.minute, t.second, t.subSecond);
 }
 
-SonarClockTime pcClockTime() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return SonarClockTime{local.tm_year + 1900,
-                          local.tm_mon + 1,
-                          local.tm_mday,
-                          local.tm_hour,
-                          local.tm_min,
-                          local.tm_sec,
-                          0};
+SonarClockTime pcClockTime(int zoneHours) {
+    // UTC plus the operator's zone, as the position input dates its fixes:
+    // the PC's own zone plays no part, so both clock lines agree.
+    const std::time_t now = std::time(nullptr) + static_cast<std::time_t>(zoneHours) * 3600;
+    std::tm t{};
+    gmtime_r(&now, &t);
+    SonarClockTime out;
+    out.year = t.tm_year + 1900;
+    out.month = t.tm_mon + 1;
+    out.day = t.tm_mday;
+    out.hour = t.tm_hour;
+    out.minute = t.tm_min;
+    out.second = t.tm_sec;
+    return out;
 }
 
 int commandRangeMetres(app::Frequency f, int rangeLevel) {

@@ -60,8 +60,9 @@ class SonarClockSetter {
     // handed over successfully clears time-sync-wanted.
     virtual bool sendSonarClock(const SonarClockTime& time) = 0;
 };
-// The PC's local date and time now, sub-second field 0.
-SonarClockTime pcClockTime();
+// The PC's UTC date and time now moved into the operator's zone (TimeZoneHour),
+// sub-second field 0.
+SonarClockTime pcClockTime(int zoneHours);
 
 // Value encodings.
 // Range level to metres as the commands use it: 0 10, 1 15, 2 25, 4 75, 5 100,

@@ -104,10 +104,22 @@ CoordinateOutcome runCoordinateSettings(Configuration& config, const CoordinateC
     const bool finished = entry(&record) != 0;
     library.close();
     if (!finished) return CoordinateOutcome::Cancelled;
-    if (changed && !changed(record)) return CoordinateOutcome::Changed;
-    messenger.ShowMessage(fit_text::kCoordinateSetZh, fit_text::kCoordinateSetEn,
-                          mb::kIconInformation | mb::kOk);
-    return CoordinateOutcome::Changed;
+    const CoordinateStored stored = changed ? changed(record) : CoordinateStored::NoProject;
+    switch (stored) {
+    case CoordinateStored::Saved:
+        messenger.ShowMessage(fit_text::kCoordinateSetZh, fit_text::kCoordinateSetEn,
+                              mb::kIconInformation | mb::kOk);
+        return CoordinateOutcome::Changed;
+    case CoordinateStored::NoProject:
+        // The engine converts with it now, but the next start forgets it.
+        messenger.ShowMessage(fit_text::kCoordinateNoProjectZh, fit_text::kCoordinateNoProjectEn,
+                              mb::kIconWarning | mb::kOk);
+        return CoordinateOutcome::ChangedWithoutSaving;
+    case CoordinateStored::SaveFailed:
+        break;
+    }
+    messenger.ShowMessage(fit_text::kCoordinateNotSavedZh, fit_text::kCoordinateNotSavedEn);
+    return CoordinateOutcome::SaveFailed;
 }
 
 } // namespace kestrova::app

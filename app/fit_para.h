@@ -34,6 +34,12 @@ constexpr const char* kEntryMissingZh = "DLL中函数查找失败！";
 constexpr const char* kEntryMissingEn = "Function finding failure in DLL!";
 constexpr const char* kCoordinateSetZh = "坐标系统参数设置成功！";
 constexpr const char* kCoordinateSetEn = "Coordinate system parameter setted successfully!";
+constexpr const char* kCoordinateNoProjectZh = "坐标系统参数已生效，但没有打开的工程，参数未保存！";
+constexpr const char* kCoordinateNoProjectEn =
+    "The coordinate system is in use, but no project is open: it is not saved!";
+constexpr const char* kCoordinateNotSavedZh = "坐标系统参数已生效，但未能保存到工程配置文件！";
+constexpr const char* kCoordinateNotSavedEn =
+    "The coordinate system is in use, but it could not be saved in the project configuration file!";
 } // namespace fit_text
 
 // The items of the "INS Data Protocol:" combo in the interface language.
@@ -99,13 +105,25 @@ constexpr const char* kCoordinateLibraryEnglish = "libFaldrenaEN.so";
 constexpr const char* kCoordinateLibraryChinese = "libFaldrena.so";
 constexpr const char* kCoordinateDialogEntry = "ShowDialog";
 
-enum class CoordinateOutcome { LibraryMissing, EntryMissing, Cancelled, Changed };
+enum class CoordinateOutcome {
+    LibraryMissing,
+    EntryMissing,
+    Cancelled,
+    Changed,              // in the engine and in ParaOfGeo of the project
+    ChangedWithoutSaving, // in the engine only: no project is open
+    SaveFailed,           // in the engine, but ParaOfGeo could not be written
+};
+
+// What storing a finished record achieved.
+enum class CoordinateStored { Saved, NoProject, SaveFailed };
 
 // Loads the library, calls ShowDialog with a copy of the geodetic record and,
 // when the operator finished with a change, hands the new record to
-// `changed` (which stores it: engine and ParaOfGeo) and tells the operator.
-// The library is unloaded before returning.
-using CoordinateChanged = std::function<bool(const _DefGeodetsyParameterSetting& record)>;
+// `changed` (which stores it: engine and ParaOfGeo) and tells the operator
+// what happened: saved, in use without a project, or not saved. The library
+// is unloaded before returning.
+using CoordinateChanged =
+    std::function<CoordinateStored(const _DefGeodetsyParameterSetting& record)>;
 CoordinateOutcome runCoordinateSettings(Configuration& config, const CoordinateChanged& changed);
 
 } // namespace kestrova::app

@@ -5,6 +5,7 @@ file(GLOB_RECURSE sources
      ${SRC}/position/*.h ${SRC}/position/*.cpp
      ${SRC}/libs/drovanta/*.h ${SRC}/libs/drovanta/*.cpp
      ${SRC}/libs/tessmark/*.h ${SRC}/libs/tessmark/*.cpp
+     ${SRC}/libs/faldrena/*.h ${SRC}/libs/faldrena/*.cpp
      ${SRC}/app/*.h ${SRC}/app/*.cpp
      ${SRC}/display/*.h ${SRC}/display/*.cpp
      ${SRC}/navigation/*.h ${SRC}/navigation/*.cpp

@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PositionStream split(DataType::GgaZda);
     whole.decoder().setConverter(&grid);
     split.decoder().setConverter(&grid);
-    whole.decoder().setDateSource([] { return kestrova::CivilDate{2024, 2, 29}; });
-    split.decoder().setDateSource([] { return kestrova::CivilDate{2024, 2, 29}; });
+    // The PC clock at 2024-02-29 12:00 UTC.
+    whole.decoder().setUtcClock([] { return 1709208000.0; });
+    split.decoder().setUtcClock([] { return 1709208000.0; });
     whole.appendBytes(std::span<const std::uint8_t>(data, size));
     // The second stream gets the bytes in pieces cut at a size taken from the input.
     std::size_t piece = size ? 1 + data[0] % 17 : 1;

@@ -29,7 +29,7 @@ DataType dataTypeOf(int v) {
 NavigationInput::NavigationInput(platform::MessageQueue& queue, app::Messenger& messenger,
                                  const app::AlarmLive& alarm, TickSource tick)
     : queue_(queue), messenger_(messenger), alarm_(alarm),
-      tick_(tick ? std::move(tick) : TickSource(platform::tickCount)),
+      tick_(tick ? std::move(tick) : TickSource(platform::tickCount)), clockRule_(tick_),
       stream_(DataType::GgaZda, tick_()) {
     timeWaitFrom_ = tick_();
 }
@@ -55,9 +55,9 @@ void NavigationInput::setTimeZoneHour(int hours) {
     stream_.decoder().setTimeZoneHour(hours);
 }
 
-void NavigationInput::setDateSource(std::function<CivilDate()> source) {
+void NavigationInput::setUtcClock(std::function<double()> clock) {
     LockHold hold(inputLock_);
-    stream_.decoder().setDateSource(std::move(source));
+    stream_.decoder().setUtcClock(std::move(clock));
 }
 
 void NavigationInput::setSettings(const app::InsSettings& s) {
@@ -305,12 +305,12 @@ void NavigationInput::publish(const StepResult& r, bool fromRecording) {
         }
         if (r.completion.trackPoint) {
             LockHold hold(trackLock_);
-            if (track_.size() >= kMaxQueued) track_.erase(track_.begin());
+            if (track_.size() >= kMaxQueued) track_.pop_front();
             track_.push_back(*r.completion.trackPoint);
         }
         {
             LockHold hold(eventLock_);
-            if (events_.size() >= kMaxQueued) events_.erase(events_.begin());
+            if (events_.size() >= kMaxQueued) events_.pop_front();
             events_.push_back(r.completion.event);
         }
         post(mainFrame_.load(), nav_message::kFixesReady);
@@ -341,18 +341,29 @@ PositionFix NavigationInput::recordingSnapshot() const {
     return recording_;
 }
 
-std::vector<TrackPoint> NavigationInput::takeTrackPoints() {
+std::deque<TrackPoint> NavigationInput::drainTrackPoints() {
+    std::deque<TrackPoint> out;
     LockHold hold(trackLock_);
-    std::vector<TrackPoint> out;
     out.swap(track_);
     return out;
 }
 
-std::vector<FixEvent> NavigationInput::takeFixEvents() {
+std::deque<FixEvent> NavigationInput::drainFixEvents() {
+    std::deque<FixEvent> out;
     LockHold hold(eventLock_);
-    std::vector<FixEvent> out;
     out.swap(events_);
     return out;
+}
+
+std::vector<TrackPoint> NavigationInput::takeTrackPoints() {
+    // Copied after the lock is released: the navigation thread never waits for it.
+    std::deque<TrackPoint> taken = drainTrackPoints();
+    return std::vector<TrackPoint>(taken.begin(), taken.end());
+}
+
+std::vector<FixEvent> NavigationInput::takeFixEvents() {
+    std::deque<FixEvent> taken = drainFixEvents();
+    return std::vector<FixEvent>(taken.begin(), taken.end());
 }
 
 // ---------------------------------------------------------------- playback

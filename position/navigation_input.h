@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -78,7 +79,8 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     static constexpr int kServerClientBufferBytes = 104857600;
     static constexpr int kServerBacklog = 10;
     // Track points and fix events wait here until the main frame takes them;
-    // beyond this the oldest are dropped so a missing window cannot exhaust memory.
+    // beyond this the oldest are dropped (at constant cost, under the lock) so
+    // a missing window cannot exhaust memory.
     static constexpr std::size_t kMaxQueued = 65536;
 
     NavigationInput(platform::MessageQueue& queue, app::Messenger& messenger,
@@ -98,7 +100,8 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     // The project grid (the program's GeodesyEngine); it must outlive the threads.
     void setGridConverter(const GridConverter* converter);
     void setTimeZoneHour(int hours);
-    void setDateSource(std::function<CivilDate()> source);
+    // The PC clock in UTC that dates GGA without ZDA and Custom frames (default: the real one).
+    void setUtcClock(std::function<double()> clock);
 
     // --- interface thread ---
     // The settings page stores what the operator chose; a changed address,
@@ -140,6 +143,9 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     bool timeMessageMissing() const;
     PositionFix displaySnapshot() const;
     PositionFix recordingSnapshot() const;
+    // Everything queued, oldest first, moved out under the lock.
+    std::deque<TrackPoint> drainTrackPoints();
+    std::deque<FixEvent> drainFixEvents();
     std::vector<TrackPoint> takeTrackPoints();
     std::vector<FixEvent> takeFixEvents();
 
@@ -236,9 +242,9 @@ class NavigationInput : public acquisition::PositionChannelConnector,
     mutable platform::Lock recordingLock_;
     PositionFix recording_;
     platform::Lock trackLock_;
-    std::vector<TrackPoint> track_;
+    std::deque<TrackPoint> track_;
     platform::Lock eventLock_;
-    std::vector<FixEvent> events_;
+    std::deque<FixEvent> events_;
 
     std::atomic<std::uint64_t> bytesReceived_{0};
     std::atomic<std::uint64_t> accepted_{0};

@@ -59,7 +59,7 @@ bool inRange(double v, double limit) {
 
 } // namespace
 
-PositionDecoder::PositionDecoder() : dateSource_(localDateNow) {}
+PositionDecoder::PositionDecoder() : utcClock_(utcSecondsNow) {}
 
 void PositionDecoder::setTimeZoneHour(int hours) {
     zone_ = std::clamp(hours, -24, 24);
@@ -69,6 +69,7 @@ void PositionDecoder::reset() {
     fix_ = PositionFix{};
     fixDate_ = {};
     lastZdaDate_ = {};
+    lastZdaSecondsOfDay_ = 0.0;
     zdaPresent_ = true;
     gridValid_ = false;
     rejection_ = Rejection::None;
@@ -160,11 +161,18 @@ bool PositionDecoder::parseGga(const std::vector<std::string_view>& f) {
     if (*separation != 0.0) fix_.height = *altitude + *separation;
     toGrid(fix_.height);
 
-    CivilDate base = zdaPresent_ ? lastZdaDate_ : dateSource_();
+    // The GGA time is UTC: its UTC date is the one nearest the last ZDA (a
+    // GGA just past midnight is on the next day) or, without a ZDA, nearest
+    // the PC's UTC clock; the zone comes after. A receiver that never sends
+    // ZDA is dated from the PC from its first fix on.
+    const bool byZda = datedByZda();
+    const double ofDay = fix_.fixHour * 3600.0 + fix_.fixMinute * 60.0 + fix_.fixSeconds;
+    CivilDate base = byZda ? nearestDate(lastZdaDate_, lastZdaSecondsOfDay_, ofDay)
+                           : nearestUtcDate(utcClock_ ? utcClock_() : 0.0, ofDay);
     LocalHour local = shiftToLocal(base, fix_.fixHour, zone_);
     fixDate_ = local.date;
     fix_.fixTime = epochSeconds(local.date, local.hour, fix_.fixMinute, fix_.fixSeconds);
-    if (!zdaPresent_) {
+    if (!byZda) {
         fix_.hour = local.hour;
         fix_.minute = fix_.fixMinute;
         fix_.second = static_cast<int>(std::trunc(fix_.fixSeconds));
@@ -202,6 +210,7 @@ bool PositionDecoder::parseZda(const std::vector<std::string_view>& f) {
     fix_.second = static_cast<int>(std::trunc(clock->seconds));
     fix_.microsecond = microsecond;
     lastZdaDate_ = utc;
+    lastZdaSecondsOfDay_ = clock->hour * 3600.0 + clock->minute * 60.0 + clock->seconds;
 
     LocalHour local = shiftToLocal(utc, fix_.hour, zone_);
     fix_.hour = local.hour;
@@ -265,7 +274,8 @@ bool PositionDecoder::takeCustom(const CustomFrame& fr) {
     int utcHour = static_cast<int>(std::clamp(std::trunc(t / 3600.0), 0.0, 23.0));
     int minute = static_cast<int>(std::clamp(std::trunc((t - 3600.0 * utcHour) / 60.0), 0.0, 59.0));
     double seconds = std::max(0.0, t - 3600.0 * utcHour - 60.0 * minute);
-    dateFrame(dateSource_(), utcHour, minute, seconds);
+    // The frame holds only a UTC time of day: the UTC date nearest the PC clock.
+    dateFrame(nearestUtcDate(utcClock_ ? utcClock_() : 0.0, t), utcHour, minute, seconds);
     fix_.latitude = fr.latitude;
     fix_.longitude = fr.longitude;
     fix_.latHemisphere = fr.latitude < 0 ? 'S' : 'N';

@@ -1,7 +1,7 @@
 #pragma once
 // Turns one NMEA sentence or one binary frame into the current position fix.
 // It owns the live record and what dating a fix needs: the last ZDA date, the
-// ZDA-present flag, the operator's time zone and the PC date as a fallback.
+// ZDA-present flag, the operator's time zone and the PC's UTC clock as a fallback.
 
 #include "position/binary_frames.h"
 #include "position/grid_converter.h"
@@ -41,8 +41,10 @@ class PositionDecoder {
     int timeZoneHour() const { return zone_; }
     // The grid conversion; without one east and north are left as they were.
     void setConverter(const GridConverter* converter) { converter_ = converter; }
-    // The PC clock's local date, used for GGA without ZDA and for Custom frames.
-    void setDateSource(std::function<CivilDate()> source) { dateSource_ = std::move(source); }
+    // The PC clock in UTC (seconds since 1970), which dates GGA positions
+    // without ZDA and Custom frames: their UTC time of day takes the UTC date
+    // that puts it nearest this clock, and only then the time zone.
+    void setUtcClock(std::function<double()> clock) { utcClock_ = std::move(clock); }
 
     // One sentence, "$" to "\r\n". True when it was a GGA or ZDA parsed to the
     // end; the reason of a refusal is in lastRejection().
@@ -62,6 +64,8 @@ class PositionDecoder {
     bool zdaPresent() const { return zdaPresent_; }
     void setZdaPresent(bool present) { zdaPresent_ = present; }
     const CivilDate& lastZdaDate() const { return lastZdaDate_; }
+    // A ZDA was taken and its date is the one GGA positions are dated from.
+    bool datedByZda() const { return zdaPresent_ && isValidDate(lastZdaDate_); }
 
     // Back to the start state: zeroed record, ZDA-present flag set.
     void reset();
@@ -78,12 +82,13 @@ class PositionDecoder {
     PositionFix fix_;
     CivilDate fixDate_;
     CivilDate lastZdaDate_;
+    double lastZdaSecondsOfDay_ = 0.0; // UTC
     bool zdaPresent_ = true;
     bool gridValid_ = false;
     int zone_ = kDefaultTimeZoneHour;
     Rejection rejection_ = Rejection::None;
     const GridConverter* converter_ = nullptr;
-    std::function<CivilDate()> dateSource_;
+    std::function<double()> utcClock_;
 };
 
 } // namespace kestrova::position

@@ -77,26 +77,12 @@ StepResult PositionStream::replayRecord(const PositionFix& record, std::uint32_t
     CivilDate date;
     // A recording is outside input: only a time between 1970 and the year 9999 is dated.
     constexpr double kYear10000 = 253402300800.0;
-    if (std::isfinite(record.fixTime) && record.fixTime > 0.0 && record.fixTime < kYear10000) {
-        // fixTime counts local seconds from 1970-01-01: walk the days forward.
-        long long days = static_cast<long long>(record.fixTime / 86400.0);
-        date = CivilDate{1970, 1, 1};
-        int y = 1970;
-        while (days >= (isLeapYear(y) ? 366 : 365)) {
-            days -= isLeapYear(y) ? 366 : 365;
-            ++y;
-        }
-        int m = 1;
-        while (days >= daysInMonth(y, m)) {
-            days -= daysInMonth(y, m);
-            ++m;
-        }
-        date = CivilDate{y, m, static_cast<int>(days) + 1};
-    }
+    if (std::isfinite(record.fixTime) && record.fixTime > 0.0 && record.fixTime < kYear10000)
+        date = dateOfEpochDay(static_cast<long long>(record.fixTime / 86400.0));
     StepResult result;
-    timeout_.restart(now);
     result.gridValid = std::isfinite(fix.east) && std::isfinite(fix.north);
     if (fix.kind == kFixPosition) {
+        timeout_.restart(now);
         result.kind = StepResult::Kind::Position;
         result.completion = completer_.complete_fix(fix, date, alarm_);
         result.stateChanged = setState(result.completion.gpsState);
@@ -104,6 +90,7 @@ StepResult PositionStream::replayRecord(const PositionFix& record, std::uint32_t
     } else {
         result.kind = StepResult::Kind::Time;
         ++counts_.timeMessages;
+        result.stateChanged = setState(timeout_.check(now, alarm_, gps_state::kNoValidAlarm));
     }
     result.record = fix;
     result.gpsState = gpsState_;
@@ -112,9 +99,11 @@ StepResult PositionStream::replayRecord(const PositionFix& record, std::uint32_t
 
 StepResult PositionStream::accept(std::uint32_t now, StepResult result) {
     PositionFix& fix = decoder_.fix();
-    timeout_.restart(now);
     result.gridValid = decoder_.gridValid();
     if (fix.kind == kFixPosition) {
+        // Only a position counts as valid data: a receiver that lost its fix
+        // may go on sending its clock, and the state must then time out.
+        timeout_.restart(now);
         result.kind = StepResult::Kind::Position;
         result.completion = completer_.complete_fix(fix, decoder_.fixDate(), alarm_);
         result.stateChanged = setState(result.completion.gpsState);
@@ -122,6 +111,7 @@ StepResult PositionStream::accept(std::uint32_t now, StepResult result) {
     } else {
         result.kind = StepResult::Kind::Time;
         ++counts_.timeMessages;
+        result.stateChanged = setState(timeout_.check(now, alarm_, gps_state::kNoValidAlarm));
     }
     result.record = fix;
     // A date counts once for the sonar clock.

@@ -14,8 +14,11 @@ void SentenceAccumulator::append(std::string_view text) {
 
 void SentenceAccumulator::take(char c) {
     if (!inSentence_) {
+        const bool pairedLf = c == '\n' && afterCr_;
+        afterCr_ = false;
         if (c != '$') {
-            ++stats_.noiseBytes;
+            // The LF of a CR LF pair belongs to the sentence that ended at its CR.
+            if (!pairedLf) ++stats_.noiseBytes;
             return;
         }
         inSentence_ = true;
@@ -24,7 +27,8 @@ void SentenceAccumulator::take(char c) {
         furtherStarts_ = 0;
         return;
     }
-    if (++candidateLength_ > kLimit) {
+    // The limit counts the whole end marker: a CR needs room for its LF.
+    if (++candidateLength_ > kLimit || (c == '\r' && candidateLength_ == kLimit)) {
         // No end marker within the limit: drop the candidate and wait for a "$".
         ++stats_.overlong;
         inSentence_ = false;
@@ -37,9 +41,15 @@ void SentenceAccumulator::take(char c) {
         current_.assign(1, '$');
         return;
     }
-    current_ += c;
-    if (c != '\n' || current_.size() < 2 || current_[current_.size() - 2] != '\r') return;
-
+    if (c != '\r' && c != '\n') {
+        current_ += c;
+        return;
+    }
+    // The end of a sentence: CR LF as the standard has it, but loggers and
+    // network sources often strip the CR, and a few send CR alone. The
+    // sentence always comes out with CR LF.
+    afterCr_ = c == '\r';
+    current_ += "\r\n";
     inSentence_ = false;
     if (furtherStarts_ >= kMaxStarts) {
         ++stats_.crowded;
@@ -69,6 +79,7 @@ void SentenceAccumulator::clear() {
     ready_.clear();
     readyBytes_ = 0;
     inSentence_ = false;
+    afterCr_ = false;
     current_.clear();
     candidateLength_ = 0;
     furtherStarts_ = 0;

@@ -5,6 +5,8 @@
 // reads.
 //
 // Rules, as the receiver's stream needs them:
+// - a sentence ends at CR LF, or at LF or CR alone (stripped by loggers and
+//   network sources); it comes out with CR LF;
 // - bytes outside a sentence are noise and dropped;
 // - a sentence cut by the start of a new one keeps only the newest part (the
 //   text from its last "$"); with 10 or more further "$" before the end marker
@@ -39,7 +41,7 @@ class SentenceAccumulator {
 
     void append(std::span<const std::uint8_t> bytes);
     void append(std::string_view text);
-    // The oldest complete sentence, "\r\n" included.
+    // The oldest complete sentence, ending in "\r\n" whatever end it arrived with.
     std::optional<std::string> extract_sentence();
     bool hasSentence() const { return !ready_.empty(); }
     // Forgets everything, partial sentence included (a channel was reopened).
@@ -51,6 +53,7 @@ class SentenceAccumulator {
     std::deque<std::string> ready_;
     std::size_t readyBytes_ = 0;
     bool inSentence_ = false;
+    bool afterCr_ = false;            // a sentence just ended at a CR: an LF now completes the pair
     std::string current_;             // text from the last "$" of the candidate
     std::size_t candidateLength_ = 0; // from the first "$"
     int furtherStarts_ = 0;

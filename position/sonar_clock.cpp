@@ -1,5 +1,6 @@
 #include "position/sonar_clock.h"
 
+#include "platform/clock.h"
 #include "position/time_stamp.h"
 
 #include <cmath>
@@ -14,9 +15,21 @@ std::string clockCommand(const PositionFix& r) {
     return line;
 }
 
+SonarClockRule::SonarClockRule(TickSource tick)
+    : tick_(tick ? std::move(tick) : TickSource(platform::tickCount)) {}
+
 void SonarClockRule::setLatestPingTime(double seconds) {
+    const std::uint32_t now = tick_();
     platform::LockHold hold(pingTimeLock_);
     pingTime_ = seconds;
+    pingTick_ = now;
+}
+
+double SonarClockRule::arrivingPingTime() const {
+    const std::uint32_t now = tick_();
+    platform::LockHold hold(pingTimeLock_);
+    if (platform::ticksSince(pingTick_, now) > kPingFreshMs) return 0.0;
+    return pingTime_;
 }
 
 double SonarClockRule::latestPingTime() const {
@@ -27,7 +40,7 @@ double SonarClockRule::latestPingTime() const {
 SonarClockRule::Outcome SonarClockRule::afterMessage(const PositionFix& r, SonarClockPort* port) {
     bool wanted = syncWanted_.load();
     if (!wanted) {
-        const double ping = latestPingTime();
+        const double ping = arrivingPingTime();
         wanted = r.clockTime > 0.0 && ping > 0.0 && std::fabs(r.clockTime - ping) >= kMaxDrift;
     }
     if (!wanted) return Outcome::NotNeeded;

@@ -3,6 +3,9 @@
 // accepted message the rule decides: at once when the start sequence asked for
 // it (each time the configuration block goes to the sonar), otherwise when the
 // positioning clock and the time of the latest ping are 60 s or more apart.
+// Only a ping that is still arriving counts: a stopped sonar's last ping drifts
+// away from the positioning clock by itself and must not set the clock again
+// and again.
 // Only a message that still carries its date can set the clock, so a date
 // counts once (the navigation input clears it after each message).
 
@@ -10,6 +13,8 @@
 #include "position/position_fix.h"
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,7 +34,12 @@ std::string clockCommand(const PositionFix& record);
 
 class SonarClockRule {
   public:
+    using TickSource = std::function<std::uint32_t()>;
     static constexpr double kMaxDrift = 60.0; // s
+    // A ping time older than this (by the tick) belongs to a sonar that stopped.
+    static constexpr std::uint32_t kPingFreshMs = 2000;
+
+    explicit SonarClockRule(TickSource tick = nullptr);
 
     // The start sequence sent the configuration block: set the clock at the next dated message.
     void requestSync() { syncWanted_.store(true); }
@@ -37,6 +47,8 @@ class SonarClockRule {
     // The ping display pipeline: time of the latest ping, on the scale of clockTime.
     void setLatestPingTime(double seconds);
     double latestPingTime() const;
+    // The latest ping time if it was set within kPingFreshMs, else 0.
+    double arrivingPingTime() const;
 
     enum class Outcome {
         NotNeeded, // neither asked for nor drifted
@@ -49,8 +61,10 @@ class SonarClockRule {
 
   private:
     std::atomic<bool> syncWanted_{false};
+    TickSource tick_;
     mutable platform::Lock pingTimeLock_;
     double pingTime_ = 0.0;
+    std::uint32_t pingTick_ = 0; // when pingTime_ was set
 };
 
 } // namespace kestrova::position

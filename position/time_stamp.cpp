@@ -1,5 +1,6 @@
 #include "position/time_stamp.h"
 
+#include <cmath>
 #include <ctime>
 
 namespace kestrova {
@@ -77,11 +78,44 @@ double epochSeconds(const CivilDate& d, int hour, int minute, double seconds) {
     return static_cast<double>(days) * 86400.0 + hour * 3600.0 + minute * 60.0 + seconds;
 }
 
-CivilDate localDateNow() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (!localtime_r(&now, &local)) return {};
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+CivilDate dateOfEpochDay(long long days) {
+    if (days < 0) days = 0;
+    int y = 1970;
+    // Whole 400-year cycles first, so a far date costs no long walk.
+    constexpr long long kCycle = 146097;
+    y += static_cast<int>(days / kCycle) * 400;
+    days %= kCycle;
+    while (days >= (isLeapYear(y) ? 366 : 365)) {
+        days -= isLeapYear(y) ? 366 : 365;
+        ++y;
+    }
+    int m = 1;
+    while (days >= daysInMonth(y, m)) {
+        days -= daysInMonth(y, m);
+        ++m;
+    }
+    return CivilDate{y, m, static_cast<int>(days) + 1};
+}
+
+CivilDate nearestDate(const CivilDate& referenceDate, double referenceSecondsOfDay,
+                      double secondsOfDay) {
+    const double ahead = secondsOfDay - referenceSecondsOfDay;
+    if (ahead < -43200.0) return nextDay(referenceDate);
+    if (ahead > 43200.0) return previousDay(referenceDate);
+    return referenceDate;
+}
+
+CivilDate nearestUtcDate(double referenceUtc, double secondsOfDay) {
+    if (!std::isfinite(referenceUtc) || referenceUtc < 0.0) referenceUtc = 0.0;
+    const double days = std::floor(referenceUtc / 86400.0);
+    return nearestDate(dateOfEpochDay(static_cast<long long>(days)), referenceUtc - days * 86400.0,
+                       secondsOfDay);
+}
+
+double utcSecondsNow() {
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return 0.0;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 } // namespace kestrova

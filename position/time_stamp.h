@@ -35,7 +35,19 @@ LocalHour shiftToLocal(const CivilDate& utcDate, int utcHour, int zoneHours);
 // month outside 1..12 or a day outside its month.
 double epochSeconds(const CivilDate& date, int hour, int minute, double seconds);
 
-// The PC clock's current local calendar date.
-CivilDate localDateNow();
+// The calendar date `days` days after 1970-01-01 (days >= 0).
+CivilDate dateOfEpochDay(long long days);
+
+// A received UTC time of day belongs to the date that puts it nearest a known
+// UTC moment: the moment's own date, the day before or the day after. A GGA
+// time after a ZDA, or against the PC clock, crosses midnight either way.
+CivilDate nearestDate(const CivilDate& referenceDate, double referenceSecondsOfDay,
+                      double secondsOfDay);
+// The same against seconds since 1970-01-01 00:00 UTC.
+CivilDate nearestUtcDate(double referenceUtc, double secondsOfDay);
+
+// The PC clock in UTC: seconds since 1970-01-01 00:00 UTC. Received times are
+// UTC, so this (not the PC's local date) is what dates them.
+double utcSecondsNow();
 
 } // namespace kestrova

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -199,6 +201,13 @@ TEST_F(Session, ExactBytesOfConnectAndStart) {
     RawSonar sonar;
     ASSERT_TRUE(sonar.listen());
     make(sonar.commandPort(), sonar.dataPort());
+    // The clock line is UTC plus TimeZoneHour, as the position input sends it,
+    // whatever the PC's own zone: a zone other than the PC's shows the difference.
+    const std::time_t before = std::time(nullptr);
+    std::tm pcZone{};
+    localtime_r(&before, &pcZone);
+    const int zone = pcZone.tm_gmtoff == 5 * 3600 ? 8 : 5;
+    config->system.timeZoneHour = zone;
     ASSERT_TRUE(session->connect_sonar());
     EXPECT_EQ(shown("Sonar connected successfully!"), 1);
     EXPECT_EQ(acq->status().connectionState.load(), connection_state::kConnected);
@@ -210,10 +219,18 @@ TEST_F(Session, ExactBytesOfConnectAndStart) {
                                 "$cmd,get,freq*ff\r\n$cmd,get,version,6*ff\r\n0";
     ASSERT_TRUE(pumpUntil([&] { return sonar.received.size() >= 48 + queries.size(); }, 3000,
                           [&] { sonar.poll(); }));
-    const SonarClockTime now = pcClockTime();
     ASSERT_EQ(sonar.received.size(), 48 + queries.size());
     EXPECT_EQ(sonar.received.substr(0, 17), "$cmd,set,rtctime,");
-    EXPECT_EQ(sonar.received.substr(17, 5), std::to_string(now.year) + ",");
+    std::tm sent{};
+    ASSERT_EQ(std::sscanf(sonar.received.c_str(), "$cmd,set,rtctime,%4d,%2d,%2d,%2d,%2d,%2d",
+                          &sent.tm_year, &sent.tm_mon, &sent.tm_mday, &sent.tm_hour, &sent.tm_min,
+                          &sent.tm_sec),
+              6);
+    sent.tm_year -= 1900;
+    sent.tm_mon -= 1;
+    const std::time_t sentUtc = timegm(&sent) - zone * 3600;
+    EXPECT_GE(sentUtc, before);
+    EXPECT_LE(sentUtc, std::time(nullptr));
     EXPECT_EQ(sonar.received.substr(36, 12), ",000000*ff\r\n");
     EXPECT_EQ(sonar.received.substr(48), queries);
 
@@ -399,7 +416,7 @@ TEST_F(Session, SimulatorPingsOnlyWhatWasCommanded) {
     ASSERT_TRUE(sim.start({"--speed", "4", "--epoch", "0"}));
     make(sim.commandPort, sim.dataPort);
     ASSERT_TRUE(session->connect_sonar());
-    const int year = pcClockTime().year;
+    const int year = pcClockTime(config->system.timeZoneHour).year;
     ASSERT_TRUE(
         pumpUntil([&] { return !session->deviceInformation().firmwareVersion.empty(); }, 3000));
     pumpUntil([] { return false; }, 300);

@@ -261,6 +261,31 @@ template <class R, class V> void visitParaOfGeo(R& r, V& v) {
 #undef KESTROVA_GEO_TEXT
 }
 
+// Values a project file may hold but the program cannot work with. A strength
+// of 100 or more breaks the waterfall's colour scale, a palette choice outside
+// the four files names none, and a bottom-tracking source outside HF, LF and
+// manual is manual, as the list of sources has it.
+void keepSonarSettingsInRange(SonarSettings& s) {
+    DisplaySettings& d = s.display;
+    for (int* v : {&d.backStrengthHF, &d.backStrengthLF})
+        if (*v < 0 || *v > 99) *v = 99;
+    for (int* v : {&d.waveStrengthHF, &d.waveStrengthLF})
+        if (*v < 0 || *v > 99) *v = 0;
+    for (int* v : {&d.backColorHF, &d.backColorLF})
+        if (*v < 0 || *v > 3) *v = 0;
+    int& source = s.bottomTrack.alertGps;
+    if (source != 0 && source != 1 && source != 5) source = 5;
+}
+
+// Colours are 0x00BBGGRR: whatever lies above the 24 colour bits is dropped.
+void keepNaviColours(NaviSettings& n) {
+    for (int* c : {&n.surColor, &n.reSurColor, &n.surArrColor, &n.solidLineColor, &n.dotLineColor,
+                   &n.disColor, &n.trackColor, &n.coverLineColorHFL, &n.coverLineColorHFR,
+                   &n.coverLineColorLFL, &n.coverLineColorLFR, &n.textColor, &n.boatColor,
+                   &n.viewBkColor, &n.viewNaviColor})
+        *c &= 0xFFFFFF;
+}
+
 enum class Section { SonarSetPara, ParaOfGeo, ParaOfNavi, INSPara };
 
 std::optional<Section> sectionOf(std::string_view name) {
@@ -367,6 +392,7 @@ bool Configuration::loadSection(std::string_view name, const IniDocument& doc) {
     case Section::SonarSetPara: {
         SectionReader r(doc, name, kSonarReadBuffer);
         visitSonarSetPara(sonar, r);
+        keepSonarSettingsInRange(sonar);
         sonar.soundSpeed = sonar.install.soundVelocity;
         for (auto* p : {&sonar.hf, &sonar.lf}) {
             p->setSpreadingLevel(p->spreadingLevel);
@@ -383,6 +409,7 @@ bool Configuration::loadSection(std::string_view name, const IniDocument& doc) {
     case Section::ParaOfNavi: {
         SectionReader r(doc, name, kWideReadBuffer);
         visitParaOfNavi(navi, r);
+        keepNaviColours(navi);
         break;
     }
     case Section::INSPara: {

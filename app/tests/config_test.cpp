@@ -197,7 +197,7 @@ TEST_F(ConfigTest, EverySectionRoundTrips) {
     s.install = {1480.5f, false,  3.25f, -1.5f, 2.0f, 0.75f, 120.0f, true,
                  15.5f,   1.025f, 2.5f,  1,     1,    1,     true,   2};
     s.alarm = {true, false, 4.5f, 3};
-    s.bottomTrack = {1, 2};
+    s.bottomTrack = {1, 5};
     s.display = {10, 20, 30, 40, 1, 2, true, false};
     s.targetNumber = 77;
     config.ins = {2, 0xFF00007Fu, 65535, 0, 1, 5, 1, 7, 2}; // 127.0.0.255

@@ -443,7 +443,7 @@ TEST_F(Files, CoordinateWithoutLibraryChangesNothing) {
     int handed = 0;
     const CoordinateOutcome o = runCoordinateSettings(*config, [&](const auto&) {
         ++handed;
-        return true;
+        return CoordinateStored::Saved;
     });
     EXPECT_EQ(o, CoordinateOutcome::LibraryMissing);
     EXPECT_EQ(texts(), std::vector<std::string>{"Load Oberlane.dll Error!"});
@@ -467,7 +467,7 @@ TEST_F(Files, CoordinateLibraryWithoutEntryPoint) {
     EXPECT_EQ(runCoordinateSettings(*config,
                                     [&](const auto&) {
                                         ++handed;
-                                        return true;
+                                        return CoordinateStored::Saved;
                                     }),
               CoordinateOutcome::EntryMissing);
     EXPECT_EQ(texts(), std::vector<std::string>{"Function finding failure in DLL!"});
@@ -484,10 +484,11 @@ TEST_F(Files, CoordinateDialogFinishedOrCancelled) {
     messenger.setEnglish(false);
     _DefGeodetsyParameterSetting got{};
     int handed = 0;
+    CoordinateStored stored = CoordinateStored::Saved;
     auto keep = [&](const _DefGeodetsyParameterSetting& r) {
         got = r;
         ++handed;
-        return true;
+        return stored;
     };
     ::setenv("KESTROVA_FAKE_COORDINATE_CANCEL", "1", 1);
     EXPECT_EQ(runCoordinateSettings(*config, keep), CoordinateOutcome::Cancelled);
@@ -500,6 +501,19 @@ TEST_F(Files, CoordinateDialogFinishedOrCancelled) {
     EXPECT_STREQ(got.CentralMeridian, "9");
     EXPECT_EQ(texts(), std::vector<std::string>{"坐标系统参数设置成功！"});
     EXPECT_STRNE(config->geo.record.CentralMeridian, "9") << "changed only through the handler";
+
+    // Without a project, or when the project file cannot be written, the
+    // operator hears that the setting is not kept, never that it succeeded.
+    messages.clear();
+    stored = CoordinateStored::NoProject;
+    EXPECT_EQ(runCoordinateSettings(*config, keep), CoordinateOutcome::ChangedWithoutSaving);
+    EXPECT_EQ(texts(),
+              std::vector<std::string>{"坐标系统参数已生效，但没有打开的工程，参数未保存！"});
+    messages.clear();
+    stored = CoordinateStored::SaveFailed;
+    EXPECT_EQ(runCoordinateSettings(*config, keep), CoordinateOutcome::SaveFailed);
+    EXPECT_EQ(texts(), std::vector<std::string>{"坐标系统参数已生效，但未能保存到工程配置文件！"});
+    EXPECT_EQ(handed, 3);
 }
 
 } // namespace

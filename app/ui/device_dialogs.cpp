@@ -1,5 +1,6 @@
 #include "app/ui/device_dialogs.h"
 
+#include "platform/fs.h"
 #include "position/position_settings_rules.h"
 #include "position/ui/ins_device_dialogs.h"
 
@@ -294,8 +295,11 @@ void CFitPara::accept() {
 
 void CFitPara::coordinate() {
     runCoordinateSettings(ctx_.config, [this](const _DefGeodetsyParameterSetting& record) {
-        return ctx_.position.coordinateSettingsChanged(
-            record, ctx_.projectConfigPath.value_or(std::string()));
+        const std::string path = ctx_.projectConfigPath.value_or(std::string());
+        const bool project = !path.empty() && platform::PathFileExistsA(path);
+        const bool saved = ctx_.position.coordinateSettingsChanged(record, path);
+        if (!project) return CoordinateStored::NoProject;
+        return saved ? CoordinateStored::Saved : CoordinateStored::SaveFailed;
     });
 }
 

@@ -8,9 +8,13 @@
 #include "app/main_frame_status.h"
 #include "app/ping_parameter_panel.h"
 #include "app/snapshot_file.h"
+#include "app/ui/control_pages.h"
 #include "app/ui/page_disk.h"
 #include "app/ui/page_sonar_para_set.h"
 #include "app/ui/ping_para_panel.h"
+#include "display/ui/page_bottom_tracking.h"
+#include "display/ui/page_display_set.h"
+#include "display/ui/page_para_display.h"
 #include "platform/fs.h"
 #include "position/navigation_input.h"
 
@@ -122,8 +126,12 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
                               session_->notices(), queue_, sheet_);
+    controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
     sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
+    sheet_->addTab(controlPages_->displayPage(), english ? "Display settings" : "显示设置");
     sheet_->addTab(diskPage_, english ? "Storage and playback" : "存储与回放");
+    sheet_->addTab(controlPages_->bottomPage(), english ? "Altitude Tracker" : "高度跟踪");
+    sheet_->addTab(controlPages_->statusPage(), english ? "Status information" : "状态信息");
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
     session_->setDiskPage(diskPage_->window());
@@ -145,6 +153,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
+    // A model identified later (a one-frequency sonar) brings its own layout.
+    modelObserver_ = config_.device.addObserver(
+        [this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
     session_->start();
     applyLayout();
 
@@ -166,6 +177,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
 }
 
 CMainFrame::~CMainFrame() {
+    config_.device.removeObserver(modelObserver_);
     // The sonar stops and the files close before the views they feed go away.
     session_->shutDown();
     // The pages and waterfalls use the queue and the views: they go before them.
@@ -397,6 +409,7 @@ void CMainFrame::sonarSettingsLoaded() {
 
 void CMainFrame::displaySettingsLoaded(double) {
     applyLayout();
+    if (controlPages_) controlPages_->settingsLoaded();
 }
 
 void CMainFrame::projectLoaded() {
@@ -408,7 +421,8 @@ std::optional<std::string> CMainFrame::projectConfigPath() const {
 }
 
 void CMainFrame::rangeCommitted(app::Frequency) {
-    // The bottom-tracking page (message 1165) joins the control pane later.
+    // The bottom-tracking page fits its search window to the new range.
+    queue_.post(handle_, kMsgRefreshBottomTrackFromRange);
 }
 
 void CMainFrame::applyLayout() {
@@ -506,6 +520,9 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
     case kMsgXtfButton:
         refreshCommands();
         break;
+    case kMsgRefreshBottomTrackFromRange: // also the views' range change, 0x48D
+        controlPages_->rangesChanged();
+        break;
     case kMsgReapplyLayout:
     case kMsgModelChangedMainWindow:
         // A one-frequency model shows no HF label.
@@ -548,6 +565,7 @@ void CMainFrame::refreshStatus() {
     for (int i = 0; i < 5; ++i)
         paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
     if (shown.beep()) QApplication::beep();
+    controlPages_->refreshStatus();
     refreshCommands();
 }
 

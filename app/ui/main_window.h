@@ -34,6 +34,7 @@ class QToolBar;
 
 namespace kestrova::app::ui {
 
+class ControlPages;
 class CPageDisk;
 class CPageSonarParaSet;
 class CPingParaPanel;
@@ -80,6 +81,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QTabWidget* controlSheet() const { return sheet_; }
     CPageSonarParaSet* sonarPage() const { return sonarPage_; }
     CPageDisk* diskPage() const { return diskPage_; }
+    // "Display settings", "Altitude Tracker" and "Status information".
+    ControlPages& controlPages() const { return *controlPages_; }
     CPingParaPanel* pingPanel(acquisition::Frequency f) const {
         return f == acquisition::Frequency::HF ? hfPanel_ : lfPanel_;
     }
@@ -145,6 +148,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QTabWidget* sheet_ = nullptr;
     CPageSonarParaSet* sonarPage_ = nullptr;
     CPageDisk* diskPage_ = nullptr;
+    std::unique_ptr<ControlPages> controlPages_;
+    int modelObserver_ = 0; // a new device model lays the waterfalls out again (1550)
     std::array<QAction*, kFrameCommandCount> actions_{};
     std::array<QLabel*, kStatusPanes> panes_{};
     QTimer* heartbeat_ = nullptr;

@@ -129,6 +129,19 @@ TEST(SentenceAccumulator, OverlongCandidateDroppedAndInputRecovers) {
     EXPECT_EQ(sentencesOf(bytesOf("$" + std::string(4093, 'A') + "\r\n"), {}).size(), 0u);
 }
 
+// Guards: every sentence of a source that strips the CR (or sends CR alone)
+// lost without a word.
+TEST(SentenceAccumulator, BareLfOrCrEndsASentenceToo) {
+    const std::string a = "$GPZDA,1", b = "$GPGGA,2";
+    for (const std::string end : {"\n", "\r", "\r\n"}) {
+        SentenceAccumulator acc;
+        acc.append(std::string_view(a + end + b + end));
+        EXPECT_EQ(acc.extract_sentence(), a + "\r\n");
+        EXPECT_EQ(acc.extract_sentence(), b + "\r\n");
+        EXPECT_EQ(acc.stats().noiseBytes, 0u);
+    }
+}
+
 TEST(SentenceAccumulator, ClearForgetsThePartialSentence) {
     SentenceAccumulator acc;
     acc.append(std::string_view("$GPZDA,12"));

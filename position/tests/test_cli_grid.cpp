@@ -1,7 +1,7 @@
 // kestrova-cli with the project grid: `positions` puts the geodesy engine's
 // grid on every fix, and both `positions` and `geo` read the coordinate set-up
 // from section ParaOfGeo of a project configuration file written by the
-// configuration store.
+// configuration store. Also the dating of GGA-only captures.
 
 #include "app/config/configuration.h"
 #include "platform/tests/temp_folder.h"
@@ -9,11 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace kestrova;
 
@@ -29,9 +32,10 @@ struct CliRun {
     std::string out;
 };
 
-CliRun run(const std::string& args) {
+// `environment`: assignments put before the command, such as the PC's zone.
+CliRun run(const std::string& args, const std::string& environment = "") {
     CliRun r;
-    std::FILE* p = popen((cli() + " " + args + " 2>&1").c_str(), "r");
+    std::FILE* p = popen((environment + " " + cli() + " " + args + " 2>&1").c_str(), "r");
     if (!p) return r;
     char buf[512];
     while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
@@ -106,6 +110,88 @@ TEST(CliGrid, GeoReadsTheProjectsParaOfGeo) {
     CliRun missing = run("geo forward --config " + dir.file("nowhere.ini") + " < " + points);
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.out.find("path is error!"), std::string::npos) << missing.out;
+}
+
+namespace {
+
+// Each position line of a positions dump.
+std::vector<std::string> fixLines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = out.find('\n', from)) != std::string::npos; from = end + 1)
+        if (out.compare(from, 8, "{\"time\":") == 0) lines.push_back(out.substr(from, end - from));
+    return lines;
+}
+
+// A GGA-only receiver sailing due north, one fix a second from `firstUtc`
+// (seconds since 1970): 0.001 minute of latitude a second. On the flat grid
+// that is 6378137 * pi / 180 / 60000 = 1.855325 m a second, 3.6068 knots.
+std::string northboundGgaOnly(double firstUtc, int fixes, const std::string& lineEnd) {
+    std::string text;
+    for (int i = 0; i < fixes; ++i) {
+        navsim::GgaData g;
+        g.utcSecondsOfDay = std::fmod(firstUtc + i, 86400.0);
+        g.latitude = 24.4 + i / 60000.0;
+        g.longitude = 118.14;
+        std::string sentence = navsim::ggaSentence(g);
+        text += sentence.substr(0, sentence.size() - 2) + lineEnd;
+    }
+    return text;
+}
+
+constexpr double kNorthKnots = 6378137.0 * M_PI / 180.0 / 60000.0 * 1.944;
+
+} // namespace
+
+// Guards: a GGA-only receiver's fixes undated (time 0, so no speed or course)
+// for the first seconds, and then dated from the PC's local date, a day off
+// whenever that differs from the UTC date (here forced by the PC's zone).
+TEST(CliGgaOnly, DatedFromThePcsUtcClockThenTheZone) {
+    kestrova::testing::TempFolder dir;
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    // A PC zone that puts its local date on another day than UTC right now.
+    const std::string pcZone = utc.tm_hour >= 10 ? "TZ=XXX-14" : "TZ=XXX+12";
+    const double first = static_cast<double>(now) - 10.0;
+    const std::string capture = dir.file("gga_only.nmea");
+    std::ofstream(capture, std::ios::binary) << northboundGgaOnly(first, 8, "\r\n");
+
+    CliRun r = run("positions " + capture + " --type gga --zone 8 --grid flat", pcZone);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto lines = fixLines(r.out);
+    ASSERT_EQ(lines.size(), 8u) << r.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_DOUBLE_EQ(field(lines[i], "time"), first + static_cast<double>(i) + 8 * 3600)
+            << lines[i];
+        if (i == 0) continue;
+        EXPECT_NEAR(field(lines[i], "speed"), kNorthKnots, 0.001) << lines[i];
+        EXPECT_EQ(field(lines[i], "course"), 0.0) << lines[i];
+    }
+}
+
+// Guards: with --date, a GGA-only capture still undated, and a capture whose
+// lines end in a bare LF giving no position at all. Across UTC midnight the
+// date steps on: 23:59:58 UTC of 1 June 2024 (1717286398) is 07:59:58 on 2 June.
+TEST(CliGgaOnly, BareLfCaptureAcrossMidnightWithAGivenDate) {
+    kestrova::testing::TempFolder dir;
+    const double first = 1717286398.0;
+    const std::string capture = dir.file("gga_lf.nmea");
+    std::ofstream(capture, std::ios::binary) << northboundGgaOnly(first, 5, "\n");
+    CliRun r = run("positions " + capture + " --type gga --zone 8 --date 2024-06-01 --grid flat");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto lines = fixLines(r.out);
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_DOUBLE_EQ(field(lines[i], "time"), first + static_cast<double>(i) + 8 * 3600)
+            << lines[i];
+        if (i > 0) {
+            EXPECT_NEAR(field(lines[i], "speed"), kNorthKnots, 0.001) << lines[i];
+        }
+    }
+    EXPECT_NE(lines[2].find("\"local\":\"2024-06-02 08:00:00.000\""), std::string::npos)
+        << lines[2];
+    EXPECT_NE(r.out.find("\"noise_bytes\":0,"), std::string::npos) << r.out;
 }
 
 namespace {

@@ -24,7 +24,8 @@ std::string bare(const std::string& body) {
 struct Decoder : ::testing::Test {
     Decoder() {
         d.setConverter(&grid);
-        d.setDateSource([this] { return pcDate; });
+        // The PC's UTC clock at noon of pcDate.
+        d.setUtcClock([this] { return epochSeconds(pcDate, 12, 0, 0.0); });
     }
     fakes::LinearGrid grid;
     CivilDate pcDate{2024, 6, 1};
@@ -238,16 +239,45 @@ TEST_F(Decoder, WithoutZdaThePcDateAndTheGgaClockAreUsed) {
     EXPECT_DOUBLE_EQ(f.fixTime, f.clockTime);
 }
 
-TEST_F(Decoder, YearsBefore1970AndUndatedFixesGiveTimeZero) {
+// Guards: a GGA just past UTC midnight dated with the last ZDA's date (a day
+// behind), and a late GGA from before midnight put on the ZDA's new day.
+TEST_F(Decoder, GgaAcrossUtcMidnightTakesTheDateNearestTheLastZda) {
+    const std::string gga = ",2424.0,N,11808.0,E,4,12,0.7,3.0,M,10.5,M,,";
+    ASSERT_TRUE(d.parse_nmea(bare("GPZDA,235959.00,31,12,2023,00,00")));
+    ASSERT_TRUE(d.parse_nmea(bare("GPGGA,000000.00" + gga)));
+    // 2024-01-01 00:00:00 UTC is 1704067200; zone 8 makes it 08:00 local.
+    EXPECT_EQ(d.fixDate(), (CivilDate{2024, 1, 1}));
+    EXPECT_DOUBLE_EQ(d.fix().fixTime, 1704067200.0 + 8 * 3600);
+    ASSERT_TRUE(d.parse_nmea(bare("GPZDA,000000.00,01,01,2024,00,00")));
+    ASSERT_TRUE(d.parse_nmea(bare("GPGGA,235959.50" + gga)));
+    EXPECT_DOUBLE_EQ(d.fix().fixTime, 1704067200.0 - 0.5 + 8 * 3600);
+    EXPECT_EQ(d.lastZdaDate(), (CivilDate{2024, 1, 1}));
+}
+
+// Guards: a GGA without ZDA dated from the PC's local date instead of its UTC
+// date, and a receiver that never sends ZDA giving undated fixes.
+TEST_F(Decoder, WithoutZdaTheUtcDateNearestThePcClock) {
+    const std::string gga = ",2424.0,N,11808.0,E,4,12,0.7,3.0,M,10.5,M,,";
+    double pcUtc = 1717286430.0; // 2024-06-02 00:00:30 UTC
+    PositionDecoder fresh;
+    fresh.setUtcClock([&pcUtc] { return pcUtc; });
+    ASSERT_TRUE(fresh.parse_nmea(bare("GPGGA,235950.00" + gga)));
+    EXPECT_DOUBLE_EQ(fresh.fix().fixTime, 1717286390.0 + 8 * 3600); // 23:59:50 on 1 June
+    EXPECT_EQ(fresh.fix().day, 2) << "local date of 07:59:50 on 2 June";
+    pcUtc = 1717286390.0; // 2024-06-01 23:59:50 UTC
+    ASSERT_TRUE(fresh.parse_nmea(bare("GPGGA,000010.00" + gga)));
+    EXPECT_DOUBLE_EQ(fresh.fix().fixTime, 1717286410.0 + 8 * 3600);
+    EXPECT_EQ(fresh.fix().hour, 8);
+}
+
+TEST_F(Decoder, YearsBefore1970GiveTimeZero) {
     ASSERT_TRUE(d.parse_nmea(bare("GPZDA,120000.00,01,06,1969,00,00")));
     EXPECT_EQ(d.fix().clockTime, 0.0);
     ASSERT_TRUE(d.parse_nmea(bare("GPGGA,120000.00,2424.0,N,11808.0,E,4,12,0.7,3.0,M,10.5,M,,")));
     EXPECT_EQ(d.fix().fixTime, 0.0);
-    // Before any ZDA the date is unknown: the position is taken, undated.
     PositionDecoder fresh;
     ASSERT_TRUE(
         fresh.parse_nmea(bare("GPGGA,120000.00,2424.0,N,11808.0,E,4,12,0.7,3.0,M,10.5,M,,")));
-    EXPECT_EQ(fresh.fix().fixTime, 0.0);
     EXPECT_FALSE(fresh.gridValid()) << "no converter bound: no grid";
 }
 

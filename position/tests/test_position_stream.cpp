@@ -81,6 +81,29 @@ TEST(PositionStreamState, OnlyBadDataForMoreThan3000Ms) {
     }
 }
 
+// Guards: ZDA sentences restarting the time-out, so that a receiver that lost
+// its fix (empty GGA fields) but kept sending its clock went on showing its
+// last good state.
+TEST(PositionStreamState, TheClockAloneKeepsNoLostFixAlive) {
+    for (bool alarm : {false, true}) {
+        PositionStream s(DataType::GgaZda, 0);
+        s.setAlarm(GpsAlarm{alarm, 0});
+        feed(s, kZda + kGga);
+        s.step(0);
+        ASSERT_EQ(s.step(0).kind, StepResult::Kind::Position);
+        EXPECT_EQ(s.gpsState(), gps_state::kRtkFixed);
+        for (std::uint32_t t = 1000; t <= 3000; t += 1000) {
+            feed(s, kZda + kBad);
+            EXPECT_EQ(s.step(t).kind, StepResult::Kind::Time);
+            EXPECT_EQ(s.step(t).kind, StepResult::Kind::Rejected);
+            EXPECT_EQ(s.gpsState(), gps_state::kRtkFixed) << "still within 3000 ms at " << t;
+        }
+        feed(s, kZda);
+        EXPECT_TRUE(s.step(3001).stateChanged);
+        EXPECT_EQ(s.gpsState(), alarm ? gps_state::kNoValidAlarm : gps_state::kNoDataAlarmOff);
+    }
+}
+
 TEST(PositionStreamState, QualityZeroShowsByAlarm) {
     std::string q0 = "$GPGGA,120000.00,2424.0,N,11808.0,E,,12,0.7,3.0,M,10.5,M,,\r\n";
     for (bool alarm : {false, true}) {
@@ -94,7 +117,7 @@ TEST(PositionStreamState, QualityZeroShowsByAlarm) {
 
 TEST(PositionStreamState, GgaDatedFromThePcThreeSecondsAfterTheLastZda) {
     PositionStream s(DataType::GgaZda, 0);
-    s.decoder().setDateSource([] { return CivilDate{2030, 1, 2}; });
+    s.decoder().setUtcClock([] { return epochSeconds({2030, 1, 2}, 12, 0, 0.0); });
     feed(s, kZda);
     s.step(0);
     feed(s, kGga);
@@ -171,7 +194,7 @@ TEST(PositionStreamFrames, CustomFrameTimeOfDayAndPcDate) {
     fakes::LinearGrid grid;
     PositionStream s(DataType::Custom, 0);
     s.decoder().setConverter(&grid);
-    s.decoder().setDateSource([] { return CivilDate{2024, 12, 31}; });
+    s.decoder().setUtcClock([] { return epochSeconds({2024, 12, 31}, 12, 0, 0.0); });
     CustomFrame f;
     // Two days and 17:30:15.5 UTC: only the time of day counts; zone 8 makes it
     // 01:30:15.5 on 1 January 2025.

@@ -98,11 +98,31 @@ TEST(SonarClock, SixtySecondsOrMoreOfDriftSetsTheClock) {
     EXPECT_EQ(port.lines.size(), 2u);
 }
 
+// Guards: a stopped sonar's last ping counting as drift, which sent the clock
+// line after every fix once the sonar had stood still for a minute.
+TEST(SonarClock, OnlyPingsThatAreArrivingCountAsDrift) {
+    std::uint32_t tick = 5000;
+    SonarClockRule rule([&tick] { return tick; });
+    FakePort port;
+    rule.setLatestPingTime(kT); // the last ping; then the sonar is stopped
+    for (int second = 1; second <= 120; ++second) {
+        tick += 1000;
+        EXPECT_EQ(rule.afterMessage(dated(kT + second), &port), SonarClockRule::Outcome::NotNeeded)
+            << second;
+    }
+    EXPECT_TRUE(port.lines.empty());
+    // Pinging again with its clock 61 s behind: set once.
+    rule.setLatestPingTime(kT + 120.0 - 61.0);
+    tick += 500;
+    EXPECT_EQ(rule.afterMessage(dated(kT + 120.0), &port), SonarClockRule::Outcome::Sent);
+    EXPECT_EQ(port.lines.size(), 1u);
+}
+
 // Guards: a GGA dated by ZDA setting the clock (its date is the ZDA's, used
 // once already), and a GGA without ZDA unable to set it although the PC dates it.
 TEST(SonarClock, GgaCanSetTheClockOnlyWithoutZda) {
     PositionStream s(DataType::GgaZda, 0);
-    s.decoder().setDateSource([] { return CivilDate{2024, 6, 1}; });
+    s.decoder().setUtcClock([] { return 1717243200.0; }); // 2024-06-01 12:00:00 UTC
     SonarClockRule rule;
     FakePort port;
     navsim::GgaData g;

@@ -84,9 +84,21 @@ std::string localText(double fixTime) {
 
 // Replays the capture at the receiver's own pace: the tick follows the time of
 // day of the positions, so the 3000 ms rules act as they would on the live line.
+// With --date it is also the PC clock of the capture: it reads that UTC date
+// until the first dated position and then runs on from that position's time.
 class ReceiverClock {
   public:
     std::uint32_t now() const { return tick_; }
+    double utcNow(const CivilDate& date) const {
+        if (!anchored_) return epochSeconds(date, 12, 0, 0.0); // every time of day is nearest it
+        return anchorUtc_ + platform::ticksSince(anchorTick_, tick_) / 1000.0;
+    }
+    void anchor(const PositionFix& fix, int zoneHours) {
+        if (anchored_ || !(fix.fixTime > 0.0)) return;
+        anchored_ = true;
+        anchorUtc_ = fix.fixTime - zoneHours * 3600.0;
+        anchorTick_ = tick_;
+    }
     void follow(const PositionFix& fix) {
         double ofDay = fix.fixHour * 3600.0 + fix.fixMinute * 60.0 + fix.fixSeconds;
         if (!started_) {
@@ -104,6 +116,9 @@ class ReceiverClock {
     bool started_ = false;
     double last_ = 0.0;
     std::uint32_t tick_ = 0;
+    bool anchored_ = false;
+    double anchorUtc_ = 0.0;
+    std::uint32_t anchorTick_ = 0;
 };
 
 void printFix(const StepResult& r) {
@@ -163,7 +178,11 @@ int runLive(const LiveChannel& channel, DataType type, const GridConverter* conv
     NavigationInput nav(queue, messenger, alarmLive);
     nav.setGridConverter(converter);
     if (zone) nav.setTimeZoneHour(*zone);
-    if (pcDate) nav.setDateSource([d = *pcDate] { return d; });
+    // The PC's UTC clock with its date set to --date.
+    if (pcDate)
+        nav.setUtcClock([midnight = epochSeconds(*pcDate, 0, 0, 0.0)] {
+            return midnight + std::fmod(utcSecondsNow(), 86400.0);
+        });
 
     app::InsSettings s;
     s.modeSelect = channel.mode;
@@ -281,12 +300,13 @@ int runPositions(const Args& args) {
         zoneHours = static_cast<int>(hours);
         stream.decoder().setTimeZoneHour(*zoneHours);
     }
+    ReceiverClock clock;
     std::optional<CivilDate> fixedDate;
     if (date) {
         CivilDate pcDate;
         if (!parseDate(*date, pcDate)) return usageError(kUsage, "--date needs YYYY-MM-DD");
         fixedDate = pcDate;
-        stream.decoder().setDateSource([pcDate] { return pcDate; });
+        stream.decoder().setUtcClock([&clock, pcDate] { return clock.utcNow(pcDate); });
     }
     // The project grid: the geodesy engine on the program's default record,
     // or on section ParaOfGeo of a project configuration file.
@@ -330,7 +350,6 @@ int runPositions(const Args& args) {
         std::fprintf(stderr, "kestrova-cli: cannot open %s\n", rest[0].c_str());
         return kExitFailure;
     }
-    ReceiverClock clock;
     std::uint64_t total = 0, rejected = 0;
     // Reads of the navigation loop's size, each drained before the next.
     std::uint8_t block[4095];
@@ -349,6 +368,7 @@ int runPositions(const Args& args) {
             if (r.kind == StepResult::Kind::Rejected) ++rejected;
             if (r.kind == StepResult::Kind::Position) {
                 clock.follow(r.record);
+                clock.anchor(r.record, stream.decoder().timeZoneHour());
                 // The message arrived at its own time on the receiver's clock.
                 stream.restartTimeout(clock.now());
                 printFix(r);

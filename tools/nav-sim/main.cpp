@@ -39,7 +39,7 @@ const char* kUsage =
     "         [--fast] [--start-time UTC_EPOCH_SECONDS|now] [--start-lat DEG] [--start-lon DEG]\n"
     "         [--heading DEG] [--line-length M] [--line-spacing M] [--lines N] [--speed KNOTS]\n"
     "         [--quality Q] [--jitter M] [--faults checksum,cut,noise] [--fault-rate P]\n"
-    "         [--silence AT:FOR] [--time-jump AT:BY]\n"
+    "         [--silence AT:FOR] [--time-jump AT:BY] [--no-zda] [--line-end crlf|lf|cr]\n"
     "Addresses are loopback only (127.x.x.x); port 0 lets the kernel choose (printed).\n";
 
 int usage(const std::string& why) {
@@ -290,6 +290,18 @@ int main(int argc, char** argv) {
             if (!output(Output::Stdout)) return usage("choose one output");
         } else if (a == "--file") {
             if (!value(sink.path) || !output(Output::File)) return usage("--file needs a path");
+        } else if (a == "--no-zda") {
+            cfg.zda = false;
+        } else if (a == "--line-end") {
+            if (!value(v)) return usage("--line-end needs crlf, lf or cr");
+            if (v == "crlf")
+                cfg.lineEnd = "\r\n";
+            else if (v == "lf")
+                cfg.lineEnd = "\n";
+            else if (v == "cr")
+                cfg.lineEnd = "\r";
+            else
+                return usage("--line-end needs crlf, lf or cr");
         } else if (a == "--fast") {
             fast = true;
         } else if (a == "--start-time") {

@@ -290,12 +290,16 @@ Epoch NavSource::next() {
         g.quality = config_.quality;
         g.altitude = altitude;
         g.separation = separation;
-        std::string gga = ggaSentence(g);
+        auto ended = [this](std::string text) {
+            text.resize(text.size() - 2); // the "\r\n" of the standard
+            return text + config_.lineEnd;
+        };
+        std::string gga = ended(ggaSentence(g));
         emit(e, std::vector<std::uint8_t>(gga.begin(), gga.end()), true);
         // The date once a second, as receivers send it.
         std::uint64_t perSecond = std::max<std::uint64_t>(1, std::llround(config_.rateHz));
-        if (index % perSecond == 0) {
-            std::string zda = zdaSentence(utc);
+        if (config_.zda && index % perSecond == 0) {
+            std::string zda = ended(zdaSentence(utc));
             emit(e, std::vector<std::uint8_t>(zda.begin(), zda.end()), true);
         }
         break;

@@ -91,6 +91,8 @@ struct NavConfig {
     int quality = 4;
     std::uint64_t seed = 1;
     Faults faults;
+    bool zda = true;              // GGA type: many receivers send GGA alone
+    std::string lineEnd = "\r\n"; // NMEA: loggers and network sources often strip the CR
 };
 
 // One epoch's output and what went into it.

@@ -20,8 +20,11 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace kestrova::app::ui {
 namespace {
@@ -235,6 +238,49 @@ TEST_F(DialogsUi, CoordinateButtonWithoutLibrary) {
     EXPECT_EQ(lastText(), "Load Oberlane.dll Error!");
     EXPECT_EQ(std::memcmp(&before, &config->geo.record, sizeof before), 0);
     EXPECT_EQ(readText(projectIni), "");
+}
+
+// "Coordinate" with the English dialog library beside the program: the
+// operator's choices reach the engine at once and ParaOfGeo of the open
+// project; without a project the operator hears they are not saved.
+TEST_F(DialogsUi, CoordinateButtonEditsTheProjectCoordinateSystem) {
+    const char* bin = std::getenv("KESTROVA_BIN");
+    const std::string library = std::string(bin ? bin : "build/bin") + "/libFaldrenaEN.so";
+    ASSERT_TRUE(std::filesystem::exists(library)) << library;
+    std::filesystem::copy_file(library, program.file("libFaldrenaEN.so"));
+    position::PositionSystem positions(*config, queue);
+    auto operate = [](const char* meridian) {
+        QTimer::singleShot(0, [meridian] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible() || w->objectName() != "CSetEllipticalSheet") continue;
+                // The masked field lays the characters into its positions.
+                w->findChild<QLineEdit*>("CentralMeridian")->setText(meridian);
+                w->findChild<QPushButton*>("ok")->click();
+            }
+        });
+    };
+    {
+        FitParaContext ctx{*config, positions, projectIni, false, 1500.0, noPorts, {}};
+        CFitPara dlg(ctx);
+        operate("120300000000E");
+        child<QPushButton>(dlg, "coordinate")->click();
+    }
+    EXPECT_EQ(lastText(), "Coordinate system parameter setted successfully!");
+    EXPECT_STREQ(config->geo.record.CentralMeridian, "120300000000E");
+    EXPECT_NE(readText(projectIni).find("CentralMeridian=120300000000E"), std::string::npos);
+    EXPECT_NEAR(positions.geodesy().forward(0.0, 120.5, 0.0).y, 500000.0, 1e-6);
+
+    const std::string saved = readText(projectIni);
+    {
+        FitParaContext ctx{*config, positions, std::nullopt, false, 1500.0, noPorts, {}};
+        CFitPara dlg(ctx);
+        operate("121000000000E");
+        child<QPushButton>(dlg, "coordinate")->click();
+    }
+    EXPECT_EQ(lastText(),
+              "The coordinate system is in use, but no project is open: it is not saved!");
+    EXPECT_NEAR(positions.geodesy().forward(0.0, 121.0, 0.0).y, 500000.0, 1e-6);
+    EXPECT_EQ(readText(projectIni), saved);
 }
 
 // The alarm dialog: ticking enables the edit and switches the alarm at once;

@@ -4,16 +4,21 @@
 // and a .ksf found in the project's Data folder; the commands follow their
 // rules on the way; F12 writes the bitmap snapshot into the project folder.
 
+#include "app/ui/control_pages.h"
 #include "app/ui/main_window.h"
 #include "app/ui/page_disk.h"
+#include "display/ui/page_bottom_tracking.h"
+#include "display/ui/page_display_set.h"
 #include "platform/tests/temp_folder.h"
 #include "tools/sonar-sim/sim_process.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QImage>
 #include <QLabel>
+#include <QRadioButton>
 #include <QSplitter>
 #include <QTabWidget>
 
@@ -173,11 +178,35 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     window.show();
     ASSERT_TRUE(waitFor([&] { return window.session().projects().projectOpen(); }, 5));
 
-    // The Control pane holds the sheet with the two pages, sonar parameter first.
+    // The Control pane holds the sheet with its five pages in the operators' order.
     ASSERT_NE(window.controlPane(), nullptr);
-    EXPECT_EQ(window.controlSheet()->count(), 2);
-    EXPECT_EQ(window.controlSheet()->tabText(0).toStdString(), "Sonar parameter");
-    EXPECT_EQ(window.controlSheet()->tabText(1).toStdString(), "Storage and playback");
+    ASSERT_EQ(window.controlSheet()->count(), 5);
+    const char* pages[] = {"Sonar parameter", "Display settings", "Storage and playback",
+                           "Altitude Tracker", "Status information"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(window.controlSheet()->tabText(i).toStdString(), pages[i]);
+    // A page's choice stays with the project.
+    window.controlSheet()->setCurrentIndex(3);
+    window.controlPages().bottomPage()->onOffBox()->click();
+    window.controlPages().bottomPage()->manualButton()->click();
+    const auto projectConfig = window.session().projects().current().configPath();
+    ASSERT_TRUE(projectConfig);
+    const std::string saved = kestrova::testing::readText(*projectConfig);
+    EXPECT_NE(saved.find("BT_bOn=1"), std::string::npos);
+    EXPECT_NE(saved.find("BT_iuAlertGps=5"), std::string::npos);
+
+    // A one-frequency sonar identified: one waterfall, and the pages drop their LF parts.
+    config.device.SetModelNumber(ModelNumberFromIdentifier("QM-104"));
+    config.device.ApplyDeviceModel();
+    ASSERT_TRUE(waitFor([&] { return !window.waterfall(Frequency::LF).isVisible(); }, 5));
+    EXPECT_TRUE(window.waterfall(Frequency::HF).isVisible());
+    EXPECT_TRUE(window.controlPages().displayPage()->invertBox(Frequency::LF)->isHidden());
+    display::ui::CPageBottomTracking* bottom = window.controlPages().bottomPage();
+    bottom->sonarDataButton()->click();
+    EXPECT_FALSE(bottom->lfButton()->isVisibleTo(bottom));
+    config.device.SetModelNumber(ModelNumberFromIdentifier("QM-302"));
+    config.device.ApplyDeviceModel();
+    ASSERT_TRUE(waitFor([&] { return window.waterfall(Frequency::LF).isVisible(); }, 5));
 
     config.device.FrequencyLayout = kLayoutBoth;
     window.applyLayout();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -149,6 +150,27 @@ TEST_F(GeoCli, ForwardOutputReadsBackThroughInverse) {
     EXPECT_NEAR(a[2], 4.321, 1e-9);
     EXPECT_NEAR(b[0], -10.0, 1e-8);
     EXPECT_NEAR(b[1], 116.0, 1e-8);
+}
+
+// --show prints a project's coordinate set-up as the settings dialog shows
+// it: packed angles with their separators, choices by name, and what the
+// dialog could not show as stored (a choice outside its list, a text that is
+// not a packed angle and gives the engine's fallback).
+TEST_F(GeoCli, ShowPrintsTheRecordAsTheDialogShowsIt) {
+    const fs::path ini = tmp_ / "Survey.ini";
+    std::ofstream(ini) << "[ParaOfGeo]\nTargetEllipsoid=2\nTargetSemimajor=6378245.0\n"
+                          "ProjectionType=9\nCentralMeridian=120300000000E\n"
+                          "DatumLatitude=00000000000\nPTransRa=-001300000000\n";
+    const CliRun r = run("geo --show --config '" + ini.string() + "'", writeInput(""));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const char* line :
+         {"Version = 001.000", "[Ellipsoid]", "SourceEllipsoid = 1 WGS-84",
+          "TargetEllipsoid = 2 Beijing54", "TargetSemimajor = 6378245.0",
+          "ProjectionType = 9 (not in the list)", "CentralMeridian = 120:30:00.00000 E",
+          "DatumLatitude = 00:00:00.00000 N (stored \"00000000000\" is not a packed angle)",
+          "PTransRa = -001:30:00.00000", "ETransType = 0 N/A", "CTransDz = 0.0"})
+        EXPECT_NE(std::find(r.out.begin(), r.out.end(), line), r.out.end()) << line;
+    EXPECT_EQ(run("geo --show forward", writeInput("")).exitCode, 2);
 }
 
 TEST_F(GeoCli, UsageErrors) {

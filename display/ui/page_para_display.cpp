@@ -1,0 +1,161 @@
+#include "display/ui/page_para_display.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kestrova::display::ui {
+namespace {
+
+const char* const kSonarCaptions[] = {
+    "Ping:", "Range:", "Power:", "Signal:", "Pulsewidth:", "Gain:", "Spreading:", "Absorption:"};
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShared& shared,
+                                   QWidget* parent)
+    : QWidget(parent), config_(config), rules_(config, shared) {
+    setWindowTitle(QStringLiteral("Status information"));
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout();
+    int line = 0;
+    const std::pair<const char*, const char*> lines[] = {
+        {"Date:", "Time:"},     {"Longitude:", "Latitude:"}, {"Course:", "Speed:"},
+        {"Depth:", "Heading:"}, {"Pitch:", "Roll:"},         {"Temp:", "Humidity:"},
+        {"Pressure:", nullptr}};
+    for (const auto& [left, right] : lines) {
+        addReadout(grid, line, 0, QString::fromLatin1(left));
+        if (right) addReadout(grid, line, 2, QString::fromLatin1(right));
+        ++line;
+    }
+    layout->addLayout(grid);
+
+    for (int i = 0; i < 2; ++i) {
+        rowBox_[i] = new QWidget(this);
+        auto* rowGrid = new QGridLayout(rowBox_[i]);
+        rowGrid->setContentsMargins(0, 6, 0, 0);
+        rowCaption_[i] =
+            new QLabel(i == 0 ? QStringLiteral("High:") : QStringLiteral("Low:"), rowBox_[i]);
+        QFont bold = rowCaption_[i]->font();
+        bold.setBold(true);
+        rowCaption_[i]->setFont(bold);
+        rowGrid->addWidget(rowCaption_[i], 0, 0, 1, 4);
+        for (int k = 0; k < 8; ++k) {
+            auto* caption = new QLabel(QString::fromLatin1(kSonarCaptions[k]), rowBox_[i]);
+            auto* value = new QLabel(rowBox_[i]);
+            rowGrid->addWidget(caption, 1 + k / 2, (k % 2) * 2);
+            rowGrid->addWidget(value, 1 + k / 2, (k % 2) * 2 + 1);
+            sonar_[i].push_back({caption, value});
+        }
+        layout->addWidget(rowBox_[i]);
+    }
+
+    auto* altitudeRow = new QHBoxLayout();
+    altitudeCaption_ = new QLabel(QStringLiteral("Altitude(m):"), this);
+    altitude_ = new QLabel(this);
+    altitude_->setObjectName("AltitudeFigure");
+    QFont big = altitude_->font();
+    big.setBold(true);
+    big.setPixelSize(40);
+    altitude_->setFont(big);
+    altitudeRow->addWidget(altitudeCaption_);
+    altitudeRow->addWidget(altitude_, 1);
+    layout->addLayout(altitudeRow);
+    layout->addStretch(1);
+
+    observerId_ = config_.device.addObserver([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { deviceIdentified(); }, Qt::QueuedConnection);
+    });
+    rules_.open();
+    sync();
+}
+
+CPageParaDisplay::~CPageParaDisplay() {
+    config_.device.removeObserver(observerId_);
+}
+
+QLabel* CPageParaDisplay::addReadout(QGridLayout* grid, int line, int column,
+                                     const QString& caption) {
+    auto* c = new QLabel(caption, this);
+    auto* v = new QLabel(this);
+    v->setMinimumWidth(120);
+    grid->addWidget(c, line, column);
+    grid->addWidget(v, line, column + 1);
+    readouts_.push_back({c, v});
+    return v;
+}
+
+QLabel* CPageParaDisplay::readout(const QString& caption) const {
+    if (caption == altitudeCaption_->text()) return altitude_;
+    for (const auto& [c, v] : readouts_)
+        if (c->text() == caption) return v;
+    return nullptr;
+}
+
+QLabel* CPageParaDisplay::sonarReadout(Frequency f, const QString& caption) const {
+    for (const auto& [c, v] : sonar_[f == Frequency::HF ? 0 : 1])
+        if (c->text() == caption) return v;
+    return nullptr;
+}
+
+void CPageParaDisplay::deviceIdentified() {
+    rules_.deviceIdentified();
+    sync();
+}
+
+void CPageParaDisplay::clear() {
+    rules_.clear();
+    sync();
+}
+
+void CPageParaDisplay::update(const StatusPageInputs& in) {
+    rules_.update(in);
+    sync();
+}
+
+void CPageParaDisplay::sync() {
+    const StatusPageState& s = rules_.state();
+    const std::pair<const char*, const std::string*> values[] = {
+        {"Date:", &s.date},         {"Time:", &s.time},        {"Longitude:", &s.longitude},
+        {"Latitude:", &s.latitude}, {"Course:", &s.course},    {"Speed:", &s.speed},
+        {"Depth:", &s.depth},       {"Heading:", &s.heading},  {"Pitch:", &s.pitch},
+        {"Roll:", &s.roll},         {"Temp:", &s.temperature}, {"Humidity:", &s.humidity},
+        {"Pressure:", &s.pressure}};
+    for (const auto& [caption, value] : values)
+        if (QLabel* l = readout(QString::fromLatin1(caption))) l->setText(text(*value));
+    auto show = [this](const char* caption, bool visible) {
+        for (const auto& [c, v] : readouts_)
+            if (c->text() == QString::fromLatin1(caption)) {
+                c->setVisible(visible);
+                v->setVisible(visible);
+            }
+    };
+    show("Pressure:", s.pressureVisible);
+    for (const char* c : {"Heading:", "Pitch:", "Roll:"})
+        show(c, s.attitudeVisible);
+    show("Temp:", s.temperatureVisible);
+    show("Humidity:", s.humidityVisible);
+
+    rowCaption_[0]->setText(text(s.firstRowCaption));
+    rowBox_[1]->setVisible(s.lfRowVisible);
+    for (int i = 0; i < 2; ++i) {
+        const SonarRowReadouts& r = s.rows[static_cast<std::size_t>(i)];
+        const std::string* v[] = {&r.ping,  &r.range, &r.power,     &r.signal,
+                                  &r.pulse, &r.gain,  &r.spreading, &r.absorption};
+        for (int k = 0; k < 8; ++k)
+            sonar_[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)].second->setText(
+                text(*v[k]));
+    }
+    altitude_->setText(text(s.altitude));
+    altitude_->setStyleSheet(QString("color: #%1;").arg(s.altitudeColour, 6, 16, QChar('0')));
+    altitudeCaption_->setVisible(s.altitudeVisible);
+    altitude_->setVisible(s.altitudeVisible);
+}
+
+} // namespace kestrova::display::ui

@@ -1,0 +1,17 @@
+# Fails unless each dialog library exports exactly ShowDialog: the program
+# binds it by name, and nothing else of the library may clash with its own.
+foreach(lib IN ITEMS ${LIB_EN} ${LIB_ZH})
+  execute_process(COMMAND nm -D --defined-only ${lib} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${lib}")
+  endif()
+  string(REGEX MATCHALL "[0-9a-f]+ [A-Za-z] [^\n]+" entries "${out}")
+  set(names "")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] " "" name "${entry}")
+    list(APPEND names "${name}")
+  endforeach()
+  if(NOT names STREQUAL "ShowDialog")
+    message(FATAL_ERROR "${lib} exports \"${names}\", expected only ShowDialog")
+  endif()
+endforeach()
