@@ -36,6 +36,5 @@ TryExec=${CMAKE_INSTALL_PREFIX}/bin/kestrova
 Icon=kestrova
 Terminal=false
 Categories=Science;Geoscience;Qt;
-StartupWMClass=kestrova
 ")
 ]])
