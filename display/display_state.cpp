@@ -10,7 +10,9 @@ DisplayProcessingState::DisplayProcessingState() {
 }
 
 void PingTimeHistory::append(const PingTimeRecord& r) {
-    if (records_.capacity() == 0) records_.reserve(1024);
+    if (records_.capacity() == 0) records_.reserve(kMaxRecords);
+    // Undated pings (time 0) or a sonar clock set back never span 10 s.
+    if (records_.size() >= kMaxRecords) records_.clear();
     records_.push_back(r);
     if (records_.back().time - records_.front().time >= kSpanSeconds) records_.clear();
 }

@@ -128,10 +128,13 @@ struct PingTimeRecord {
 };
 
 // Grows by one record per ping; emptied once it spans 10 s, so the main frame
-// that drains it never holds more than that.
+// that drains it never holds more than that, and before it would hold more
+// records than the history ring has lines (an older record names a line that
+// is gone), whatever the pings' times.
 class PingTimeHistory {
   public:
     static constexpr double kSpanSeconds = 10.0;
+    static constexpr std::size_t kMaxRecords = 1080;
     void append(const PingTimeRecord& r);
     const std::vector<PingTimeRecord>& records() const { return records_; }
     // The main frame takes what is there.

@@ -12,6 +12,8 @@ namespace kestrova::display {
 using acquisition::PingBatchData;
 using acquisition::PingHeader;
 
+static_assert(PingTimeHistory::kMaxRecords == HistoryRing::kLines);
+
 std::uint64_t colourScale(int strength) {
     const std::uint64_t v = static_cast<std::uint64_t>(std::clamp(strength, 0, 99));
     return (v * 1024u * (std::uint64_t{1} << 32)) / ((100u - v) * 32767u);
@@ -21,6 +23,14 @@ ViewPipeline::ViewPipeline(Frequency frequency, const DrovantaApi& drovanta, Dis
     : frequency_(frequency), drovanta_(drovanta), shared_(shared),
       latestPort_(new std::uint32_t[kLatestMax]()),
       latestStarboard_(new std::uint32_t[kLatestMax]()) {}
+
+int ViewPipeline::altitudeSource() const {
+    const DisplayPipelineSettings& s = shared_.settings;
+    // A one-frequency sonar sends no LF pings: a stored LF source would keep
+    // the altitude at 0 and the alarm sounding, so its HF channel serves.
+    if (s.deviceKind == 1 && s.bottom.source == bottom_source::kLf) return bottom_source::kHf;
+    return s.bottom.source;
+}
 
 double ViewPipeline::soundSpeed() const {
     const double c = shared_.settings.soundSpeed;
@@ -137,7 +147,7 @@ PassResult ViewPipeline::processPass() {
     // 7. Altitude-safe flag and the bottom status notice.
     if (bottomOn) {
         DisplayProcessingState& p = shared_.processing;
-        if (shared_.settings.bottom.source == f) {
+        if (altitudeSource() == f) {
             if (p.currentAltitude > shared_.settings.minAltitude)
                 p.altitudeSafe = 1;
             else if (shared_.settings.altitudeAlarmOn)
@@ -200,8 +210,10 @@ ViewPipeline::SideDetections ViewPipeline::reproLine(const DrovantaApi& drovanta
     ReproResult r =
         drovanta.repro(first.subspan(PingHeader::kWords, np), rs, p.gain(portSide), ring_.port(h));
     if (r.ok) out.port = {r.bottomIndex, r.bottomStrength};
+    out.portMade = r.ok;
     r = drovanta.repro(second.first(ns), rs, p.gain(starboardSide), ring_.starboard(h));
     if (r.ok) out.starboard = {r.bottomIndex, r.bottomStrength};
+    out.starboardMade = r.ok;
     return out;
 }
 
@@ -222,16 +234,24 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
         hf ? DisplayProcessingState::HfStarboard : DisplayProcessingState::LfStarboard;
     BottomDetection& portResult = p.detection[static_cast<std::size_t>(portSide)];
     BottomDetection& starboardResult = p.detection[static_cast<std::size_t>(starboardSide)];
-    portResult = made.port;
-    starboardResult = made.starboard;
+    // A side Drovanta did not take (too short, too long) found no bottom:
+    // the other side's detection stands for it, so that the selection can
+    // only choose a bottom that was found. With neither side taken the ping
+    // has no bottom, and the detections, choices and altitude stay as they were.
+    const bool found = made.portMade || made.starboardMade;
+    if (found) {
+        portResult = made.portMade ? made.port : made.starboard;
+        starboardResult = made.starboardMade ? made.starboard : made.port;
+    }
     const bool usable = fs > 0.0f && std::isfinite(fs);
     const std::uint32_t np = ring_.portCount[h];
+    const int source = altitudeSource();
 
     // e. Which side's bottom to trust.
     DepthSelectInput ds;
     ds.soundSpeed = static_cast<float>(c);
     ds.sampleRate = fs;
-    ds.usePairB = (settings.bottom.source & 0xFF) != 0;
+    ds.usePairB = (source & 0xFF) != 0;
     ds.reset = reset ? 1.0f : 0.0f;
     const auto& d = p.detection;
     ds.aIndex1 = d[DisplayProcessingState::HfPort].sample;
@@ -242,21 +262,23 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     ds.bStrength1 = d[DisplayProcessingState::LfPort].strength;
     ds.bIndex2 = d[DisplayProcessingState::LfStarboard].sample;
     ds.bStrength2 = d[DisplayProcessingState::LfStarboard].strength;
-    const DepthSelectResult sel = drovanta_.depthSelect(ds);
-    if (sel.ok) {
-        p.pairAChoice = sel.aSelected;
-        p.pairBChoice = sel.bSelected;
+    if (found) {
+        const DepthSelectResult sel = drovanta_.depthSelect(ds);
+        if (sel.ok) {
+            p.pairAChoice = sel.aSelected;
+            p.pairBChoice = sel.bSelected;
+        }
     }
 
     // f. The line's bottom and its slant range.
-    const std::uint32_t bottom = hf ? p.pairAChoice : p.pairBChoice;
+    const std::uint32_t bottom = found ? (hf ? p.pairAChoice : p.pairBChoice) : 0;
     float slant = usable ? static_cast<float>(bottom) / fs * static_cast<float>(c) * 0.5f : 0.0f;
 
     // g. Current altitude.
     const int own = hf ? bottom_source::kHf : bottom_source::kLf;
-    if (settings.bottom.source == own) {
-        p.currentAltitude = slant;
-    } else if (settings.bottom.source == bottom_source::kManual) {
+    if (source == own) {
+        if (found) p.currentAltitude = slant;
+    } else if (source == bottom_source::kManual) {
         slant = settings.bottom.manualAltitude;
         p.currentAltitude = settings.bottom.manualAltitude;
     }
@@ -295,8 +317,8 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
 
     LineOutcome& o = outcomes_[outcomeCount_++];
     o.line = h;
-    o.port = portResult;
-    o.starboard = starboardResult;
+    o.port = made.port;
+    o.starboard = made.starboard;
     o.bottomSample = bottom;
     o.slantRange = slant;
     const std::uint32_t portChoice = hf ? ds.aIndex1 : ds.bIndex1;

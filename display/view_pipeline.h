@@ -138,7 +138,10 @@ class ViewPipeline {
     void processLine(std::uint32_t k, std::uint32_t h);
     struct SideDetections {
         BottomDetection port, starboard;
+        bool portMade = false, starboardMade = false; // Drovanta accepted the side
     };
+    // The bottom-tracking source as this sonar can serve it.
+    int altitudeSource() const;
     SideDetections reproLine(const DrovantaApi& drovanta, std::uint32_t j, std::uint32_t h);
 
     Frequency frequency_;

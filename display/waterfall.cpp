@@ -65,8 +65,13 @@ void RgbImage::fillRect(int x0, int y0, int x1, int y1, std::uint32_t c) {
     y0 = std::max(y0, 0);
     x1 = std::min(x1, width - 1);
     y1 = std::min(y1, height - 1);
-    for (int y = y0; y <= y1; ++y)
-        std::fill(row(y) + x0, row(y) + std::max(x1 + 1, x0), c);
+    if (y0 > y1 || x0 > x1) return;
+    // One row filled, the others copied from it (the copy runs at memory speed).
+    std::uint32_t* first = row(y0) + x0;
+    const auto n = static_cast<std::size_t>(x1 - x0 + 1);
+    std::fill(first, first + n, c);
+    for (int y = y0 + 1; y <= y1; ++y)
+        std::memcpy(row(y) + x0, first, n * 4);
 }
 
 void RgbImage::line(int x0, int y0, int x1, int y1, std::uint32_t c, unsigned pattern) {
@@ -295,10 +300,44 @@ void Waterfall::layout(int clientWidth, int clientHeight) {
     const auto stride = static_cast<std::size_t>(layout_.rowWidth());
     rows_.assign(stride * HistoryRing::kLines, 0);
     values_.assign(stride * HistoryRing::kLines, 0);
-    bitmap_.resize(layout_.rowWidth(), layout_.waterfallHeight);
-    composed_.resize(layout_.width, layout_.height);
+    ringRows_ = layout_.waterfallHeight;
+    bitmapRing_.resize(layout_.rowWidth(), ringRows_);
+    screenRing_.resize(layout_.width, ringRows_);
+    blankRow_.assign(static_cast<std::size_t>(layout_.width), 0u);
+    if (layout_.width > 0) blankRow_[static_cast<std::size_t>(layout_.centre)] = kScaleColour;
+    clearRings();
+    strips_.resize(layout_.width, std::min(layout_.height, ViewLayout::kWaterfallTop));
+    scaleShown_ = false;
+    // The full image and the plain bitmap are made only when asked for.
+    composed_ = RgbImage{};
+    bitmap_ = RgbImage{};
+    passDone_ = false;
+    stripsValid_ = composedValid_ = bitmapValid_ = false;
     bottomColumn_[0] = layout_.portWidth + 1;
     bottomColumn_[1] = layout_.starboardWidth + 1;
+}
+
+void Waterfall::clearRings() {
+    bitmapRing_.fill(0);
+    if (layout_.width > 0)
+        for (int y = 0; y < ringRows_; ++y)
+            std::copy(blankRow_.begin(), blankRow_.end(), screenRing_.row(y));
+    head_ = 0;
+}
+
+void Waterfall::screenRow(const std::uint32_t* from, std::uint32_t* to) const {
+    const ViewLayout& l = layout_;
+    if (l.width <= 0) return;
+    // The port half mirrored so that both halves start at the centre.
+    const int portCopy = std::min(l.portWidth, l.centre + 1);
+    const int starboardCopy = std::max(std::min(l.starboardWidth, l.width - l.centre), 0);
+    std::uint32_t* centre = to + l.centre;
+    std::fill(to, centre - portCopy + 1, 0u);
+    for (int i = 0; i < portCopy; ++i)
+        centre[-i] = from[i];
+    std::memcpy(centre, from + (l.portWidth - 1), static_cast<std::size_t>(starboardCopy) * 4);
+    std::fill(centre + starboardCopy, to + l.width, 0u);
+    *centre = kScaleColour;
 }
 
 void Waterfall::buildRow(const HistoryRing& ring, std::uint32_t line, std::uint32_t row,
@@ -362,121 +401,222 @@ void Waterfall::finishPass(const PassResult& result) {
     if (result.live)
         fullScale_.update(pipeline_.latestPort(), pipeline_.latestStarboard(),
                           pipeline_.newestSampleRate(), pipeline_.soundSpeed(), fullScaleSettings_);
-    const int rows = std::min<int>(static_cast<int>(result.linesCovered), bitmap_.height);
-    const auto stride = static_cast<std::size_t>(bitmap_.width);
-    if (result.redraw) bitmap_.fill(0);
-    if (result.live && rows > 0 && rows < bitmap_.height) {
-        // One scroll of the bitmap by the new rows ...
-        std::memmove(bitmap_.row(rows), bitmap_.row(0),
-                     stride * static_cast<std::size_t>(bitmap_.height - rows) * 4);
+    const int rows = std::min({static_cast<int>(std::min<std::uint32_t>(result.linesCovered,
+                                                                        HistoryRing::kLines)),
+                               ringRows_});
+    const auto stride = static_cast<std::size_t>(layout_.rowWidth());
+    if (result.redraw) clearRings();
+    // The picture moves down by the new rows: only where its top lies in the ring changes ...
+    if (result.live && rows > 0 && rows < ringRows_)
+        head_ = (head_ + static_cast<std::uint64_t>(ringRows_ - rows)) %
+                static_cast<std::uint64_t>(ringRows_);
+    // ... and the new rows take the places of the oldest.
+    for (int r = 0; r < rows; ++r) {
+        const std::uint32_t* from = rows_.data() + static_cast<std::size_t>(r) * stride;
+        const std::size_t at = ringRow(static_cast<std::uint64_t>(r));
+        std::memcpy(bitmapRing_.row(static_cast<int>(at)), from, stride * 4);
+        screenRow(from, screenRing_.row(static_cast<int>(at)));
     }
-    if (rows > 0) // ... and one block copy of them into its top.
-        std::memcpy(bitmap_.row(0), rows_.data(), stride * static_cast<std::size_t>(rows) * 4);
+    passDone_ = true;
+    bitmapValid_ = false;
     compose();
-}
-
-void Waterfall::drawScale() {
-    const ViewLayout& l = layout_;
-    composed_.fillRect(0, ViewLayout::kScaleTop, l.width - 1, ViewLayout::kScaleBottom,
-                       kScaleColour);
-    composed_.line(l.centre, ViewLayout::kScaleTop, l.centre, ViewLayout::kScaleBottom, 0);
-    const DataWindow& w = pipeline_.dataWindow();
-    const double fs = pipeline_.newestSampleRate();
-    const double c = pipeline_.soundSpeed();
-    ticks_.clear();
-    if (!(fs > 0)) return;
-    const double r0 = w.left * c * 0.5 / fs;
-    const double r1 = (static_cast<double>(w.left) + w.width) * c * 0.5 / fs;
-    const int half = l.width / 2;
-    ticks_ = rangeTicks(r0, r1, half);
-    if (ticks_.size() >= 49) return;
-    const int scale = 2;
-    const int textY = ViewLayout::kScaleTop + 3;
-    int nextFreeRight = l.centre; // starboard labels grow rightward
-    int nextFreeLeft = l.centre;  // port labels grow leftward
-    const int unitRoom = 15;
-    for (double t : ticks_) {
-        const auto offset = static_cast<int>(std::floor((t - r0) / (r1 - r0) * half));
-        composed_.line(l.centre + offset, ViewLayout::kScaleTop, l.centre + offset,
-                       ViewLayout::kScaleBottom, 0);
-        composed_.line(l.centre - offset, ViewLayout::kScaleTop, l.centre - offset,
-                       ViewLayout::kScaleBottom, 0);
-        const std::string label = tickLabel(t);
-        const int tw = RgbImage::textWidth(label, scale);
-        const int sx = l.centre + offset + 2;
-        if (sx >= nextFreeRight && sx + tw < l.width - unitRoom) {
-            composed_.text(sx, textY, label, scale, 0);
-            nextFreeRight = sx + tw + 4;
-        }
-        const int px = l.centre - offset - 2 - tw;
-        if (px + tw <= nextFreeLeft && px >= 0) {
-            composed_.text(px, textY, label, scale, 0);
-            nextFreeLeft = px - 4;
-        }
-    }
-    composed_.text(l.width - unitRoom + 2, textY, "m", scale, 0);
-}
-
-void Waterfall::drawAmplitude() {
-    const ViewLayout& l = layout_;
-    const std::uint32_t f = fullScale_.value();
-    const std::uint32_t pen = tracePen();
-    const int bottom = ViewLayout::kAmplitudeBottom;
-    for (int side = 0; side < 2; ++side) {
-        const auto samples = side == 0 ? pipeline_.latestPort() : pipeline_.latestStarboard();
-        amplitudeTrace(samples, side == 0 ? l.portWidth : l.starboardWidth, f, traceX_, traceH_);
-        for (std::size_t i = 1; i < traceX_.size(); ++i) {
-            const int dir = side == 0 ? -1 : 1;
-            composed_.line(l.centre + dir * traceX_[i - 1], bottom - traceH_[i - 1],
-                           l.centre + dir * traceX_[i], bottom - traceH_[i], pen);
-        }
-    }
-    if (labelShown_ && labelInImage_ && !label_.empty())
-        composed_.text(5, 5, label_, 5, kTextColour);
-    const int fsScale = std::max(1, fullScaleSettings_.disSize / 7);
-    composed_.text(l.width - 150, 5, std::to_string(f), fsScale, kTextColour);
-    if (bottomOn_) {
-        constexpr unsigned kDashDot = 0x0C3F; // dash, gap, dot, gap
-        composed_.line(l.centre - bottomColumn_[0], 0, l.centre - bottomColumn_[0], bottom,
-                       rgb(0, 255, 255), kDashDot);
-        composed_.line(l.centre + bottomColumn_[1], 0, l.centre + bottomColumn_[1], bottom,
-                       rgb(0, 255, 255), kDashDot);
-    }
 }
 
 void Waterfall::compose() {
     const ViewLayout& l = layout_;
     if (l.width <= 0 || l.height <= 0) return;
-    // Black behind the strips; every waterfall row is written whole below.
-    composed_.fillRect(0, 0, l.width - 1, std::min(ViewLayout::kWaterfallTop, l.height) - 1, 0);
-    drawScale();
-    drawAmplitude();
-    // The waterfall: the data window's rows stretched over the strip, port
-    // half mirrored so both halves start at the centre.
+    Overlay& o = overlay_;
     const DataWindow& w = pipeline_.dataWindow();
-    const int bigH = l.waterfallHeight;
-    const std::uint32_t srcRows = w.height > 0 ? w.height : static_cast<std::uint32_t>(bigH);
-    const int sb = l.portWidth - 1;
-    const int portCopy = std::min(l.portWidth, l.centre + 1);
-    const int starboardCopy = std::max(std::min(l.starboardWidth, l.width - l.centre), 0);
-    for (int y = 0; y < bigH; ++y) {
-        const std::uint64_t src = w.top + std::uint64_t{static_cast<std::uint32_t>(y)} * srcRows /
-                                              static_cast<std::uint32_t>(bigH);
-        std::uint32_t* dst = composed_.row(ViewLayout::kWaterfallTop + y);
-        if (src >= static_cast<std::uint64_t>(bitmap_.height)) {
-            std::fill(dst, dst + l.width, 0u);
-            continue;
-        }
-        const std::uint32_t* from = bitmap_.row(static_cast<int>(src));
-        std::fill(dst, dst + l.width, 0u);
-        std::uint32_t* centre = dst + l.centre;
-        for (int i = 0; i < portCopy; ++i)
-            centre[-i] = from[i];
-        std::memcpy(centre, from + sb, static_cast<std::size_t>(starboardCopy) * 4);
+    const double fs = pipeline_.newestSampleRate();
+    const double c = pipeline_.soundSpeed();
+    o.ticks.clear();
+    o.rangeKnown = fs > 0;
+    if (o.rangeKnown) {
+        o.r0 = w.left * c * 0.5 / fs;
+        o.r1 = (static_cast<double>(w.left) + w.width) * c * 0.5 / fs;
+        o.ticks = rangeTicks(o.r0, o.r1, l.width / 2);
     }
-    composed_.line(l.centre, 0, l.centre, ViewLayout::kAmplitudeBottom, kScaleColour);
-    if (bigH > 0)
-        composed_.line(l.centre, ViewLayout::kWaterfallTop, l.centre, l.height - 1, kScaleColour);
+    o.fullScale = fullScale_.value();
+    for (int side = 0; side < 2; ++side) {
+        const auto samples = side == 0 ? pipeline_.latestPort() : pipeline_.latestStarboard();
+        amplitudeTrace(samples, side == 0 ? l.portWidth : l.starboardWidth, o.fullScale,
+                       o.traceX[static_cast<std::size_t>(side)],
+                       o.traceH[static_cast<std::size_t>(side)]);
+    }
+    o.pen = tracePen();
+    o.label = labelShown_ && labelInImage_ && !label_.empty();
+    o.fullScaleTextScale = std::max(1, fullScaleSettings_.disSize / 7);
+    o.bottomMarks = bottomOn_;
+    o.bottomColumn[0] = bottomColumn_[0];
+    o.bottomColumn[1] = bottomColumn_[1];
+    o.windowTop = w.top;
+    o.windowRows = w.height > 0 ? w.height : static_cast<std::uint32_t>(l.waterfallHeight);
+    stripsValid_ = composedValid_ = false;
+}
+
+void Waterfall::drawScale() const {
+    const ViewLayout& l = layout_;
+    const Overlay& o = overlay_;
+    strips_.fillRect(0, ViewLayout::kScaleTop, l.width - 1, ViewLayout::kScaleBottom, kScaleColour);
+    strips_.line(l.centre, ViewLayout::kScaleTop, l.centre, ViewLayout::kScaleBottom, 0);
+    if (!o.rangeKnown || o.ticks.size() >= 49) return;
+    const int scale = 2;
+    const int textY = ViewLayout::kScaleTop + 3;
+    const int half = l.width / 2;
+    int nextFreeRight = l.centre; // starboard labels grow rightward
+    int nextFreeLeft = l.centre;  // port labels grow leftward
+    const int unitRoom = 15;
+    for (double t : o.ticks) {
+        const auto offset = static_cast<int>(std::floor((t - o.r0) / (o.r1 - o.r0) * half));
+        strips_.line(l.centre + offset, ViewLayout::kScaleTop, l.centre + offset,
+                     ViewLayout::kScaleBottom, 0);
+        strips_.line(l.centre - offset, ViewLayout::kScaleTop, l.centre - offset,
+                     ViewLayout::kScaleBottom, 0);
+        const std::string label = tickLabel(t);
+        const int tw = RgbImage::textWidth(label, scale);
+        const int sx = l.centre + offset + 2;
+        if (sx >= nextFreeRight && sx + tw < l.width - unitRoom) {
+            strips_.text(sx, textY, label, scale, 0);
+            nextFreeRight = sx + tw + 4;
+        }
+        const int px = l.centre - offset - 2 - tw;
+        if (px + tw <= nextFreeLeft && px >= 0) {
+            strips_.text(px, textY, label, scale, 0);
+            nextFreeLeft = px - 4;
+        }
+    }
+    strips_.text(l.width - unitRoom + 2, textY, "m", scale, 0);
+}
+
+void Waterfall::drawAmplitude() const {
+    const ViewLayout& l = layout_;
+    const Overlay& o = overlay_;
+    const int bottom = ViewLayout::kAmplitudeBottom;
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::vector<int>& x = o.traceX[side];
+        const std::vector<int>& h = o.traceH[side];
+        const int dir = side == 0 ? -1 : 1;
+        for (std::size_t i = 1; i < x.size(); ++i)
+            strips_.line(l.centre + dir * x[i - 1], bottom - h[i - 1], l.centre + dir * x[i],
+                         bottom - h[i], o.pen);
+    }
+    if (o.label) strips_.text(5, 5, label_, 5, kTextColour);
+    strips_.text(l.width - 150, 5, std::to_string(o.fullScale), o.fullScaleTextScale, kTextColour);
+    if (o.bottomMarks) {
+        constexpr unsigned kDashDot = 0x0C3F; // dash, gap, dot, gap
+        strips_.line(l.centre - o.bottomColumn[0], 0, l.centre - o.bottomColumn[0], bottom,
+                     rgb(0, 255, 255), kDashDot);
+        strips_.line(l.centre + o.bottomColumn[1], 0, l.centre + o.bottomColumn[1], bottom,
+                     rgb(0, 255, 255), kDashDot);
+    }
+}
+
+void Waterfall::drawStrips() const {
+    const Overlay& o = overlay_;
+    // Black behind the amplitude strip (the scale strip is filled whole when
+    // drawn); anything drawn past the strips' bottom would lie under the
+    // waterfall rows.
+    strips_.fillRect(0, 0, layout_.width - 1, ViewLayout::kAmplitudeBottom, 0);
+    // The scale strip changes only with the range shown, unless the full-scale
+    // number ran over it last time.
+    const bool sameScale = scaleShown_ && shown_.rangeKnown == o.rangeKnown &&
+                           shown_.r0 == o.r0 && shown_.r1 == o.r1 && shown_.ticks == o.ticks;
+    if (!sameScale) {
+        drawScale();
+        shown_.rangeKnown = o.rangeKnown;
+        shown_.r0 = o.r0;
+        shown_.r1 = o.r1;
+        shown_.ticks = o.ticks;
+    }
+    drawAmplitude();
+    scaleShown_ = 5 + 7 * o.fullScaleTextScale <= ViewLayout::kScaleTop;
+    strips_.line(layout_.centre, 0, layout_.centre, ViewLayout::kAmplitudeBottom, kScaleColour);
+    stripsValid_ = true;
+}
+
+std::uint64_t Waterfall::source(int y) const {
+    // The data window's rows stretched over the strip, dropping or repeating rows.
+    const auto bigH = static_cast<std::uint64_t>(layout_.waterfallHeight);
+    return overlay_.windowTop + static_cast<std::uint64_t>(y) * overlay_.windowRows / bigH;
+}
+
+void Waterfall::waterfallBlocks(std::vector<ImageBlock>& out) const {
+    const ViewLayout& l = layout_;
+    const auto width = static_cast<std::size_t>(l.width);
+    const std::size_t first = out.size(); // rows merge only with the waterfall's own
+    const auto ringEnd = static_cast<std::uint64_t>(ringRows_);
+    int y = 0;
+    while (y < l.waterfallHeight) {
+        const int top = ViewLayout::kWaterfallTop + y;
+        const std::uint64_t src = source(y);
+        if (src >= ringEnd) {
+            // Beyond the bitmap: no data down to the bottom (the rows only go further).
+            out.push_back({top, l.waterfallHeight - y, blankRow_.data(), true});
+            break;
+        }
+        int end = y + 1;
+        while (end < l.waterfallHeight && source(end) == src)
+            ++end;
+        const std::uint32_t* row = screenRing_.row(static_cast<int>(ringRow(src)));
+        ImageBlock* last = out.size() > first ? &out.back() : nullptr;
+        if (end - y == 1 && last && !last->repeated &&
+            last->pixels + static_cast<std::size_t>(last->rows) * width == row)
+            ++last->rows; // the next ring row: one block as long as the ring runs on
+        else
+            out.push_back({top, end - y, row, end - y > 1});
+        y = end;
+    }
+}
+
+const RgbImage& Waterfall::image() const {
+    const ViewLayout& l = layout_;
+    if (composed_.width != l.width || composed_.height != l.height) {
+        composed_.resize(l.width, l.height);
+        composedValid_ = false;
+    }
+    // Black from a layout until a pass has drawn into it.
+    if (!passDone_ || composedValid_ || l.width <= 0 || l.height <= 0) return composed_;
+    // The same blocks the window paints, copied into one image.
+    const ImageBlocks b = blocks();
+    const auto width = static_cast<std::size_t>(l.width);
+    for (const ImageBlock& block : b.blocks)
+        for (int r = 0; r < block.rows; ++r)
+            std::memcpy(composed_.row(block.y + r),
+                        block.repeated ? block.pixels
+                                       : block.pixels + static_cast<std::size_t>(r) * width,
+                        width * 4);
+    composedValid_ = true;
+    return composed_;
+}
+
+ImageBlocks Waterfall::blocks() const {
+    const ViewLayout& l = layout_;
+    ImageBlocks b;
+    b.width = l.width;
+    b.height = l.height;
+    if (!passDone_ || l.width <= 0 || l.height <= 0) return b;
+    if (!stripsValid_) drawStrips();
+    b.blocks.reserve(4);
+    b.blocks.push_back({0, strips_.height, strips_.pixels.data(), false});
+    waterfallBlocks(b.blocks);
+    return b;
+}
+
+const RgbImage& Waterfall::waterfallBitmap() const {
+    const ViewLayout& l = layout_;
+    if (bitmap_.width != l.rowWidth() || bitmap_.height != ringRows_) {
+        bitmap_.resize(l.rowWidth(), ringRows_);
+        bitmapValid_ = false;
+    }
+    if (!bitmapValid_) {
+        const auto stride = static_cast<std::size_t>(bitmap_.width);
+        for (int y = 0; y < ringRows_; ++y)
+            std::memcpy(bitmap_.row(y), bitmapRing_.row(static_cast<int>(ringRow(
+                                            static_cast<std::uint64_t>(y)))),
+                        stride * 4);
+        bitmapValid_ = true;
+    }
+    return bitmap_;
 }
 
 } // namespace kestrova::display

@@ -1,14 +1,15 @@
 #pragma once
 // The picture of one waterfall view over plain 32-bit RGB images, toolkit-free:
 // layout of the client area, pixel rows built from the history lines through
-// the palette (largest sample per pixel over the data window), the scrolling
-// waterfall bitmap, the range scale and its ticks, the amplitude strip with the
+// the palette (largest sample per pixel over the data window), the waterfall
+// rows kept in a ring, the range scale and its ticks, the amplitude strip with the
 // latest ping's traces and the full-scale number, the composition of the
 // window image, zoom and the slant-range readout.
 
 #include "display/palette.h"
 #include "display/view_pipeline.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -111,7 +112,25 @@ struct ZoomDrag {
 bool applyZoom(DataWindow& window, const ZoomDrag& drag, int waterfallWidth, int waterfallHeight,
                std::uint32_t samplesPerSide, bool& atMinimumWidth, bool& atMinimumHeight);
 
-// One view's picture; the pipeline's pass target.
+// Rows of the window image drawn by one copy: `rows` rows that lie one after
+// the other in memory, `width` pixels apart, put at row `y`; or, repeated,
+// one row of pixels put on each of the `rows` rows (a zoomed view's lines).
+struct ImageBlock {
+    int y = 0;
+    int rows = 0;
+    const std::uint32_t* pixels = nullptr;
+    bool repeated = false;
+};
+struct ImageBlocks {
+    int width = 0; // of the window image
+    int height = 0;
+    std::vector<ImageBlock> blocks; // top to bottom; none: the image is black
+};
+
+// One view's picture; the pipeline's pass target. The waterfall rows are kept
+// in a ring, already in the form they take on screen, so that a new row costs
+// its own width whatever the size of the window; the window image is put
+// together from the ring when it is shown.
 class Waterfall : public PassTarget {
   public:
     static constexpr std::uint32_t kBottomMark = 0x0000FFFF;
@@ -147,9 +166,15 @@ class Waterfall : public PassTarget {
                   std::uint64_t colourScale, bool bottomMarks) override;
     void finishPass(const PassResult& result) override;
 
-    // The window image after the last pass.
-    const RgbImage& image() const { return composed_; }
-    const RgbImage& waterfallBitmap() const { return bitmap_; }
+    // The window image after the last pass (put together on the first call
+    // after it: snapshots, captures, tests).
+    const RgbImage& image() const;
+    // The same picture as blocks of rows straight from the ring, without
+    // copying the waterfall first (what the window paints): the strips and,
+    // showing the lines one to one, at most two blocks; zoomed, a block per line.
+    ImageBlocks blocks() const;
+    // The waterfall bitmap, newest row on top, port half unmirrored (on demand).
+    const RgbImage& waterfallBitmap() const;
     // Pixel rows of the last pass and the display value behind each pixel.
     const std::uint32_t* pixelRow(std::uint32_t row) const {
         return rows_.data() + std::size_t{row} * static_cast<std::size_t>(layout_.rowWidth());
@@ -160,12 +185,40 @@ class Waterfall : public PassTarget {
     int portBottomColumn() const { return bottomColumn_[0]; }
     int starboardBottomColumn() const { return bottomColumn_[1]; }
     std::uint32_t fullScale() const { return fullScale_.value(); }
-    const std::vector<double>& ticks() const { return ticks_; }
+    const std::vector<double>& ticks() const { return overlay_.ticks; }
+    // Takes the scale, traces and marks as they stand now for the next showing.
     void compose();
 
   private:
-    void drawScale();
-    void drawAmplitude();
+    // What the strips above the waterfall show, taken at the end of a pass.
+    struct Overlay {
+        bool rangeKnown = false;   // a ping with a sample rate has been drawn
+        double r0 = 0.0, r1 = 0.0; // slant range across the data window
+        std::vector<double> ticks;
+        std::array<std::vector<int>, 2> traceX, traceH; // port, starboard
+        std::uint32_t fullScale = 1;
+        std::uint32_t pen = kTracePen;
+        int fullScaleTextScale = 1;
+        bool label = false;
+        bool bottomMarks = false;
+        int bottomColumn[2] = {0, 0};
+        std::uint32_t windowTop = 0; // the data window's rows down the waterfall
+        std::uint32_t windowRows = 0;
+    };
+    void drawScale() const;
+    void drawAmplitude() const;
+    void drawStrips() const;
+    // One bitmap row as the waterfall strip shows it.
+    void screenRow(const std::uint32_t* from, std::uint32_t* to) const;
+    void clearRings();
+    // Ring row of bitmap row i (0 the newest).
+    std::size_t ringRow(std::uint64_t i) const {
+        return static_cast<std::size_t>((head_ + i) % static_cast<std::uint64_t>(ringRows_));
+    }
+    // Screen row y of the waterfall strip shows bitmap row source(y) (or
+    // nothing when that lies beyond the bitmap).
+    std::uint64_t source(int y) const;
+    void waterfallBlocks(std::vector<ImageBlock>& out) const;
 
     ViewPipeline& pipeline_;
     Palette palette_;
@@ -180,11 +233,26 @@ class Waterfall : public PassTarget {
     ViewLayout layout_;
     std::vector<std::uint32_t> rows_;   // 1080 pixel rows
     std::vector<std::uint16_t> values_; // display value per pixel
-    RgbImage bitmap_;                   // waterfall bitmap, rowWidth x waterfall height
-    RgbImage composed_;                 // the window image
+    // The waterfall bitmap in a ring of rows: as built (row width) and as
+    // shown (client width, port half mirrored, centre line drawn).
+    RgbImage bitmapRing_;
+    RgbImage screenRing_;
+    std::vector<std::uint32_t> blankRow_; // a screen row of no data
+    int ringRows_ = 0;
+    std::uint64_t head_ = 0; // ring row of the newest bitmap row
+    bool passDone_ = false;  // the image stays black from a layout to its first pass
     int bottomColumn_[2] = {0, 0};
-    std::vector<double> ticks_;
-    std::vector<int> traceX_, traceH_;
+    Overlay overlay_;
+
+    // Put together when asked for.
+    mutable RgbImage strips_; // client rows above the waterfall
+    mutable Overlay shown_;   // the range its scale strip shows
+    mutable bool scaleShown_ = false;
+    mutable RgbImage composed_;
+    mutable RgbImage bitmap_;
+    mutable bool stripsValid_ = false;
+    mutable bool composedValid_ = false;
+    mutable bool bitmapValid_ = false;
 };
 
 } // namespace kestrova::display

@@ -101,6 +101,11 @@ void WaterfallView::runPass() {
 
 void WaterfallView::relayout(int width, int height) {
     waterfall_.layout(width, height);
+    // A view showing the whole line goes on showing all of it, as many lines
+    // as the new waterfall has rows: no reset message comes after a maximise,
+    // a restore, or a resize in the LF-only mode, and a double click does
+    // nothing on a view that is not zoomed. A zoom is the operator's and stays.
+    if (!pipeline_.zoomed()) pipeline_.resetDataWindow();
     pipeline_.setRedrawFlag();
     runPass();
 }

@@ -46,7 +46,9 @@ class WaterfallView {
     // asks for (0x48E to itself unless LF only, 0x48F to the LF view when
     // both show), so a zoom ends with the resize.
     void resize(int width, int height);
-    // A layout the main frame asked for (0x473 / 0x474): the same without resets.
+    // A layout the main frame asked for (0x473 / 0x474): the same without
+    // resets; a view that is not zoomed still shows the whole line, as high as
+    // the new waterfall.
     void relayout(int width, int height);
     // The main frame's view mode (FrequencyLayout: 0 HF only, 1 LF only, 2 both).
     void setViewMode(int frequencyLayout) { viewMode_ = frequencyLayout; }

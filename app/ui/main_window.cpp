@@ -17,6 +17,7 @@
 #include "display/ui/page_para_display.h"
 #include "platform/fs.h"
 #include "position/navigation_input.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,6 +41,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace kestrova::app::ui {
 namespace {
@@ -114,8 +117,9 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     // One target snapshot for both views; a capture needs an open project.
     targetSnapshot_ = std::make_unique<display::TargetSnapshot>();
     for (Frequency f : {Frequency::HF, Frequency::LF})
-        session_->view(f).setTargetCapture(
-            {targetSnapshot_.get(), [this] { return session_->projects().projectOpen(); }, {}});
+        session_->view(f).setTargetCapture({targetSnapshot_.get(),
+                                            [this] { return session_->projects().projectOpen(); },
+                                            [this] { targetView_->saveIfChanged(); }});
     column->addWidget(splitter_, 1);
     setCentralWidget(central);
 
@@ -134,7 +138,33 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sheet_->addTab(controlPages_->statusPage(), english ? "Status information" : "状态信息");
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
+    buildTargetPane();
     session_->setDiskPage(diskPage_->window());
+
+    // The navigation pane: the map with its tool bar. It shows the vessel,
+    // track, coverage and planned lines; the main frame feeds it on 0x467.
+    naviDock_ = new QDockWidget(english ? "Navigation" : "导航", this);
+    naviDock_->setObjectName("NavigationPane");
+    navigation::ui::NaviViewHost naviHost;
+    naviHost.projectPlace = [this] {
+        const CurrentProject& p = session_->projects().current();
+        if (!p.open) return navigation::ImportPlace{};
+        return navigation::ImportPlace{p.naviFolderPath(), p.fullName};
+    };
+    naviHost.settings = &config_.navi;
+    naviHost.geodesy = &session_->positions().geodesy();
+    naviHost.saveSettings = [this] {
+        if (const auto path = projectConfigPath()) config_.SaveConfigSection("ParaOfNavi", *path);
+    };
+    naviPanel_ = new navigation::ui::CNavigationPanelWnd(config_.messenger(), english,
+                                                         std::move(naviHost), naviDock_);
+    naviDock_->setWidget(naviPanel_);
+    // A tab beside the control pane, so the waterfalls keep their width; the
+    // Navigation command brings it to the front, and it can be dragged out.
+    addDockWidget(Qt::LeftDockWidgetArea, naviDock_);
+    tabifyDockWidget(control_, naviDock_);
+    control_->raise();
+    naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
 
     buildCommands();
     installAdvancedSettingsShortcut(this,
@@ -181,6 +211,7 @@ CMainFrame::~CMainFrame() {
     // The sonar stops and the files close before the views they feed go away.
     session_->shutDown();
     // The pages and waterfalls use the queue and the views: they go before them.
+    delete targetPane_;
     delete control_;
     delete takeCentralWidget();
     queue_.setWakeCallback(nullptr);
@@ -300,9 +331,11 @@ void CMainFrame::runCommand(FrameCommand c) {
         openFileForPlayback();
         break;
     case FrameCommand::Start:
+        naviFeed_->reset();
         ss.startWork();
         break;
     case FrameCommand::Stop:
+        naviFeed_->reset();
         ss.stopWork();
         break;
     case FrameCommand::SaveKsf:
@@ -345,9 +378,13 @@ void CMainFrame::runCommand(FrameCommand c) {
         break;
     }
     case FrameCommand::Navigation:
+        naviDock_->show();
+        naviDock_->raise();
         emit navigationPaneRequested();
         break;
     case FrameCommand::Target:
+        targetPane_->setVisible(!targetPane_->isVisible());
+        if (targetPane_->isVisible()) targetPane_->raise();
         emit targetPaneRequested();
         break;
     case FrameCommand::About:
@@ -400,7 +437,27 @@ void CMainFrame::projectChanged() {
     // A created project is never loaded: its folder must still reach the
     // recorders, or "Save KSF" has nowhere to write.
     session_->setProjectFolder(session_->projects().current().path);
+    naviPanel_->view()->reloadSettingsAndFit();
+    queue_.post(targetView_->handle(), kMsgTargetProjectChanged);
     refreshCommands();
+}
+
+void CMainFrame::clearProjectLists() {
+    naviFeed_->reset();
+    navigation::NaviModel& m = naviPanel_->view()->model();
+    m.clearTrack();
+    m.lines().clear();
+    naviPanel_->view()->update();
+}
+
+void CMainFrame::naviSettingsLoaded() {
+    naviPanel_->view()->model().settings() = config_.navi;
+    naviPanel_->view()->update();
+}
+
+SurveyLineLoad CMainFrame::loadSurveyLineFile(const std::string& path) {
+    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded
+                                                  : SurveyLineLoad::Failed;
 }
 
 void CMainFrame::sonarSettingsLoaded() {
@@ -530,9 +587,22 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         applyLayout();
         refreshCommands();
         break;
+    case display::WM_TARGET_CAPTURED: // 1161: show the pane, the view names and keeps it
+        targetPane_->show();
+        targetPane_->raise();
+        queue_.post(targetView_->handle(), targets::ui::WM_CREATE_TARGET, m.wParam);
+        break;
     case kMsgLeavePlayback:
         leavePlayback();
         refreshCommands();
+        break;
+    case position::nav_message::kFixesReady:
+        // The new track points and fix events, taken under their locks; each
+        // ping's towfish goes into its view's position ring.
+        naviFeed_->onFixesReady(session_->navigation(),
+                                navigation::towfishInstall(config_.sonar.install),
+                                session_->view(Frequency::HF), session_->view(Frequency::LF));
+        naviPanel_->view()->dataArrived();
         break;
     case position::nav_message::kApplyPositionSettings:
         session_->positions().restartPositionInput();
@@ -592,6 +662,38 @@ void CMainFrame::openDeviceSettings() {
         queue_.post(session_->view(Frequency::LF).handle(), display::WM_RERUN_LF);
     }
     refreshCommands();
+}
+
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+
+// The "Target" pane: the target view over the snapshot both waterfalls capture into.
+void CMainFrame::buildTargetPane() {
+    const bool english = config_.messenger().english();
+    targets::ui::TargetViewLinks links;
+    links.config = &config_;
+    links.snapshot = targetSnapshot_.get();
+    links.queue = &queue_;
+    links.projectOpen = [this] { return session_->projects().projectOpen(); };
+    links.targetFolder = [this] { return session_->projects().current().targetFolderPath(); };
+    links.saveSettings = [this] {
+        if (const auto path = projectConfigPath()) config_.SaveConfigSection("SonarSetPara", *path);
+    };
+    links.gridToGeo = [this](const targets::GroundPoint& p) -> std::optional<targets::GeoPosition> {
+        const auto g = session_->positions().geodesy().inverse(p.north, p.east, 0.0);
+        if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
+        return targets::GeoPosition{g.latitude, g.longitude};
+    };
+    targetPane_ = new QDockWidget(english ? "Target" : "目标", this);
+    targetPane_->setObjectName("TargetPane");
+    targetView_ = new targets::ui::CTargetFormView(std::move(links), targetPane_);
+    targetPane_->setWidget(targetView_);
+    // A tab beside "Control", so the waterfalls keep their width; hidden until a
+    // capture or the Target command shows it.
+    addDockWidget(Qt::LeftDockWidgetArea, targetPane_);
+    tabifyDockWidget(control_, targetPane_);
+    targetPane_->hide();
 }
 
 } // namespace kestrova::app::ui

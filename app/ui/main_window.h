@@ -15,6 +15,8 @@
 
 #include "app/hide_advanced.h"
 #include "display/target_capture.h"
+#include "navigation/navigation_feed.h"
+#include "navigation/ui/navi_form_view.h"
 
 #include <QMainWindow>
 
@@ -25,6 +27,9 @@
 
 class QAction;
 class QCloseEvent;
+namespace kestrova::targets::ui {
+class CTargetFormView;
+}
 class QDockWidget;
 class QLabel;
 class QSplitter;
@@ -78,6 +83,11 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QAction* action(FrameCommand c) const { return actions_[static_cast<std::size_t>(c)]; }
     QToolBar* toolbar() const { return toolbar_; }
     QDockWidget* controlPane() const { return control_; }
+    // The navigation pane and its map.
+    QDockWidget* navigationPane() const { return naviDock_; }
+    navigation::ui::CNaviFormView* navigationView() const { return naviPanel_->view(); }
+    QDockWidget* targetPane() const { return targetPane_; }
+    targets::ui::CTargetFormView* targetView() const { return targetView_; }
     QTabWidget* controlSheet() const { return sheet_; }
     CPageSonarParaSet* sonarPage() const { return sonarPage_; }
     CPageDisk* diskPage() const { return diskPage_; }
@@ -101,6 +111,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     void sonarSettingsLoaded() override;
     void displaySettingsLoaded(double soundSpeed) override;
     void projectLoaded() override;
+    void clearProjectLists() override;
+    void naviSettingsLoaded() override;
+    SurveyLineLoad loadSurveyLineFile(const std::string& path) override;
     // SonarPageHost
     std::optional<std::string> projectConfigPath() const override;
     void rangeCommitted(Frequency f) override;
@@ -127,6 +140,7 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
 
   private:
     void buildCommands();
+    void buildTargetPane();
     void pump();
     void onMainMessage(const platform::WindowMessage& m);
     void openFileForPlayback();
@@ -145,6 +159,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QDockWidget* control_ = nullptr;
+    QDockWidget* naviDock_ = nullptr;
+    navigation::ui::CNavigationPanelWnd* naviPanel_ = nullptr;
+    std::unique_ptr<navigation::NavigationFeed> naviFeed_;
     QTabWidget* sheet_ = nullptr;
     CPageSonarParaSet* sonarPage_ = nullptr;
     CPageDisk* diskPage_ = nullptr;
@@ -160,6 +177,8 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     QtMessageSink sink_;
     std::function<std::time_t()> clock_;
     std::unique_ptr<display::TargetSnapshot> targetSnapshot_;
+    QDockWidget* targetPane_ = nullptr;
+    targets::ui::CTargetFormView* targetView_ = nullptr;
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
     QAction* quit_ = nullptr;

@@ -283,6 +283,78 @@ TEST_F(Pipeline, PingTimeHistoryDatesEveryPingAndEmptiesAfterTenSeconds) {
     EXPECT_TRUE(view->pingTimes().records().empty());
 }
 
+// A sonar whose clock was never set dates its pings before 1970 (time 0):
+// the 10 s rule never empties the history, which must not grow without end.
+TEST_F(Pipeline, UndatedPingsKeepThePingTimeHistoryBounded) {
+    auto config = hfOnly(300);
+    config.startEpoch = -31536000.0; // 1969-01-01
+    SimPings sim(config);
+    for (std::uint32_t k = 0; k < 1500; k += 100)
+        feed(sim, k, 100);
+    const auto& records = view->pingTimes().records();
+    ASSERT_FALSE(records.empty());
+    EXPECT_LE(records.size(), HistoryRing::kLines);
+    EXPECT_EQ(records.back().time, 0.0);
+    EXPECT_EQ(records.back().year, 1969);
+    EXPECT_EQ(records.back().historyLine, view->lastOutcomes().back().line);
+}
+
+// Ping k of the simulator with one side (0 port, 1 starboard, 2 both) cut to
+// ten samples, a line too short for Drovanta to take.
+std::vector<std::uint8_t> cutSide(const sim::SonarStream& stream, std::uint32_t k, int side) {
+    const std::vector<std::uint8_t> frame = stream.pingFrame(true, k + 1, k * stream.pingPeriod());
+    auto fh = acquisition::SonarFrameHeader::decode(frame);
+    auto h = PingHeader::decode(frame);
+    const std::uint32_t n = h->port.sampleCount;
+    const std::uint32_t np = side != 1 ? 10 : n, ns = side != 0 ? 10 : n;
+    fh->length = static_cast<std::uint32_t>(acquisition::pingFrameLength(np, ns));
+    std::vector<std::uint8_t> out(fh->frameSize(), 0);
+    fh->encode(out);
+    h->port.sampleCount = np;
+    h->starboard.sampleCount = ns;
+    h->encode(out);
+    const std::size_t at = PingHeader::kSize;
+    std::copy_n(frame.begin() + at, 4 * np, out.begin() + at);
+    std::copy_n(frame.begin() + at + 4 * n, 4 * ns, out.begin() + at + 4 * np);
+    std::copy_n(frame.end() - 4, 4, out.end() - 4); // trailer
+    return out;
+}
+
+// The altitude alarm must sound for a low towfish, not for a bottom nobody
+// found: an LF source kept from a two-frequency sonar while a one-frequency
+// sonar is connected, or a side Drovanta did not take, read as altitude 0.
+TEST_F(Pipeline, AltitudeComesOnlyFromBottomsThatWereFound) {
+    shared->settings.altitudeAlarmOn = true;
+    shared->settings.minAltitude = 1.0f; // the towfish flies at about 7.5 m
+    shared->settings.deviceKind = 1;
+    shared->settings.bottom.source = bottom_source::kLf;
+    SimPings sim(hfOnly());
+    feed(sim, 0, 20);
+    EXPECT_GT(shared->processing.currentAltitude, 5.0) << "the HF channel serves a HF-only sonar";
+    EXPECT_EQ(shared->processing.altitudeAlarmState, altitude_alarm::kAboveMinimum);
+
+    shared->settings.deviceKind = 2;
+    shared->settings.bottom.source = bottom_source::kHf;
+    sim::SonarStream stream(hfOnly());
+    std::uint32_t k = 20;
+    for (int side : {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 2, 2, 2}) {
+        const double before = shared->processing.currentAltitude;
+        const auto frame = cutSide(stream, k++, side);
+        const auto ping = acquisition::PingRecord::fromFrame(frame);
+        ASSERT_TRUE(ping);
+        ASSERT_TRUE(batch.append(*ping, ping->header().port.effectiveSampleRate(), 0));
+        ASSERT_EQ(view->intake(batch), 1u);
+        view->processPass();
+        EXPECT_GT(shared->processing.currentAltitude, 5.0) << "ping " << k << ", side " << side;
+        EXPECT_EQ(shared->processing.altitudeAlarmState, altitude_alarm::kAboveMinimum);
+        if (side == 2) {
+            EXPECT_EQ(shared->processing.currentAltitude, before) << "no bottom: as it was";
+        } else {
+            EXPECT_GT(view->lastOutcomes().back().bottomSample, 0u);
+        }
+    }
+}
+
 class CountingSink : public DisplayLineSink {
   public:
     void writeLine(std::span<const std::uint8_t, HistoryRing::kLineBytes> line,

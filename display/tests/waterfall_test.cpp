@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -270,18 +272,169 @@ TEST(Scrolling, BatchScrollsByItsRowsAndRedrawStartsClean) {
     view.intake(batch);
     view.processPass(); // live, then the redraw of the new count
     view.processPass();
-    const RgbImage& bmp = w.waterfallBitmap();
-    std::vector<std::uint32_t> top(bmp.row(0), bmp.row(0) + bmp.width);
+    const RgbImage& before = w.waterfallBitmap();
+    std::vector<std::uint32_t> top(before.row(0), before.row(0) + before.width);
     for (std::uint32_t k = 1; k <= 3; ++k)
         sim.append(batch, true, k);
     view.intake(batch);
     const PassResult r = view.processPass();
     EXPECT_EQ(r.linesCovered, 3u);
+    const RgbImage& bmp = w.waterfallBitmap(); // as the pass left it
     // The old top row is now three rows down; the new rows are the pass's rows.
     EXPECT_TRUE(std::equal(top.begin(), top.end(), bmp.row(3)));
     EXPECT_TRUE(std::equal(bmp.row(0), bmp.row(0) + bmp.width, w.pixelRow(0)));
     EXPECT_TRUE(std::equal(bmp.row(2), bmp.row(2) + bmp.width, w.pixelRow(2)));
     EXPECT_FALSE(std::equal(top.begin(), top.end(), bmp.row(0)));
+}
+
+// The picture as it was made before the rows were kept in a ring: the whole
+// bitmap moved down by each batch's rows, the new rows copied into its top,
+// and the waterfall strip recomposed from it after every pass. The picture
+// kept in a ring must come out the same, pixel for pixel.
+class ScrollingReference : public PassTarget {
+  public:
+    ScrollingReference(Waterfall& picture, const ViewPipeline& view)
+        : picture_(picture), view_(view) {}
+    void layout(int width, int height) {
+        picture_.layout(width, height);
+        const ViewLayout& l = picture_.viewLayout();
+        bitmap.resize(l.rowWidth(), l.waterfallHeight);
+    }
+    std::int64_t waterfallRows() const override { return picture_.waterfallRows(); }
+    void buildRow(const HistoryRing& ring, std::uint32_t line, std::uint32_t row, std::uint64_t k,
+                  bool marks) override {
+        picture_.buildRow(ring, line, row, k, marks);
+    }
+    void finishPass(const PassResult& r) override {
+        picture_.finishPass(r);
+        const auto stride = static_cast<std::size_t>(bitmap.width);
+        const int rows = std::min<int>(static_cast<int>(r.linesCovered), bitmap.height);
+        if (r.redraw) bitmap.fill(0);
+        if (r.live && rows > 0 && rows < bitmap.height)
+            std::memmove(bitmap.row(rows), bitmap.row(0),
+                         stride * static_cast<std::size_t>(bitmap.height - rows) * 4);
+        for (int y = 0; y < rows; ++y)
+            std::copy_n(picture_.pixelRow(static_cast<std::uint32_t>(y)), stride, bitmap.row(y));
+        window = view_.dataWindow();
+    }
+    // Row y of the waterfall strip as it was composed: the window's rows
+    // stretched over the strip, the port half mirrored, the centre line.
+    std::vector<std::uint32_t> strip(int y) const {
+        const ViewLayout& l = picture_.viewLayout();
+        const std::uint64_t h = static_cast<std::uint64_t>(l.waterfallHeight);
+        const std::uint64_t rows = window.height > 0 ? window.height : h;
+        const std::uint64_t src = window.top + static_cast<std::uint64_t>(y) * rows / h;
+        std::vector<std::uint32_t> out(static_cast<std::size_t>(l.width), 0u);
+        const int portCopy = std::min(l.portWidth, l.centre + 1);
+        const int starboardCopy = std::max(std::min(l.starboardWidth, l.width - l.centre), 0);
+        if (src < static_cast<std::uint64_t>(bitmap.height)) {
+            const std::uint32_t* from = bitmap.row(static_cast<int>(src));
+            for (int x = 0; x < l.width; ++x) {
+                const int i = x < l.centre ? l.centre - x : x - l.centre;
+                if (x < l.centre && i < portCopy) out[static_cast<std::size_t>(x)] = from[i];
+                if (x >= l.centre && i < starboardCopy)
+                    out[static_cast<std::size_t>(x)] = from[l.portWidth - 1 + i];
+            }
+        }
+        out[static_cast<std::size_t>(l.centre)] = Waterfall::kScaleColour;
+        return out;
+    }
+
+    RgbImage bitmap;
+    DataWindow window;
+
+  private:
+    Waterfall& picture_;
+    const ViewPipeline& view_;
+};
+
+// A few hundred pings, live in batches of one and more, through a zoom, a
+// resize that keeps it, a return to the whole line, a change of range, a
+// strength change and a window taller than the pings received.
+TEST(Scrolling, RingPictureEqualsTheScrolledPictureThroughZoomResizeAndRange) {
+    DrovantaApi drovanta;
+    ASSERT_TRUE(drovanta.load(binFolder()));
+    drovanta.initialize();
+    DisplayShared shared;
+    shared.settings.bottom.on = 1;
+    ViewPipeline view(Frequency::HF, drovanta, shared);
+    Waterfall picture(view);
+    Palette palette;
+    ASSERT_TRUE(palette.load(binFolder(), 1, false));
+    picture.setPalette(palette);
+    ScrollingReference reference(picture, view);
+    view.setTarget(&reference);
+    reference.layout(401, 71 + 150);
+
+    int passes = 0, mismatches = 0;
+    auto check = [&](const char* stage) {
+        const RgbImage& image = picture.image();
+        const ViewLayout& l = picture.viewLayout();
+        ASSERT_EQ(image.width, l.width);
+        ASSERT_EQ(image.height, l.height);
+        for (int y = 0; y < l.waterfallHeight; ++y) {
+            const std::vector<std::uint32_t> want = reference.strip(y);
+            const std::uint32_t* got = image.row(ViewLayout::kWaterfallTop + y);
+            if (!std::equal(want.begin(), want.end(), got)) {
+                if (++mismatches < 5) ADD_FAILURE() << stage << ": row " << y << " differs";
+            }
+        }
+        const RgbImage& bitmap = picture.waterfallBitmap();
+        EXPECT_EQ(bitmap.pixels, reference.bitmap.pixels) << stage;
+        ++passes;
+    };
+    // Every pass the view would run for the message, checked after each.
+    auto run = [&](const char* stage) {
+        do {
+            view.processPass();
+            check(stage);
+        } while (view.redrawFlag());
+    };
+    acquisition::PingBatch batch;
+    std::uint32_t k = 0;
+    auto feed = [&](SimPings& sim, std::uint32_t pings, std::uint32_t per, const char* stage) {
+        for (std::uint32_t done = 0; done < pings; done += per) {
+            for (std::uint32_t i = 0; i < per; ++i)
+                ASSERT_TRUE(sim.append(batch, true, k++));
+            ASSERT_GT(view.intake(batch), 0u);
+            run(stage);
+        }
+    };
+    SimPings near(hfOnly(300));
+    feed(near, 60, 1, "first pings");
+    feed(near, 40, 4, "batches of four");
+
+    bool minW = false, minH = false;
+    ASSERT_TRUE(applyZoom(view.dataWindow(), {220, 20, 330, 90}, 401, 150, 300, minW, minH));
+    view.setZoomed(true);
+    view.setRedrawFlag();
+    run("zoom");
+    feed(near, 40, 1, "zoomed");
+
+    reference.layout(333, 71 + 60); // keeps the zoom, which now reaches past the rows
+    view.setRedrawFlag();
+    run("resize");
+    feed(near, 30, 3, "zoomed after resize");
+
+    view.resetDataWindow();
+    view.setRedrawFlag();
+    run("whole line");
+    feed(near, 30, 1, "whole line");
+
+    SimPings far(hfOnly(520)); // longer range: new count, whole history redrawn
+    feed(far, 40, 1, "new range");
+    shared.settings.strength[0] = 70;
+    run("strength, recompose only");
+    view.setRedrawFlag();
+    run("strength, redraw");
+    feed(far, 20, 2, "brighter");
+
+    reference.layout(640, 71 + 420); // taller than the pings received
+    view.setRedrawFlag();
+    run("tall");
+    feed(far, 30, 1, "tall");
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(passes, 200);
 }
 
 // Tick positions for the ranges the operator picks.

@@ -55,11 +55,22 @@ QImage WaterfallWidget::picture() const {
 
 void WaterfallWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const RgbImage& img = view_.image();
-    if (img.width > 0 && img.height > 0) {
-        const QImage frame(reinterpret_cast<const uchar*>(img.pixels.data()), img.width, img.height,
-                           img.width * 4, QImage::Format_RGB32);
-        painter.drawImage(0, 0, frame);
+    // Straight from the view's ring of rows: the waterfall is not copied into
+    // one image first.
+    const ImageBlocks b = view_.waterfall().blocks();
+    if (b.width > 0 && b.height > 0) {
+        if (b.blocks.empty()) painter.fillRect(0, 0, b.width, b.height, Qt::black);
+        for (const ImageBlock& block : b.blocks) {
+            if (block.rows <= 0) continue;
+            // The picture's pixels are 0x00RRGGBB; Qt's RGB32 ignores the top byte.
+            const QImage rows(reinterpret_cast<const uchar*>(block.pixels), b.width,
+                              block.repeated ? 1 : block.rows, b.width * 4, QImage::Format_RGB32);
+            if (block.repeated) // one line on several rows: rows repeated, columns one to one
+                painter.drawImage(QRect(0, block.y, b.width, block.rows), rows,
+                                  QRect(0, 0, b.width, 1));
+            else
+                painter.drawImage(0, block.y, rows);
+        }
         drawLabel(painter);
     } else {
         painter.fillRect(rect(), Qt::black);

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -266,6 +267,36 @@ TEST_F(MainFramePosition, PaneThreeTellsWhenTheTimeMessagesStop) {
             return pane->text().isEmpty();
         },
         10));
+}
+
+// Guards: the main frame never taking the track on 0x467, so the navigation
+// pane stays empty while positions flow.
+TEST_F(MainFramePosition, FixesReachTheNavigationPane) {
+    const std::uint16_t port = freeUdpPort();
+    ASSERT_NE(port, 0);
+    writeSystemConfig(port);
+    Configuration config(program_.path());
+    config.LoadSystemConfig();
+    config.messenger().setEnglish(true);
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    window.show();
+    NavigationInput& nav = window.session().navigation();
+    ASSERT_TRUE(waitFor([&] { return nav.udpOpen(); }, 5));
+    const navigation::NaviModel& map = window.navigationView()->model();
+    double latitude = 30.0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            latitude += 0.00001; // about 1.1 m north each time
+            send(port, zda() + gga(latitude));
+            pumpFor(250);
+            return map.track().size() >= 3;
+        },
+        15));
+    EXPECT_GT(map.track().back().north, map.track().front().north);
+    window.runCommand(FrameCommand::Navigation);
+    EXPECT_TRUE(window.navigationPane()->isVisible());
 }
 
 } // namespace

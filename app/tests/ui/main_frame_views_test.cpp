@@ -5,9 +5,13 @@
 
 #include "app/ui/main_window.h"
 #include "display/tests/sim_pings.h"
+#include "navigation/navigation_feed.h"
 #include "platform/tests/temp_folder.h"
+#include "targets/ui/target_form_view.h"
 
 #include <QApplication>
+#include <QDockWidget>
+#include <QTreeWidget>
 
 #include "app/tests/ui/window_test_support.h"
 
@@ -175,6 +179,66 @@ TEST_F(MainFrameViews, MaximiseAndRestoreKeepTheZoom) {
     // A plain resize afterwards still ends both zooms.
     window_->resize(window_->width() + 60, window_->height() + 30);
     EXPECT_TRUE(waitFor([&] { return wholeLine(Frequency::HF) && wholeLine(Frequency::LF); }, 10));
+}
+
+// Guards: the per-ping position ring left at zero (targets captured with no
+// position), or a ping's record written at another ping's line.
+TEST_F(MainFrameViews, PingsBetweenTwoFixesGetTheirTowfishInThePositionRing) {
+    display::WaterfallView& v = view(Frequency::HF);
+    const std::vector<display::PingTimeRecord> pings = v.pipeline().pingTimes().records();
+    ASSERT_GE(pings.size(), 2u);
+    ASSERT_GT(pings.front().time, 0.0);
+    position::FixEvent a, b;
+    a.fixTime = pings.front().time - 1.0;
+    b.fixTime = pings.back().time + 1.0;
+    a.north = 1000.0;
+    b.north = 1000.0 + 2.0 * (b.fixTime - a.fixTime); // 2 m/s north
+    a.latHemisphere = b.latHemisphere = 'N';
+    navigation::NaviModel model;
+    navigation::NavigationFeed feed(model);
+    const position::FixEvent events[2] = {a, b};
+    feed.takeFixEvents(events);
+    feed.takePings(v);
+    navigation::TowfishInstall install;
+    install.headingSource = 1; // the course, 0: north
+    install.towLength = 20.0;
+    EXPECT_EQ(feed.place(install, v), pings.size());
+    for (const display::PingTimeRecord& p : pings) {
+        const PingPositionRecord r = PingPositionRecord::decode(v.positionRing().record(p.historyLine));
+        ASSERT_TRUE(r.valid) << p.historyLine;
+        EXPECT_DOUBLE_EQ(r.time, p.time);
+        EXPECT_NEAR(r.northing, 1000.0 + 2.0 * (p.time - a.fixTime) - 20.0, 1e-6);
+        EXPECT_NEAR(r.range, p.portSlantRange, 1e-9);
+    }
+    EXPECT_FALSE(model.coverage(true).empty());
+}
+
+} // namespace
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+namespace {
+
+// Guards: a capture that reaches no target view (0x489 not forwarded as
+// 0x48B), or a pane that stays hidden when a target is marked.
+TEST_F(MainFrameViews, ARightDoubleClickCaptureBecomesAListedTarget) {
+    kestrova::testing::TempFolder location;
+    static RecordingMessageSink quiet; // outlives the window
+    config_->messenger().setSink(&quiet);
+    ProjectResult project =
+        window_->session().projects().createProject({"Survey", location.path()});
+    ASSERT_TRUE(project.ok);
+    settle();
+    window_->targetPane()->hide();
+    display::WaterfallView& hf = view(Frequency::HF);
+    const int w = hf.waterfall().viewLayout().width;
+    ASSERT_TRUE(hf.captureTarget(w * 3 / 4, display::ViewLayout::kWaterfallTop + 5));
+    ASSERT_TRUE(
+        waitFor([&] { return window_->targetView()->list()->topLevelItemCount() == 1; }, 5));
+    EXPECT_TRUE(window_->targetPane()->isVisible());
+    const std::string name = window_->targetView()->currentName();
+    EXPECT_TRUE(fs::exists(project.project.targetFolderPath() + "/" + name + ".tgt")) << name;
+    EXPECT_EQ(config_->sonar.targetNumber, 1);
 }
 
 } // namespace

@@ -192,5 +192,81 @@ TEST_F(Widget, TracePenAndLabelFollowSonarStateAndDeviceKind) {
             ASSERT_NE(without.pixel(x, y) & 0xFFFFFF, Waterfall::kTextColour) << x << "," << y;
 }
 
+// The window paints the waterfall straight from the view's ring of rows (or,
+// zoomed, from the rows gathered for it): what it shows must be the picture.
+TEST_F(Widget, WindowShowsThePictureThroughWrapAndZoom) {
+    auto painted = [&] { return widget->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    auto same = [&](const char* stage) {
+        const QImage want = widget->picture().convertToFormat(QImage::Format_RGB32);
+        const QImage got = painted();
+        ASSERT_EQ(got.size(), want.size()) << stage;
+        int differing = 0;
+        for (int y = 0; y < want.height(); ++y)
+            for (int x = 0; x < want.width(); ++x)
+                if ((got.pixel(x, y) & 0xFFFFFF) != (want.pixel(x, y) & 0xFFFFFF)) ++differing;
+        EXPECT_EQ(differing, 0) << stage;
+    };
+    feed(400); // more pings than the 329 rows: the ring has wrapped
+    feed(7);
+    same("whole line");
+    ASSERT_TRUE(view->zoom(350, 150, 500, 390, false));
+    same("zoomed");
+    feed(5);
+    same("zoomed, new pings");
+    // A smaller view, its reset message not yet run: the zoom reaches past the
+    // waterfall's rows, where there is no data.
+    widget->resize(600, 250);
+    QApplication::processEvents();
+    ASSERT_TRUE(view->pipeline().zoomed());
+    ASSERT_GT(view->pipeline().dataWindow().top + view->pipeline().dataWindow().height, 179u);
+    same("zoomed, smaller");
+}
+
+// A view that is not zoomed shows the whole history at any size: after a
+// resize in the LF-only mode (no reset message comes) and after the layout of
+// a maximise or restore, its rows must not be stretched over the new height.
+TEST_F(Widget, UnzoomedViewFollowsItsNewHeight) {
+    auto lf = std::make_unique<WaterfallView>(Frequency::LF, *drovanta, shared, queue, *handOff,
+                                              windows);
+    lf->setViewMode(1);
+    auto lfWidget = std::make_unique<ui::WaterfallWidget>(*lf);
+    lfWidget->resize(600, 400);
+    lfWidget->show();
+    QApplication::processEvents();
+    SimPings sim{sim::SonarStreamConfig{}};
+    for (std::uint32_t k = 0; k < 100; ++k)
+        ASSERT_TRUE(sim.append(handOff->batch(Frequency::LF), false, k));
+    queue.post(lf->handle(), acquisition::WM_PING_LF);
+    for (int i = 0; i < 5; ++i)
+        queue.drain();
+    ASSERT_EQ(lf->pipeline().pingsReceived(), 100u);
+    ASSERT_FALSE(lf->pipeline().zoomed());
+
+    // Rows below the hundred pings received stay as black as a row with no data.
+    auto unstretched = [](WaterfallView& v, const char* stage) {
+        const RgbImage& img = v.image();
+        const ViewLayout& l = v.waterfall().viewLayout();
+        EXPECT_EQ(v.pipeline().dataWindow().height,
+                  static_cast<std::uint32_t>(l.waterfallHeight))
+            << stage;
+        const std::uint32_t* row = img.row(ViewLayout::kWaterfallTop + 150);
+        int lit = 0;
+        for (int x = 0; x < l.width; ++x)
+            if (x != l.centre && row[x] != 0u) ++lit;
+        EXPECT_EQ(lit, 0) << stage;
+    };
+    lfWidget->resize(600, 700);
+    QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        queue.drain();
+    unstretched(*lf, "LF only, resized");
+
+    feed(100);
+    view->relayout(600, 760); // what a maximise's layout does
+    queue.drain();
+    unstretched(*view, "HF, maximised");
+    lfWidget.reset();
+}
+
 } // namespace
 } // namespace kestrova::display::test
