@@ -88,15 +88,22 @@ TEST(FrameCommands, ProjectIsRefusedWhileEitherRecordingRuns) {
     EXPECT_FALSE(commandEnabled(FrameCommand::Project, s));
 }
 
-TEST(FrameCommands, SaveKsfNeedsPlaybackOrAConnectedDevice) {
+// Mended: Save KSF in playback started a recording that stayed empty.
+TEST(FrameCommands, SaveKsfNeedsAConnectedDeviceOutsidePlayback) {
     FrameState s;
     s.projectOpen = true;
     EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
     s.deviceConnected = true;
     EXPECT_TRUE(commandEnabled(FrameCommand::SaveKsf, s));
-    s.deviceConnected = false;
     s.playbackMode = true;
+    EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.deviceConnected = false;
+    EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.rawRecording = true; // a recording that runs can be stopped
     EXPECT_TRUE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.rawRecording = false;
+    s.playbackMode = false;
+    s.deviceConnected = true;
     s.projectOpen = false; // nowhere to record to
     EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
     // Cut KSF only splits a recording that runs.

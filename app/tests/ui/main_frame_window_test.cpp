@@ -234,7 +234,6 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     config.messenger().setSink(nullptr);
 }
 
-
 // Quit: the close button and Quit ask "Quit Kestrova?"; Cancel keeps the
 // threads running, OK stops them, and a second close during the shut-down
 // asks nothing more.
