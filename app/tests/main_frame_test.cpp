@@ -396,6 +396,20 @@ TEST(PingParameterPanel, CommandedSettingsGiveTheCodes) {
     EXPECT_EQ(formatPingParameters(pingParameterCodes(h, set, 50), true).power, "Off");
 }
 
+// Mended: the panel kept the page's commanded range after a live change and
+// in playback; the ping's own range window says what it was made with.
+TEST(PingParameterPanel, RangeFromThePingHeader) {
+    acquisition::PingHeader h;
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 50), 50); // no window: the commanded range
+    h.port.sampleRate = 54000;
+    h.port.rangeWindow = 3600; // 3600 / 54000 s two-way at 1500 m/s: 50 m
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 75), 50);
+    h.port.rangeWindow = 10800; // 150 m
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 50), 150);
+    EXPECT_EQ(pingRangeMetres(h, 1450.0, 50), 145);
+    EXPECT_EQ(pingRangeMetres(h, 0.0, 50), 50);
+}
+
 // Local time of the snapshot: the test pins the zone so the clock is fixed.
 class SnapshotFile : public ::testing::Test {
   protected:

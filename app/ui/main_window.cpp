@@ -559,8 +559,11 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         const auto header = session_->acquisition().snapshots().ping(f).header();
         if (!header) break;
         const app::Frequency af = f == Frequency::HF ? app::Frequency::HF : app::Frequency::LF;
-        const int range = f == Frequency::HF ? config_.sonar.commandRangeMetresHF
-                                             : config_.sonar.commandRangeMetresLF;
+        // The range the ping itself reports: a live change and a played
+        // file show theirs, not the page's.
+        const int range = pingRangeMetres(*header, session_->displayShared().settings.soundSpeed,
+                                          f == Frequency::HF ? config_.sonar.commandRangeMetresHF
+                                                             : config_.sonar.commandRangeMetresLF);
         pingPanel(f)->show(formatPingParameters(
             pingParameterCodes(*header, config_.sonar.of(af), range), english));
         break;
