@@ -3,7 +3,7 @@
 #include "app/ui/main_window.h"
 #include "platform/fs.h"
 
-#include <QLabel>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -53,12 +53,18 @@ bool startConversionTool(Configuration& config) {
 }
 
 void connectHelpCommands(CMainFrame& frame, Configuration& config) {
-    QObject::connect(&frame, &CMainFrame::aboutRequested, &frame, [&frame] {
+    QObject::connect(&frame, &CMainFrame::aboutRequested, &frame, [&frame, &config] {
+        const bool english = config.messenger().english();
         QMessageBox box(QMessageBox::Information, QStringLiteral("Kestrova"), aboutText(),
                         QMessageBox::Ok, &frame);
-        box.setInformativeText(
-            QStringLiteral("<a href=\"https://www.qt.io/\">Qt</a> %1").arg(qVersion()));
+        // The link opens the folder of the operator's settings.
+        const QString folder = QString::fromStdString(config.userFolder());
+        box.setInformativeText(QStringLiteral("%1 <a href=\"file://%2\">%2</a>")
+                                   .arg(english ? QStringLiteral("Settings:")
+                                                : QString::fromUtf8("设置："),
+                                        folder.toHtmlEscaped()));
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+        if (!english) box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
         box.exec();
     });
     QObject::connect(&frame, &CMainFrame::languageSwitchRequested, &frame,
@@ -66,6 +72,10 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
                          QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
                                          languageQuestion(toEnglish),
                                          QMessageBox::Ok | QMessageBox::Cancel, &frame);
+                         if (toEnglish) { // asked in the Chinese interface
+                             box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+                             box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
+                         }
                          const bool cancelled = box.exec() == QMessageBox::Cancel;
                          applyLanguageAnswer(config, toEnglish, cancelled);
                      });
