@@ -89,8 +89,17 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     if (const std::string systemFile = config_.systemConfigPath();
         platform::PathFileExistsA(systemFile))
         config_.LoadConfigSection("INSPara", systemFile);
+    SurveySessionCallbacks callbacks;
+    // Playback commands no sonar: its page is closed to the operator meanwhile
+    // and shows the live settings again afterwards.
+    callbacks.sonarControls = [this](bool enabled) {
+        if (!sonarPage_) return;
+        sonarPage_->setEnabled(enabled);
+        if (enabled) sonarPage_->refreshPage();
+    };
     session_ = std::make_unique<SurveySession>(config_, queue_, &drovanta,
-                                               static_cast<WindowProjectHost&>(*this));
+                                               static_cast<WindowProjectHost&>(*this),
+                                               std::move(callbacks));
     session_->setMainWindow(handle_);
     session_->projects().setDialogs(options_.projectDialogs ? options_.projectDialogs
                                                             : &qtDialogs_);

@@ -7,6 +7,7 @@
 #include "app/ui/control_pages.h"
 #include "app/ui/main_window.h"
 #include "app/ui/page_disk.h"
+#include "app/ui/page_sonar_para_set.h"
 #include "display/ui/page_bottom_tracking.h"
 #include "display/ui/page_display_set.h"
 #include "platform/tests/temp_folder.h"
@@ -157,6 +158,18 @@ TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
         const QImage read(QString::fromStdString(shot), "JPG");
         EXPECT_EQ(read.size(), window.size());
         EXPECT_TRUE(window.statusPane(2)->text().contains(QString::fromStdString(shot)));
+        // Playback of the recording: the sonar page is closed and Save KSF
+        // refused (mended: it started a recording that stayed empty); Connect
+        // Device leaves playback and opens the page again.
+        window.setPlaybackChooser([&] { return recordings[0].string(); });
+        window.action(FrameCommand::OpenFile)->trigger();
+        ASSERT_TRUE(window.session().playbackMode());
+        window.refreshCommands();
+        EXPECT_FALSE(window.sonarPage()->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::SaveKsf)->isEnabled());
+        window.action(FrameCommand::ConnectDevice)->trigger();
+        EXPECT_FALSE(window.session().playbackMode());
+        EXPECT_TRUE(window.sonarPage()->isEnabled());
         config.messenger().setSink(nullptr);
     }
     sim.stop();
