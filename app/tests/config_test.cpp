@@ -471,7 +471,8 @@ TEST_F(ConfigTest, LanguageFlagInTheUserFolderElseTheLocale) {
 
     // $XDG_CONFIG_HOME/Kestrova, else ~/.config/Kestrova.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> savedXdg = xdg ? std::optional<std::string>(xdg) : std::nullopt;
+    const std::optional<std::string> savedXdg =
+        xdg ? std::optional<std::string>(xdg) : std::nullopt;
     ::setenv("XDG_CONFIG_HOME", "/x/conf", 1);
     EXPECT_EQ(userConfigFolder(), "/x/conf/Kestrova/");
     ::setenv("XDG_CONFIG_HOME", "relative", 1);

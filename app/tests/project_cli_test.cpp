@@ -49,9 +49,8 @@ class ProjectCliTest : public ::testing::Test {
     CliRun cli(const std::string& arguments) const {
         std::string errFile = root.path() + "/stderr.txt";
         std::string command = "cd '" + workFolder() + "' && env -u XDG_CONFIG_HOME HOME='" +
-                              home() + "' '" +
-                              programFolder() + "/kestrova-cli' " + arguments + " 2>'" + errFile +
-                              "'";
+                              home() + "' '" + programFolder() + "/kestrova-cli' " + arguments +
+                              " 2>'" + errFile + "'";
         CliRun r;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return r;

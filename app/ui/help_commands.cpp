@@ -59,10 +59,10 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
                         QMessageBox::Ok, &frame);
         // The link opens the folder of the operator's settings.
         const QString folder = QString::fromStdString(config.userFolder());
-        box.setInformativeText(QStringLiteral("%1 <a href=\"file://%2\">%2</a>")
-                                   .arg(english ? QStringLiteral("Settings:")
-                                                : QString::fromUtf8("设置："),
-                                        folder.toHtmlEscaped()));
+        box.setInformativeText(
+            QStringLiteral("%1 <a href=\"file://%2\">%2</a>")
+                .arg(english ? QStringLiteral("Settings:") : QString::fromUtf8("设置："),
+                     folder.toHtmlEscaped()));
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
         if (!english) box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
         box.exec();

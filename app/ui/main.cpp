@@ -4,7 +4,8 @@
 // no display, so the program does not start), reads SysCfg.ini for the sonar's
 // address and opens the main window. The sonar is connected and started only
 // by the operator (Connect Device, then Start).
-//   kestrova [--project FILE.ksp] [--command SECONDS:ID]... [--quit-after SECONDS [--grab FILE.png]]
+//   kestrova [--project FILE.ksp] [--command SECONDS:ID]...
+//            [--quit-after SECONDS [--grab FILE.png]]
 // For scripts: --project opens that project instead of offering the last one;
 // --command presses the command with that identifier (32789 Connect Device,
 // 32779 Start, 32783 Save KSF, 32788 Snapshot ...) after SECONDS, under the

@@ -97,9 +97,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
         sonarPage_->setEnabled(enabled);
         if (enabled) sonarPage_->refreshPage();
     };
-    session_ = std::make_unique<SurveySession>(config_, queue_, &drovanta,
-                                               static_cast<WindowProjectHost&>(*this),
-                                               std::move(callbacks));
+    session_ = std::make_unique<SurveySession>(
+        config_, queue_, &drovanta, static_cast<WindowProjectHost&>(*this), std::move(callbacks));
     session_->setMainWindow(handle_);
     session_->projects().setDialogs(options_.projectDialogs ? options_.projectDialogs
                                                             : &qtDialogs_);
@@ -518,11 +517,11 @@ std::string CMainFrame::takeSnapshot() {
         grab().toImage().convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 90);
     }
     const std::time_t now = clock_ ? clock_() : std::time(nullptr);
-    const auto path = writeSnapshotFile(
-        session_->projects().current().path, now,
-        std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
-                  static_cast<std::size_t>(jpeg.size())),
-        config_.messenger());
+    const auto path =
+        writeSnapshotFile(session_->projects().current().path, now,
+                          std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                                    static_cast<std::size_t>(jpeg.size())),
+                          config_.messenger());
     if (path) {
         const bool english = config_.messenger().english();
         // Pane 2 (the slant read-out) says where it went until the pointer moves.

@@ -2,8 +2,8 @@
 // next start, and the conversion tool started from the program folder by its
 // absolute path with the language flag.
 
-#include "app/ui/help_commands.h"
 #include "app/tests/ui/window_test_support.h"
+#include "app/ui/help_commands.h"
 
 #include <QRegularExpression>
 
@@ -21,9 +21,8 @@ using kestrova::testing::writeText;
 using test::waitFor;
 
 TEST(HelpCommands, VersionLanguageSwitchAndConversionTool) {
-    EXPECT_TRUE(QRegularExpression("^Kestrova, V\\d+\\.\\d+\\.\\d+\\.\\d+$")
-                    .match(aboutText())
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^Kestrova, V\\d+\\.\\d+\\.\\d+\\.\\d+$").match(aboutText()).hasMatch())
         << aboutText().toStdString();
 
     TempFolder program;

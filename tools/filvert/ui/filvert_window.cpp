@@ -53,8 +53,8 @@ FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* paren
                                                QString(), "Data File(*.ksf);;All Files (*)"));
     });
     connect(browse_, &QPushButton::clicked, this, [this] {
-        const QString folder =
-            QFileDialog::getExistingDirectory(this, text("Output folder", "输出文件夹"), out_->text());
+        const QString folder = QFileDialog::getExistingDirectory(
+            this, text("Output folder", "输出文件夹"), out_->text());
         if (!folder.isEmpty()) out_->setText(folder);
     });
     connect(convert_, &QPushButton::clicked, this, [this] { convert(); });
@@ -125,8 +125,7 @@ void FilvertWindow::startNext() {
     const QString file = files_[index_];
     status_->setText(text("Converting %1", "正在转换 %1").arg(QFileInfo(file).fileName()));
     errors_.clear();
-    process_.start(programFolder_ + "/kestrova-cli",
-                   {"export-xtf", file, "--out", out_->text()});
+    process_.start(programFolder_ + "/kestrova-cli", {"export-xtf", file, "--out", out_->text()});
 }
 
 void FilvertWindow::onOutput() {
