@@ -3,6 +3,13 @@
 #include "platform/clock.h"
 
 namespace kestrova::acquisition {
+namespace {
+
+// wParam of WM_SESSION_NOTICE.
+constexpr std::uintptr_t kNoticeReplaced = 0;
+constexpr std::uintptr_t kNoticePulseTooLong = 1;
+
+} // namespace
 
 DeviceSession::DeviceSession(app::Configuration& config, SonarAcquisition& acquisition,
                              SessionHooks hooks)
@@ -10,6 +17,7 @@ DeviceSession::DeviceSession(app::Configuration& config, SonarAcquisition& acqui
       builder_(config.sonar, config.system) {
     ownWindow_ = acq_.queue().registerWindow([this](const platform::WindowMessage& m) {
         if (m.id == WM_APPLY_DEVICE_MODEL) config_.device.ApplyDeviceModel();
+        if (m.id == WM_SESSION_NOTICE) showNotice(m.wParam);
     });
 }
 
@@ -234,7 +242,7 @@ void DeviceSession::deviceIdentified(const std::string& identifier) {
         acq_.status().sonarRunning = false;
         sendIfConnected(kStopLine);
     }
-    config_.messenger().ShowMessage(session_text::kReplacedZh, session_text::kReplacedEn);
+    acq_.queue().post(ownWindow_, WM_SESSION_NOTICE, kNoticeReplaced);
 }
 
 void DeviceSession::deviceTyped(const std::string& type) {
@@ -253,7 +261,15 @@ void DeviceSession::warnPulseTooLong() {
     if (warned_ && platform::ticksSince(lastWarnTick_, now) < 5000) return;
     warned_ = true;
     lastWarnTick_ = now;
-    config_.messenger().ShowMessage(session_text::kPulseTooLongZh, session_text::kPulseTooLongEn);
+    acq_.queue().post(ownWindow_, WM_SESSION_NOTICE, kNoticePulseTooLong);
+}
+
+void DeviceSession::showNotice(std::uintptr_t which) {
+    if (which == kNoticeReplaced)
+        config_.messenger().ShowMessage(session_text::kReplacedZh, session_text::kReplacedEn);
+    else if (which == kNoticePulseTooLong)
+        config_.messenger().ShowMessage(session_text::kPulseTooLongZh,
+                                        session_text::kPulseTooLongEn);
 }
 
 } // namespace kestrova::acquisition

@@ -7,10 +7,11 @@
 //
 // Threads: connect_sonar, start_work, stop_work, configure_and_run and the
 // parameter page's commands run on the interface thread; takeReply runs on the
-// receive thread, posts to windows and shows the two warnings through the
-// messenger; sendSonarClock may also be called by the position thread. A new
-// model reported by the sonar is applied (ApplyDeviceModel) on the interface
-// thread, through a message to the session's own window.
+// receive thread and posts to windows, never waiting for the operator: the
+// two warnings it gives and a new model reported by the sonar reach the
+// interface thread through messages to the session's own window, which shows
+// them and applies the model there. sendSonarClock may also be called by the
+// position thread.
 
 #include "acquisition/sonar_acquisition.h"
 #include "acquisition/sonar_commands.h"
@@ -33,6 +34,9 @@ constexpr std::uint32_t WM_DEVICE_INFO = 0x046C;
 constexpr std::uint32_t WM_PRESSURE_REFERENCE = 0x0484;
 // To the session's own window: apply the model the sonar reported.
 constexpr std::uint32_t WM_APPLY_DEVICE_MODEL = 0x0470;
+// To the session's own window: tell the operator (wParam: which notice). The
+// receive thread posts it and goes on; the interface thread shows the box.
+constexpr std::uint32_t WM_SESSION_NOTICE = 0x0490;
 
 // What the sonar said about itself.
 struct DeviceInformation {
@@ -139,6 +143,7 @@ class DeviceSession : public app::SonarCommandPort, public ReplySink, public Son
     void deviceIdentified(const std::string& identifier);
     void deviceTyped(const std::string& type);
     void warnPulseTooLong();
+    void showNotice(std::uintptr_t which);
     void syncBuilder();
     void post(platform::WindowHandle w, std::uint32_t id, std::uintptr_t wParam);
 

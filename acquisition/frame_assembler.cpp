@@ -104,7 +104,11 @@ std::uint8_t* FrameAssembler::feed(std::uint32_t& fillCount, std::uint32_t* last
             pos += 1;
             continue;
         }
-        if (!plausible(frame, type) || holdsSyncPair(frame)) {
+        // A good trailer at the declared end makes a good frame, whatever its
+        // samples hold (echo data may contain the sync words), unless the
+        // frame ends with a whole frame of its own: a truncated frame that ran
+        // into the frames behind it.
+        if (!plausible(frame, type) || endsWithNestedFrame(frame)) {
             add(stats_.malformedFrames);
             pos += 1;
             continue;
@@ -129,10 +133,12 @@ std::uint8_t* FrameAssembler::feed(std::uint32_t& fillCount, std::uint32_t* last
     return base + fillCount;
 }
 
-bool FrameAssembler::holdsSyncPair(std::span<const std::uint8_t> frame) const {
+bool FrameAssembler::endsWithNestedFrame(std::span<const std::uint8_t> frame) const {
     // A truncated frame followed by good ones can end, by chance, exactly on a
-    // later frame's trailer; the sync pair of the frame it swallowed gives it
-    // away. Any 8-byte sync pair wholly contains one 4-byte window of a
+    // later frame's trailer; the last frame it swallowed gives it away: a sync
+    // pair whose declared length ends exactly where this frame ends. A sync
+    // pair in echo data has no such length behind it, so the ping is kept.
+    // Any 8-byte sync pair wholly contains one 4-byte window of a
     // stride-4 lattice, and that window reads as one of four words; those are
     // rare in echo data, so a word scan finds the few places worth comparing.
     static constexpr std::uint8_t kSync[8] = {0x02, 0x17, 0x10, 0x00, 0xFF, 0xFF, 0x00, 0x00};
@@ -146,8 +152,13 @@ bool FrameAssembler::holdsSyncPair(std::span<const std::uint8_t> frame) const {
     auto exactAt = [&](std::size_t from, std::size_t to) { // pair start in [from, to]
         from = std::max<std::size_t>(from, 1);
         to = std::min(to, size - sizeof kSync);
-        for (std::size_t q = from; q <= to; ++q)
-            if (p[q] == 0x02 && std::memcmp(p + q, kSync, sizeof kSync) == 0) return true;
+        for (std::size_t q = from; q <= to; ++q) {
+            if (p[q] != 0x02 || std::memcmp(p + q, kSync, sizeof kSync) != 0) continue;
+            if (q + SonarFrameHeader::kSize > size) continue;
+            const std::uint64_t end = std::uint64_t{q} + SonarFrameHeader::kSize +
+                                      le32(p + q + SonarFrameHeader::kLengthOffset);
+            if (end == size) return true;
+        }
         return false;
     };
     constexpr std::size_t kBlock = 64; // bytes per step: 16 lattice words
@@ -183,7 +194,11 @@ bool FrameAssembler::plausible(std::span<const std::uint8_t> frame, std::uint16_
     switch (static_cast<FrameType>(type)) {
     case FrameType::HfPing:
     case FrameType::LfPing:
-        return PingRecord::fromFrame(frame).has_value();
+        if (PingRecord::fromFrame(frame)) return true;
+        // A ping of another sample layout need not have 32-bit samples: it is
+        // recorded raw as it came and then dropped by the dispatch.
+        return frame.size() >= PingHeader::kSize + kTrailerSize &&
+               frame[PingHeader::kLayoutMarkerOffset] != PingHeader::kLayoutMarker;
     case FrameType::Attitude:
         return frame.size() >= AttitudeRecord::kSize + kTrailerSize;
     case FrameType::Position:
@@ -215,8 +230,11 @@ void FrameAssembler::dispatch(std::span<std::uint8_t> frame, std::uint16_t type,
     switch (static_cast<FrameType>(type)) {
     case FrameType::HfPing:
     case FrameType::LfPing: {
-        auto ping = PingRecord::fromFrame(frame); // checked by plausible()
-        if (!ping) return;
+        auto ping = PingRecord::fromFrame(frame);
+        if (!ping) { // a foreign layout whose counts do not fit 32-bit samples
+            add(stats_.foreignLayout);
+            return;
+        }
         if (playback && lastPortSamples) *lastPortSamples = ping->portCount();
         dispatchPing(*ping);
         return;

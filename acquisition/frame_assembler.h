@@ -10,8 +10,10 @@
 // with a wrong trailer or a ping whose sample counts disagree with its length
 // costs only that frame: the search for the next sync pair goes on in the
 // bytes behind its start, so good frames buffered behind it are kept. A frame
-// that holds another sync pair inside is taken for a truncated one that ran
-// into the frames after it, and is treated the same way.
+// whose declared length ends on a good trailer is good whatever its samples
+// hold (echo data may contain the sync words); only one that ends with a whole
+// frame of its own is taken for a truncated one that ran into the frames
+// after it, and treated the same way.
 
 #include "acquisition/frame_format.h"
 #include "acquisition/sonar_status.h"
@@ -97,6 +99,12 @@ class FrameAssembler {
     // remembered.
     void restart();
 
+    // The buffer passes between the receive thread and the playback thread:
+    // entering and leaving playback count a hand-over, and a reader that sees
+    // the count change starts again from an empty buffer of its own.
+    void handOver() { handOvers_.fetch_add(1, std::memory_order_acq_rel); }
+    std::uint32_t handOvers() const { return handOvers_.load(std::memory_order_acquire); }
+
     bool headerFound() const { return headerFound_; }
     const FrameAssemblerStats& stats() const { return stats_; }
     void setSink(FrameSink& sink) { sink_ = &sink; }
@@ -114,7 +122,7 @@ class FrameAssembler {
 
     std::size_t hunt(std::size_t from, std::size_t fill) const;
     bool plausible(std::span<const std::uint8_t> frame, std::uint16_t type) const;
-    bool holdsSyncPair(std::span<const std::uint8_t> frame) const;
+    bool endsWithNestedFrame(std::span<const std::uint8_t> frame) const;
     void completeAttitude(std::span<std::uint8_t> frame);
     void dispatch(std::span<std::uint8_t> frame, std::uint16_t type,
                   std::uint32_t* lastPortSamples);
@@ -131,6 +139,7 @@ class FrameAssembler {
     bool haveLiveAttitude_ = false;
     AttitudeRecord liveAttitude_;
     FrameAssemblerStats stats_;
+    std::atomic<std::uint32_t> handOvers_{0};
 };
 
 } // namespace kestrova::acquisition

@@ -3,6 +3,7 @@
 #include "platform/bytes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace kestrova::acquisition {
@@ -37,6 +38,12 @@ float decimalText(const std::string& text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
         value = value * 10 + (text[i] - '0'); // at most 6 digits: no overflow
     return static_cast<float>(negative ? -value : value);
+}
+
+// A frequency as the header holds it; a value that is no number (a damaged
+// or foreign header) is taken as not known, 0.
+float frequencyField(float value) {
+    return std::isfinite(value) ? value : 0.0f;
 }
 
 KsfInstallation readInstallation(const ByteReader& r, std::size_t shift) {
@@ -105,8 +112,8 @@ std::optional<KsfHeaderInfo> decodeKsfHeader(std::span<const std::uint8_t> bytes
         info.deviceType = getText(r, o::deviceType, o::textSize);
         info.deviceId = getText(r, o::deviceId, o::textSize);
         info.firmwareVersion = getText(r, o::firmwareVersion, o::textSize);
-        info.hfFrequency = *r.f32le(o::hfFrequency);
-        info.lfFrequency = *r.f32le(o::lfFrequency);
+        info.hfFrequency = frequencyField(*r.f32le(o::hfFrequency));
+        info.lfFrequency = frequencyField(*r.f32le(o::lfFrequency));
     } else {
         info.variant = KsfHeaderVariant::Older;
         info.install = readInstallation(r, o::olderInstallationShift);

@@ -147,6 +147,7 @@ bool Playback::enterMode(const std::string& chosen) {
     // The receive thread stops feeding the assembler when it sees the mode;
     // the playback thread resets the assembler only once it starts playing,
     // so the two never work on it at the same time.
+    assembler_.handOver();
     status_.playbackMode = true;
     status_.connectionState = connection_state::kPlayback;
     status_.dataState = data_state::kIdle;
@@ -164,7 +165,10 @@ void Playback::leaveMode() {
     paused_ = false;
     fileReady_ = false;
     assembler_.reset(); // before the receive thread takes the assembler back
+    assembler_.handOver();
     status_.playbackMode = false;
+    // The live device's model again, before its channel settings go out.
+    if (hooks_.liveModel) hooks_.liveModel();
     if (hooks_.sonarControls) hooks_.sonarControls(true);
     if (hooks_.rawRecordingOff) hooks_.rawRecordingOff();
     closeFile();
@@ -180,6 +184,10 @@ void Playback::leaveMode() {
     status_.bothConnected = false;
     status_.connectionState = connection_state::kLost;
     status_.dataState = data_state::kNotPinging;
+    // Marked lost, so the heartbeat gives state 3 back once it finds both
+    // channels up (they may never have gone down).
+    status_.commandLost = true;
+    status_.dataLost = true;
 }
 
 bool Playback::chooseFile(const std::string& path) {

@@ -87,6 +87,8 @@ struct PlaybackHooks {
     // The sonar settings controls: disabled on entering playback; on leaving,
     // the HF and LF channel settings are applied again.
     std::function<void(bool enabled)> sonarControls;
+    // Leaving playback: the live device's model replaces the played file's.
+    std::function<void()> liveModel;
     // The navigation track buffers and track timing are cleared for a new file.
     std::function<void()> clearTrack;
 };

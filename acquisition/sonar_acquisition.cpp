@@ -154,9 +154,17 @@ bool SonarAcquisition::startThreads() {
 
 void SonarAcquisition::connectionLoop() {
     ConnectionEvents& e = connectionEvents_;
+    Event* const requests[3] = {&e.connectCommand, &e.connectData, &e.connectPosition};
+    int first = 0; // the request looked at first: the one after the last served
     for (;;) {
-        int which =
-            Event::waitAny({&e.connectCommand, &e.connectData, &e.connectPosition, &e.quit});
+        // A request that keeps failing (a sonar away) must not starve the
+        // others: they take turns.
+        Event* const order[4] = {requests[first], requests[(first + 1) % 3],
+                                 requests[(first + 2) % 3], &e.quit};
+        const int got = Event::waitAny(std::span<Event* const>(order, 4));
+        if (got < 0 || got == 3) break;
+        const int which = (first + got) % 3;
+        first = (which + 1) % 3;
         if (which == 0) {
             if (connect_command_channel()) {
                 e.connectCommand.reset();
@@ -183,8 +191,6 @@ void SonarAcquisition::connectionLoop() {
             // clear the request rather than spin on it.
             if (!c || !c->connectWanted() || c->connect()) e.connectPosition.reset();
             platform::sleepMs(50);
-        } else {
-            break;
         }
     }
     e.exitAck.set();
@@ -196,15 +202,32 @@ void SonarAcquisition::receiveLoop() {
     std::uint8_t* writePos = assembler_.buffer();
     std::uint8_t commandBytes[kCommandReadSize];
     std::uint32_t noDataMark = tick_();
+    std::uint32_t handOvers = assembler_.handOvers();
+    bool dataWasConnected = false;
 
     for (;;) {
         if (Event::waitAny({&e.run, &e.quit}) != 0) break;
+        if (assembler_.handOvers() != handOvers) {
+            // Playback had the frame buffer (even while the data link was
+            // down): what this thread had buffered is gone.
+            handOvers = assembler_.handOvers();
+            fill = 0;
+            writePos = assembler_.buffer();
+        }
         if (!data_.connected) {
+            dataWasConnected = false;
             // Playback without a sonar: the last pings of a burst must still
             // reach the views.
             handOff_.flushPending();
             platform::sleepMs(50);
             continue;
+        }
+        if (!dataWasConnected) {
+            // A new data connection: half a frame of the old one is no start.
+            dataWasConnected = true;
+            fill = 0;
+            writePos = assembler_.buffer();
+            if (!status_.playbackMode) assembler_.reset();
         }
 
         // Command channel: replies go to the accumulator, one line taken per pass.

@@ -5,6 +5,7 @@
 #include "platform/fs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -47,7 +48,9 @@ void putText(ByteWriter& w, std::size_t off, std::string_view text, std::size_t 
 // "Port 900": the frequency as a whole number of at most 5 characters.
 std::string channelName(const char* side, float frequency) {
     char num[32];
-    std::snprintf(num, sizeof num, "%d", static_cast<int>(frequency));
+    // Only a value an int holds is converted (a NaN or huge one names 0).
+    const bool fits = std::isfinite(frequency) && std::fabs(frequency) < 2.0e9f;
+    std::snprintf(num, sizeof num, "%d", fits ? static_cast<int>(frequency) : 0);
     return std::string(side) + std::string(num).substr(0, 5);
 }
 

@@ -50,7 +50,8 @@ bool modelTypeKnown(const std::string& type) {
 
 bool applyKsfHeader(Configuration& config, const acquisition::KsfHeaderInfo& header,
                     acquisition::DeviceSessionBlock& session) {
-    if (!modelTypeKnown(header.deviceType)) return false;
+    // Any type text selects a model, an unknown one model 2, as a live sonar's
+    // does: the program's own recordings carry whatever type the sonar reported.
     applyKsfInstallation(header.install, config.sonar.install);
     config.sonar.soundSpeed = header.install.soundVelocity;
     session.deviceType = header.deviceType;

@@ -18,9 +18,9 @@ void applyKsfInstallation(const acquisition::KsfInstallation& k, InstallationSet
 bool modelTypeKnown(const std::string& type);
 
 // A played file's header: installation parameters into the settings (sound
-// speed included), the device model selected by the type text and applied.
-// False, with the settings untouched, when no model of that type exists. The
-// session values (type, identifier, version, frequencies) go to `session`.
+// speed included), the device model selected by the type text (any text the
+// table does not name selects model 2) and applied. Always true. The session
+// values (type, identifier, version, frequencies) go to `session`.
 bool applyKsfHeader(Configuration& config, const acquisition::KsfHeaderInfo& header,
                     acquisition::DeviceSessionBlock& session);
 

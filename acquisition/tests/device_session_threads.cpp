@@ -12,11 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace kestrova::acquisition::testing {
 namespace {
@@ -128,6 +130,18 @@ class Views {
     std::unique_ptr<PingBatchData> copy_;
 };
 
+// Shows messages as the window does, noting the thread: the box waits for the
+// operator, which only the interface thread (the test's) may do.
+class ThreadNotingSink : public app::RecordingMessageSink {
+  public:
+    int present(const app::OperatorMessage& m) override {
+        if (std::this_thread::get_id() != owner) ++offThread;
+        return RecordingMessageSink::present(m);
+    }
+    const std::thread::id owner = std::this_thread::get_id();
+    std::atomic<int> offThread{0};
+};
+
 class PageHost : public app::SonarPageHost {
   public:
     std::optional<std::string> projectConfigPath() const override { return std::nullopt; }
@@ -141,7 +155,12 @@ class Session : public ::testing::Test {
         messenger.setEnglish(true);
         messenger.setSink(&messages);
     }
-    void TearDown() override { destroy(); }
+    // Mended: the "device replaced" and pulse warnings held the receive
+    // thread until the operator closed the box.
+    void TearDown() override {
+        destroy();
+        EXPECT_EQ(messages.offThread, 0) << "a worker thread waited for the operator";
+    }
 
     // Threads stopped first; then everything in the reverse order of making.
     void destroy() {
@@ -186,7 +205,7 @@ class Session : public ::testing::Test {
     }
 
     TempFolder program; // the program folder: limits files
-    app::RecordingMessageSink messages;
+    ThreadNotingSink messages;
     app::Messenger messenger;
     platform::MessageQueue queue;
     std::unique_ptr<app::Configuration> config;

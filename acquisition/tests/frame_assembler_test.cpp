@@ -142,7 +142,7 @@ TEST(FrameAssembler, PingWithInconsistentCountsIsRejectedAndHuntingGoesOn) {
 }
 
 // A truncated ping whose declared end falls exactly on the trailer of the
-// ping after it looks whole; the sync pair inside shows it swallowed a frame.
+// ping after it looks whole; the frame it ends with shows it swallowed one.
 TEST(FrameAssembler, FrameEnclosingAnotherFrameIsRejected) {
     const Bytes inner = pingFrame({.hf = false, .pingNumber = 7, .np = 3, .ns = 2});
     Bytes outer = pingFrame({.pingNumber = 3, .np = 57 + 3 + 2, .ns = 0});
@@ -152,6 +152,27 @@ TEST(FrameAssembler, FrameEnclosingAnotherFrameIsRejected) {
     Harness h;
     h.read(outer);
     EXPECT_EQ(h.sink.kinds(), std::vector<std::string>{"LF#7"});
+}
+
+// Mended: a ping whose samples held the sync pair was taken for a truncated
+// frame and lost, and with a plausible length word after the pair it held up
+// the frames behind it. Echo data may hold any words: a length that ends on a
+// good trailer makes a whole frame.
+TEST(FrameAssembler, SyncWordsInsideAGoodPingAreSamples) {
+    for (std::uint32_t length : {0x200000u, 100u, 236u}) {
+        Bytes s = pingFrame({.pingNumber = 3, .np = 8, .ns = 2});
+        ByteWriter w(s);
+        w.u32le(PingHeader::kSize + 4, kSyncWord1);
+        w.u32le(PingHeader::kSize + 8, kSyncWord2);
+        w.u32le(PingHeader::kSize + 16, length);
+        append(s, pingFrame({.pingNumber = 4}));
+        Harness h;
+        h.sink.recording = true;
+        h.read(s);
+        EXPECT_EQ(h.sink.kinds(), (std::vector<std::string>{"HF#3", "HF#4"})) << length;
+        EXPECT_EQ(h.sink.recorded.size(), 2u) << length;
+        EXPECT_EQ(h.assembler.stats().dropped(), 0u) << length;
+    }
 }
 
 TEST(FrameAssembler, GarbageTruncatedAndOversizedFramesLoseNoGoodFrame) {
@@ -253,14 +274,22 @@ TEST(FrameAssembler, RepeatedPingNumbersAndForeignLayoutsAreDropped) {
     append(s, pingFrame({.pingNumber = 6, .marker = 0x31})); // foreign: dropped
     append(s, pingFrame({.pingNumber = 6}));                 // not a repeat of a dropped one
     append(s, pingFrame({.pingNumber = 5}));                 // not consecutive: kept
+    // A foreign layout with 16-bit samples: its counts do not give its length.
+    Bytes narrow = pingFrame({.pingNumber = 9, .np = 4, .ns = 4, .marker = 0x31});
+    narrow.resize(PingHeader::kSize + 2 * 8 + kTrailerSize);
+    ByteWriter(narrow).u32le(SonarFrameHeader::kLengthOffset,
+                             static_cast<std::uint32_t>(narrow.size() - SonarFrameHeader::kSize));
+    ByteWriter(narrow).u32le(narrow.size() - kTrailerSize, kFrameTrailer);
+    append(s, narrow);
     Harness h;
     h.sink.recording = true;
     h.read(s);
     EXPECT_EQ(h.sink.kinds(),
               (std::vector<std::string>{"HF#5", "LF#5", "HF", "HF", "HF#6", "HF#5"}));
     EXPECT_EQ(h.assembler.stats().repeatedPings, 1u);
-    EXPECT_EQ(h.assembler.stats().foreignLayout, 1u);
-    EXPECT_EQ(h.sink.recorded.size(), 8u); // every trailer-checked frame is recorded
+    EXPECT_EQ(h.assembler.stats().foreignLayout, 2u);
+    EXPECT_EQ(h.sink.recorded.size(), 9u); // every trailer-checked frame is recorded
+    EXPECT_EQ(h.sink.recorded.back(), narrow);
 }
 
 // Effective rate = rate / decimation (0 means 1); settings-changed is 1 for the

@@ -38,8 +38,11 @@ class ReplayLog : public PositionReplay {
 
 class LiveRecording : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim.start({"--autorun", "--speed", "4", "--samples", "200"}));
+    void SetUp() override { start({"--autorun", "--speed", "4", "--samples", "200"}); }
+    // The simulator with `args`, and the acquisition and recorder to meet it.
+    void start(const std::vector<std::string>& args) {
+        sim.kill();
+        ASSERT_TRUE(sim.start(args));
         SonarNetSettings net;
         net.commandPort = sim.commandPort;
         net.dataPort = sim.dataPort;
@@ -149,6 +152,38 @@ TEST_F(LiveRecording, RecordsTheSessionAndPlaysItBackIntoTheViews) {
     playback.leaveMode();
 }
 
+// Mended: a ping of a foreign sample layout was dropped before the recorder
+// saw it, and a good ping whose samples held the sync words was lost
+// altogether. Every frame the sonar sends is recorded as it came, and every
+// good ping reaches the views.
+TEST_F(LiveRecording, EveryFrameIsRecordedWhateverItsSamplesOrLayout) {
+    start({"--autorun", "--speed", "0", "--samples", "100", "--frames", "300", "--foreign-layout",
+           "7", "--sync-in-samples", "5"});
+    ASSERT_TRUE(recorder->toggle_raw_recording());
+    const std::string path = recorder->currentPath();
+    acq->status().sonarRunning = true;
+    ASSERT_TRUE(acq->startThreads());
+    acq->requestConnect(SonarChannelId::Command);
+    acq->requestConnect(SonarChannelId::Data);
+    ASSERT_TRUE(pumpUntil([&] { return sim.waitExit(0); }, 15000));
+    const auto sent = sim.summary();
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return pings[0].size() >= sent->hf && pings[1].size() >= sent->lf; }, 5000));
+    EXPECT_EQ(pings[0].size(), sent->hf);
+    EXPECT_EQ(pings[1].size(), sent->lf);
+    recorder->toggle_raw_recording();
+
+    SonarStatus st;
+    st.playbackMode = true;
+    RecordingSink file;
+    FrameAssembler reader(file, st);
+    ASSERT_EQ(playWithoutPacing(path, reader).status, KsfReader::Status::Ok);
+    EXPECT_EQ(reader.stats().frames, sent->frames);
+    EXPECT_GT(reader.stats().foreignLayout, 0u);
+    EXPECT_EQ(reader.stats().dropped(), reader.stats().foreignLayout);
+}
+
 // Guards: a frame half received when playback began used to leave the receive
 // thread with its old fill count; after playback the frame buffer holds the
 // playback's bytes, which were then taken for live data. Live data must start
@@ -221,6 +256,81 @@ TEST(LiveAfterPlayback, ReceiveStartsFromAnEmptyBuffer) {
     // Only the rest of the half frame is skipped before the next sync pair.
     EXPECT_EQ(acq.assembler().stats().bytesSkipped - skipped, b.size() - half);
     EXPECT_EQ(acq.assembler().stats().dropped(), dropped);
+    acq.shutDown();
+}
+
+// Mended: with the data link down while a file played, the receive thread kept
+// its fill count while playback wrote the frame buffer; once the link was
+// back, played frames left in the buffer were taken for live ones.
+TEST(LiveAfterPlayback, LinkDownWhilePlayingLeavesNoPlayedFrameBehind) {
+    platform::TcpListener listener;
+    ASSERT_TRUE(listener.listen({0x7F000001, 0}));
+    platform::MessageQueue queue;
+    SonarNetSettings net;
+    net.dataPort = listener.localPort();
+    SonarAcquisition acq(queue, net);
+    auto copy = std::make_unique<PingBatchData>();
+    std::vector<std::uint32_t> seen;
+    acq.windows().hfView = queue.registerWindow([&](const platform::WindowMessage&) {
+        acq.handOff().drain(Frequency::HF, *copy);
+        for (std::uint32_t i = 0; i < copy->pingCount; ++i)
+            seen.push_back(copy->header(i)->pingNumber);
+    });
+    auto pump = [&](const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && !done())
+            queue.waitAndDrain(10);
+        return done();
+    };
+    ASSERT_TRUE(acq.connect_data_channel());
+    acq.channel(SonarChannelId::Data).connected = true;
+    platform::TcpSocket peer = listener.accept();
+    ASSERT_TRUE(peer.valid());
+    acq.status().sonarRunning = true;
+    ASSERT_TRUE(acq.startThreads());
+
+    auto ping = [](std::uint32_t n, std::uint32_t samples) {
+        PingSpec s;
+        s.pingNumber = n;
+        s.np = s.ns = samples;
+        return pingFrame(s);
+    };
+    // Half of a long ping waits in the receive thread's buffer, longer than
+    // the recording's header and several of its pings.
+    const Bytes a = ping(1, 50), b = ping(2, 1500), c = ping(3, 50);
+    const std::size_t half = b.size() / 2;
+    Bytes first = a;
+    first.insert(first.end(), b.begin(), b.begin() + static_cast<long>(half));
+    ASSERT_EQ(peer.send(first).bytes, first.size());
+    ASSERT_TRUE(pump([&] { return seen.size() == 1; }));
+    platform::sleepMs(50);
+    acq.channel(SonarChannelId::Data).connected = false; // the heartbeat lost the link
+    platform::sleepMs(100);
+
+    TempFolder folder;
+    KsfHeaderBytes h = encodeKsfHeader({}, {});
+    Bytes rec(h.begin(), h.end());
+    for (std::uint32_t n = 100; n < 140; ++n)
+        append(rec, ping(n, 50));
+    kestrova::testing::writeText(folder.file("r.ksf"), std::string(rec.begin(), rec.end()));
+    NoticeList notices;
+    Playback playback(acq.assembler(), acq.status(), notices, &queue);
+    ASSERT_TRUE(playback.enterMode(folder.file("r.ksf")));
+    playback.speedUp();
+    playback.speedUp();
+    playback.startPause();
+    ASSERT_TRUE(pump([&] { return !playback.playing() && seen.size() == 41; }));
+    playback.leaveMode();
+
+    acq.channel(SonarChannelId::Data).connected = true; // the link is back
+    Bytes rest(b.begin() + static_cast<long>(half), b.end());
+    append(rest, c);
+    ASSERT_EQ(peer.send(rest).bytes, rest.size());
+    ASSERT_TRUE(pump([&] { return seen.size() >= 42; }));
+    platform::sleepMs(100);
+    queue.drain();
+    EXPECT_EQ(seen.size(), 42u);
+    EXPECT_EQ(seen.back(), 3u);
     acq.shutDown();
 }
 

@@ -196,14 +196,15 @@ TEST_F(SonarChannels, ReconnectsAfterTheDataConnectionClosesMidFrame) {
 }
 
 // Every kind of fault in a fast stream over a real socket: every good frame
-// arrives.
+// arrives, those whose samples hold the sync words included (mended: they
+// were taken for truncated frames and lost).
 TEST_F(SonarChannels, FaultyStreamLosesNoGoodFrame) {
     sim.kill();
-    ASSERT_TRUE(
-        sim.start({"--autorun", "--speed",          "0",  "--samples",     "200", "--frames",
-                   "600",       "--seed",           "5",  "--garbage",     "7",   "--bad-trailer",
-                   "11",        "--truncate",       "13", "--huge-length", "17",  "--repeat",
-                   "19",        "--foreign-layout", "23"}));
+    ASSERT_TRUE(sim.start(
+        {"--autorun", "--speed",          "0",  "--samples",         "200", "--frames",
+         "600",       "--seed",           "5",  "--garbage",         "7",   "--bad-trailer",
+         "11",        "--truncate",       "13", "--huge-length",     "17",  "--repeat",
+         "19",        "--foreign-layout", "23", "--sync-in-samples", "59"}));
     make();
     startAndConnect();
     ASSERT_TRUE(pumpUntil([&] { return !sim.running() || sim.waitExit(0); }, 15000, 0));
@@ -220,6 +221,43 @@ TEST_F(SonarChannels, FaultyStreamLosesNoGoodFrame) {
     EXPECT_EQ(views->count(Frequency::LF), sent->lf);
     EXPECT_EQ(acq->assembler().stats().attitudes, sent->attitude);
     EXPECT_EQ(acq->batch(Frequency::HF).missed(), 0u);
+}
+
+// The connection thread's third request: the TCP position client.
+class CountingConnector : public PositionChannelConnector {
+  public:
+    bool connectWanted() override { return !connected; }
+    bool connect() override {
+        connected = true;
+        return true;
+    }
+    std::atomic<bool> connected{false};
+};
+
+// Mended: while the sonar was away its failing connect requests won every
+// wait of the connection thread, so the position client never connected.
+// The requests take turns.
+TEST(SonarConnectionThread, PositionClientConnectsWhileTheSonarIsAway) {
+    std::uint16_t deadPort = 0;
+    {
+        platform::TcpListener gone;
+        ASSERT_TRUE(gone.listen({0x7F000001, 0}));
+        deadPort = gone.localPort();
+    }
+    platform::MessageQueue queue;
+    SonarAcquisition acq(queue, {"127.0.0.1", deadPort, deadPort});
+    CountingConnector position;
+    acq.setPositionConnector(&position);
+    ASSERT_TRUE(acq.startThreads());
+    acq.requestConnect(SonarChannelId::Command);
+    acq.requestConnect(SonarChannelId::Data);
+    acq.connectionEvents().connectPosition.set();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!position.connected && std::chrono::steady_clock::now() < end)
+        platform::sleepMs(10);
+    EXPECT_TRUE(position.connected);
+    EXPECT_TRUE(acq.connectionEvents().connectCommand.isSet()) << "the sonar is still wanted";
+    acq.shutDown();
 }
 
 // In-test peers for the exact bytes on the wire.

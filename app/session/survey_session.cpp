@@ -1,6 +1,7 @@
 #include "app/session/survey_session.h"
 
 #include "acquisition/sonar_messages.h"
+#include "app/config/device_model.h"
 #include "app/session/display_settings.h"
 #include "position/position_fix.h"
 
@@ -138,6 +139,12 @@ SurveySession::SurveySession(Configuration& config, platform::MessageQueue& queu
         return applyPlayedHeader(h);
     };
     playbackHooks.rawRecordingOff = [this] { raw_->switchOff(); };
+    playbackHooks.liveModel = [this] {
+        // The played file chose the model; live, the connected sonar's type
+        // (the default one before any has answered) chooses it again.
+        config_.device.SetModelNumber(ModelNumberFromIdentifier(device_->deviceInformation().type));
+        config_.device.ApplyDeviceModel();
+    };
     playbackHooks.sonarControls = [this](bool enabled) {
         if (callbacks_.sonarControls) callbacks_.sonarControls(enabled);
     };
@@ -378,7 +385,11 @@ bool SurveySession::playbackMode() const {
 void SurveySession::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
-    if (acquisition_->status().sonarRunning || device_->working()) device_->stop_work();
+    // The quit below sends the stop line, once; here only playback pauses.
+    if (playbackMode())
+        device_->stop_work();
+    else
+        acquisition_->status().sonarRunning = false;
     acquisition::ShutdownSteps steps;
     steps.closeRecordingFiles = [this] {
         raw_->switchOff();

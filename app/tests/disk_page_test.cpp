@@ -130,7 +130,7 @@ TEST_F(DiskPageTest, WorkerNoticesWaitForThePage) {
 }
 
 // Guards: a played file must bring its installation and device model; a type
-// the model table does not know must leave the settings alone.
+// the model table does not know selects model 2 (mended: it was refused).
 TEST(RecordingSetup, PlayedHeaderSetsInstallationAndModel) {
     TempFolder dir;
     RecordingMessageSink sink;
@@ -153,16 +153,20 @@ TEST(RecordingSetup, PlayedHeaderSetsInstallationAndModel) {
     EXPECT_EQ(session.deviceType, "QM-101");
     EXPECT_EQ(session.hfFrequency, 600.0f);
 
+    // A type the table does not name plays as model 2, as live mode records it.
     h.deviceType = "QM-999";
     h.install.soundVelocity = 1400.0f;
-    EXPECT_FALSE(applyKsfHeader(config, h, session));
-    EXPECT_EQ(config.sonar.install.soundVelocity, 1490.5f);
+    EXPECT_TRUE(applyKsfHeader(config, h, session));
+    EXPECT_EQ(config.sonar.install.soundVelocity, 1400.0f);
+    EXPECT_EQ(config.device.GetModelNumber(), 2);
+    EXPECT_EQ(config.device.frequencyCount, 2);
+    EXPECT_EQ(session.deviceType, "QM-999");
     EXPECT_TRUE(modelTypeKnown("QM-302"));
     EXPECT_FALSE(modelTypeKnown("qm-302"));
 
     // The header written from the settings carries them back.
     KsfInstallation k = ksfInstallationFrom(config.sonar.install);
-    EXPECT_EQ(k.soundVelocity, 1490.5f);
+    EXPECT_EQ(k.soundVelocity, 1400.0f);
     EXPECT_EQ(k.useTowfishDepth, 1u);
     InstallationSettings back;
     applyKsfInstallation(k, back);

@@ -152,7 +152,7 @@ int runSession(app::SurveySession& survey, platform::MessageQueue& queue, double
 
     int rc = kExitOk;
     auto finish = [&] {
-        survey.stopWork();
+        // The quit stops the sonar: one stop line, as the program sends it.
         survey.shutDown();
         queue.drain();
         // Pings stored after the last notification.

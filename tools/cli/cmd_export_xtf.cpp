@@ -4,9 +4,11 @@
 // FrameAssembler in playback mode as fast as the machine allows (no pacing),
 // the pings in batches through the waterfall views' own display pipeline,
 // every display line into the XTF writer through the live session's line
-// sink: FOLDER/<name>_HF.xtf and FOLDER/<name>_LF.xtf per recording. The
-// position records of the recording give the ping positions. A progress bar
-// goes to standard error, one JSON summary line to standard output.
+// sink: FOLDER/<name>_HF.xtf and FOLDER/<name>_LF.xtf per recording (FOLDER
+// is made when missing). The position records of the recording give the ping
+// positions. A progress bar goes to standard error when it is a terminal
+// (otherwise one line per finished recording), one JSON summary line to
+// standard output.
 // Reading runs ahead on a second thread and the LF display lines are made
 // beside the HF ones; --sequential does everything on one thread (the same
 // files, slower).
@@ -32,6 +34,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kestrova::cli {
@@ -45,9 +48,9 @@ const char* kUsage = "export-xtf FILE.ksf... --out FOLDER [--config FILE.ini] "
 class StderrNotices : public OperatorNotices {
   public:
     using OperatorNotices::notify;
-    void notify(std::string_view, std::string_view english) override {
-        std::fprintf(stderr, "\nKestrova: %.*s\n", static_cast<int>(english.size()),
-                     english.data());
+    void notify(std::string_view chinese, std::string_view english) override {
+        const std::string_view text = app::defaultMessenger().english() ? english : chinese;
+        std::fprintf(stderr, "\nKestrova: %.*s\n", static_cast<int>(text.size()), text.data());
     }
 };
 
@@ -167,8 +170,13 @@ int runExportXtf(const Args& args) {
     for (const auto& in : inputs)
         if (in.size() > 1 && in[0] == '-') return usageError(kUsage, "unknown option " + in);
     if (!platform::isDirectory(*out)) {
-        std::fprintf(stderr, "kestrova-cli: output folder %s does not exist\n", out->c_str());
-        return kExitFailure;
+        // A new folder for the day's files is made as named.
+        std::error_code ec;
+        std::filesystem::create_directories(*out, ec);
+        if (!platform::isDirectory(*out)) {
+            std::fprintf(stderr, "kestrova-cli: cannot make the output folder %s\n", out->c_str());
+            return kExitFailure;
+        }
     }
 
     // Without --config or --project the pipelines keep their own defaults.
@@ -191,7 +199,10 @@ int runExportXtf(const Args& args) {
     RecordingEnvironment env;
     env.minFreeBytes = 0; // writes are checked; a small disk still converts what fits
     const auto started = std::chrono::steady_clock::now();
-    ProgressBar bar(!quiet);
+    // The bar redraws one line: only for a person at a terminal. Into a file
+    // or a pipe each finished recording gets one line instead.
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    ProgressBar bar(!quiet && terminal);
     std::uint64_t pings[2] = {0, 0};
     std::uint64_t bytes = 0;
     std::uint64_t bytesRead = 0;
@@ -209,10 +220,11 @@ int runExportXtf(const Args& args) {
         auto opened = probe.open(path, header);
         probe.close();
         if (opened.status != KsfReader::Status::Ok) {
+            const NoticeText& why = opened.status == KsfReader::Status::OpenFailed
+                                        ? notice::kKsfOpenFailed
+                                        : notice::kKsfNotRecording;
             std::fprintf(stderr, "\nkestrova-cli: %s: %s\n", path.c_str(),
-                         opened.status == KsfReader::Status::OpenFailed
-                             ? notice::kKsfOpenFailed.english.c_str()
-                             : notice::kKsfNotRecording.english.c_str());
+                         (app::defaultMessenger().english() ? why.english : why.chinese).c_str());
             ++failed;
             continue;
         }
@@ -253,6 +265,12 @@ int runExportXtf(const Args& args) {
         }
         writer.close_xtf_files();
         if (r.readError || writeFailed) ++failed;
+        if (!quiet && !terminal)
+            std::fprintf(stderr, "kestrova-cli: %zu/%zu %s: %llu HF and %llu LF pings%s\n", i + 1,
+                         inputs.size(), path.c_str(),
+                         static_cast<unsigned long long>(writer.counters().pings[0].load()),
+                         static_cast<unsigned long long>(writer.counters().pings[1].load()),
+                         r.readError || writeFailed ? ", failed" : "");
         if (outputs.size() > 1) outputs += ",";
         outputs += "\"" + JsonLine::escape(hfPath) + "\",\"" + JsonLine::escape(lfPath) + "\"";
     }

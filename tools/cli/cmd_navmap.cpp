@@ -88,7 +88,7 @@ int runNavmap(const Args& args) {
     app::StderrMessageSink sink;
     app::Messenger messenger;
     messenger.setSink(&sink);
-    messenger.setEnglish(true);
+    messenger.setEnglish(app::interfaceEnglish());
     app::Configuration settings(platform::executableFolder(), messenger);
     if (config) {
         if (!platform::PathFileExistsA(*config)) {

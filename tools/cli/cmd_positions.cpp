@@ -5,6 +5,7 @@
 // thread and time-outs) for --seconds and prints each fix event as it comes,
 // so a surveyor can check a positioning source before a survey.
 
+#include "app/config/configuration.h"
 #include "tools/cli/command.h"
 #include "tools/cli/geo_config.h"
 
@@ -170,7 +171,7 @@ int runLive(const LiveChannel& channel, DataType type, const GridConverter* conv
             std::optional<int> zone, std::optional<CivilDate> pcDate, std::optional<GpsAlarm> alarm,
             double seconds) {
     app::Messenger messenger; // messages to the operator go to standard error
-    messenger.setEnglish(true);
+    messenger.setEnglish(app::interfaceEnglish());
     app::AlarmLive alarmLive;
     alarmLive.gpsAlertOn = alarm.has_value();
     alarmLive.gpsAlertLevel = alarm ? static_cast<int>(alarm->level) : 0;

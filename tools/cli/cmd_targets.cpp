@@ -59,7 +59,7 @@ int runTargets(const Args& args) {
         return kExitFailure;
     }
 
-    app::defaultMessenger().setEnglish(true);
+    app::defaultMessenger().setEnglish(app::interfaceEnglish());
     app::RecordingMessageSink quiet;
     app::Messenger configMessages;
     configMessages.setSink(&quiet);

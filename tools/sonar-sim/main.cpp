@@ -63,7 +63,7 @@ const char* kUsage =
     "  --comment TEXT     with --output: a first line \"# TEXT\" describing the capture\n"
     "faults, each every N-th frame:\n"
     "  --garbage N  --bad-trailer N  --truncate N  --huge-length N  --repeat N\n"
-    "  --foreign-layout N  --close-mid-frame N\n"
+    "  --foreign-layout N  --close-mid-frame N  --sync-in-samples N\n"
     "reply faults (every reply, or every N-th with --reply-fault-every N):\n"
     "  --reply-fault garbage|double-dollar|no-crlf|missing-fields|split (repeatable)\n"
     "every command line is listed on stdout as \"command LINE\" or \"rejected LINE (why)\"\n"
@@ -230,6 +230,8 @@ int parse(int argc, char** argv, Options& o) {
             ok = every(o.faults.foreignLayoutEvery);
         } else if (a == "--close-mid-frame") {
             ok = every(o.faults.closeMidFrameEvery);
+        } else if (a == "--sync-in-samples") {
+            ok = every(o.faults.syncInSamplesEvery);
         } else {
             return usage(("unknown option " + a).c_str());
         }

@@ -224,6 +224,22 @@ Emitted SonarStream::next(std::vector<std::uint8_t>& out) {
         frame = attitudeFrame(t);
     }
 
+    if (ping && due(faults_.syncInSamplesEvery)) {
+        // Samples 1-4: the sync pair, version and type, and a length that
+        // reaches 2 MiB ahead (read as a header, it would hold up the stream).
+        const std::uint32_t np =
+            ByteReader(frame)
+                .u32le(PingHeader::kPortBlockOffset + PingChannelBlock::kSampleCountOffset)
+                .value_or(0);
+        if (np >= 5) {
+            ByteWriter w(frame);
+            w.u32le(PingHeader::kSize + 4, kSyncWord1);
+            w.u32le(PingHeader::kSize + 8, kSyncWord2);
+            w.u32le(PingHeader::kSize + 12, 1);
+            w.u32le(PingHeader::kSize + 16, 0x200000);
+        }
+    }
+
     Emitted e;
     e.time = t;
     bool good = true;
@@ -240,7 +256,22 @@ Emitted SonarStream::next(std::vector<std::uint8_t>& out) {
         ByteWriter(frame).u32le(frame.size() - kTrailerSize, 0x5555AAAAu);
         good = false;
     } else if (ping && due(faults_.foreignLayoutEvery)) {
-        frame[PingHeader::kLayoutMarkerOffset] = 0x31;
+        // Another sample layout: 16-bit samples, so the counts no longer
+        // give the length as they do for 32-bit ones.
+        std::vector<std::uint8_t> foreign(frame.begin(), frame.begin() + PingHeader::kSize);
+        const ByteReader r(frame);
+        for (std::size_t at = PingHeader::kSize; at + kTrailerSize < frame.size(); at += 4) {
+            const std::uint32_t v = r.u32le(at).value_or(0);
+            foreign.push_back(static_cast<std::uint8_t>(v));
+            foreign.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+        foreign.resize(foreign.size() + kTrailerSize);
+        ByteWriter w(foreign);
+        w.u8(PingHeader::kLayoutMarkerOffset, 0x31);
+        w.u32le(SonarFrameHeader::kLengthOffset,
+                static_cast<std::uint32_t>(foreign.size() - SonarFrameHeader::kSize));
+        w.u32le(foreign.size() - kTrailerSize, kFrameTrailer);
+        frame = std::move(foreign);
         good = false;
     } else if (ping && due(faults_.repeatEvery)) {
         repeat = true;

@@ -47,7 +47,10 @@ struct FaultPlan {
     std::uint32_t truncateEvery = 0;      // only the frame's first part is sent
     std::uint32_t hugeLengthEvery = 0;    // a lone header declaring ~2 GiB first
     std::uint32_t repeatEvery = 0;        // the ping is sent twice
-    std::uint32_t foreignLayoutEvery = 0; // ping with layout marker 0x31
+    std::uint32_t foreignLayoutEvery = 0; // ping with layout marker 0x31 and 16-bit samples
+    // A good ping whose port samples hold the two sync words and a length
+    // word, as echo data may (the ping stays good: it counts as sent).
+    std::uint32_t syncInSamplesEvery = 0;
     std::uint32_t closeMidFrameEvery = 0; // half a frame, then the data connection closes
 };
 

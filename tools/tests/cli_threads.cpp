@@ -13,6 +13,8 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -132,6 +134,8 @@ TEST(CliAcquireLive, IdentifiesConfiguresStartsAndStops) {
     EXPECT_EQ(lines.front().rfind("$cmd,set,rtctime,", 0), 0u);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "$cmd,sysrun,1*ff\\r\\n"), lines.end());
     EXPECT_EQ(lines.back(), "$cmd,sysrun,0*ff\\r\\n");
+    // Mended: the quit sent the stop line twice.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "$cmd,sysrun,0*ff\\r\\n"), 1);
     EXPECT_NE(r.out.find("\"identifier\":\"QM301-240117\""), std::string::npos);
 }
 
@@ -332,6 +336,37 @@ TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
     r = runCli("acquire --seconds 1 --config " + folder.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no sonar at 127.0.0.1"), std::string::npos) << r.err;
+
+    // The operator's messages follow the interface language: the PolyvoxSet.lang
+    // of the user's settings folder, else the locale (mended: always Chinese).
+    const char* lang = std::getenv("LANG");
+    const std::string savedLang = lang ? lang : "";
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = xdg ? xdg : "";
+    TempFolder user;
+    ::setenv("XDG_CONFIG_HOME", user.path().c_str(), 1);
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    const std::string english = "Kestrova: Failed to connect Sonar, please check the device!";
+    const std::string chinese = "Kestrova: 声纳连接失败，请检查设备！";
+    ::setenv("LANG", "en_US.UTF-8", 1);
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(english),
+              std::string::npos);
+    ::setenv("LANG", "zh_CN.UTF-8", 1);
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(chinese),
+              std::string::npos);
+    std::filesystem::create_directories(user.path() + "/Kestrova");
+    writeText(user.path() + "/Kestrova/PolyvoxSet.lang", "[English]\r\nbEnglish=1\r\n");
+    EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(english),
+              std::string::npos);
+    if (lang)
+        ::setenv("LANG", savedLang.c_str(), 1);
+    else
+        ::unsetenv("LANG");
+    if (xdg)
+        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

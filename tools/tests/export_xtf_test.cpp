@@ -13,6 +13,7 @@
 
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -72,15 +73,19 @@ class ExportXtfTest : public ::testing::Test {
 TEST_F(ExportXtfTest, ConvertsEveryPingWithTheViewsDisplayLines) {
     const RecordedSurvey survey = recordSurvey(project.path(), {}, &drovanta);
     ASSERT_FALSE(survey.path.empty());
-    auto run = runCli("export-xtf " + survey.path + " --out " + out.path() + "/xtf");
+    // Mended: a missing output folder was refused; and standard error, a
+    // file here, got the progress bar's redrawn line instead of one line per
+    // finished recording.
+    auto run = runCli("export-xtf " + survey.path + " --out " + out.path() + "/day/xtf");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("100%"), std::string::npos) << "progress bar on standard error";
+    EXPECT_EQ(run.err, "kestrova-cli: 1/1 " + survey.path + ": " + std::to_string(survey.pings[0]) +
+                           " HF and " + std::to_string(survey.pings[1]) + " LF pings\n");
     EXPECT_NE(run.out.find("\"pings_hf\":" + std::to_string(survey.pings[0])), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("\"pings_lf\":" + std::to_string(survey.pings[1])), std::string::npos);
     EXPECT_NE(run.out.find("\"pings_missed\":0"), std::string::npos);
     EXPECT_NE(run.out.find("\"failed\":0"), std::string::npos);
-    expectViewLines(out.path() + "/xtf/20240501_101500", survey);
+    expectViewLines(out.path() + "/day/xtf/20240501_101500", survey);
 
     bool anyNonZero = false;
     for (const auto& l : survey.lines)
@@ -119,6 +124,32 @@ TEST_F(ExportXtfTest, RefusesForeignFilesAndUsageErrors) {
     EXPECT_EQ(runCli("export-xtf " + out.path() + "/bad.ksf").exitCode, 2);
     EXPECT_EQ(runCli("export-xtf --out " + out.path()).exitCode, 2);
     EXPECT_EQ(runCli("export-xtf x.ksf --out " + out.path() + "/missing").exitCode, 1);
+}
+
+// Mended: a header whose frequencies are no numbers (NaN) reached an int
+// conversion, naming the channels "Port -2147"; an unknown frequency names 0.
+TEST_F(ExportXtfTest, FrequencyThatIsNoNumberNamesChannelZero) {
+    SurveyPlan plan;
+    plan.frames = 20;
+    plan.views = false;
+    const RecordedSurvey survey = recordSurvey(project.path(), plan, nullptr);
+    ASSERT_FALSE(survey.path.empty());
+    {
+        std::fstream f(survey.path, std::ios::in | std::ios::out | std::ios::binary);
+        const unsigned char nan[4] = {0x00, 0x00, 0xC0, 0x7F};
+        f.seekp(152); // HF frequency, then LF frequency
+        f.write(reinterpret_cast<const char*>(nan), 4);
+        f.write(reinterpret_cast<const char*>(nan), 4);
+    }
+    auto run = runCli("export-xtf " + survey.path + " --quiet --out " + out.path() + "/xtf");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* suffix : {"_HF.xtf", "_LF.xtf"}) {
+        auto file = rd::parse(readBytes(out.path() + "/xtf/20240501_101500" + suffix));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->header.chan[0].channelName, "Port 0");
+        EXPECT_EQ(file->header.chan[1].channelName, "Starboard 0");
+        EXPECT_EQ(file->pings.size(), survey.pings[suffix[1] == 'H' ? 0 : 1]);
+    }
 }
 
 // The distinct non-zero altitudes of a file's pings.

@@ -268,5 +268,61 @@ TEST_F(SurveySessionRun, RecordsALiveSurveyAndPlaysItBack) {
     EXPECT_FALSE(replay.playback().threadRunning());
 }
 
+// Mended: a recording of a type the model table does not name was refused,
+// though live mode records any type as model 2; the played file's model then
+// stayed on after playback, so the live sonar kept its limits, layout and
+// channel count; and leaving playback with both channels up left the
+// connection state at "lost" for good.
+TEST_F(SurveySessionRun, PlayedModelsLastOnlyWhilePlaying) {
+    sim::SimProcess sonar;
+    ASSERT_TRUE(sonar.start({"--speed", "4", "--samples", "100"}));
+    auto config = makeConfig();
+    config->system.commandPort = sonar.commandPort;
+    config->system.dataPort = sonar.dataPort;
+    SurveySession session(*config, queue, &drovanta);
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.connectSonar());
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const auto info = session.device().deviceInformation();
+            return info.identifierSeen && info.type == "QM-302" && queue.pending() == 0;
+        },
+        3000));
+    ASSERT_EQ(config->device.GetModelNumber(), 2);
+
+    // A one-frequency model, then a type no table names (a newer sonar's).
+    TempFolder files;
+    for (const auto& [name, type] : {std::pair<const char*, const char*>{"a.ksf", "QM-101"},
+                                     std::pair<const char*, const char*>{"b.ksf", "QM-900X"}}) {
+        acquisition::DeviceSessionBlock block;
+        block.deviceType = type;
+        const acquisition::KsfHeaderBytes h = acquisition::encodeKsfHeader({}, block);
+        kestrova::testing::writeText(files.file(name), std::string(h.begin(), h.end()));
+    }
+    ASSERT_TRUE(session.enterPlayback(files.file("a.ksf")));
+    EXPECT_TRUE(session.playback().fileReady());
+    EXPECT_EQ(config->device.GetModelNumber(), 4);
+    EXPECT_EQ(config->device.frequencyCount, 1);
+    ASSERT_TRUE(session.playback().next());
+    EXPECT_TRUE(session.playback().fileReady());
+    EXPECT_EQ(config->device.GetModelNumber(), 2);
+    EXPECT_EQ(config->device.frequencyCount, 2);
+    ASSERT_TRUE(session.playback().previous());
+    EXPECT_EQ(config->device.frequencyCount, 1);
+
+    session.leavePlayback();
+    EXPECT_EQ(config->device.GetModelNumber(), 2);
+    EXPECT_EQ(config->device.frequencyCount, 2);
+    EXPECT_EQ(config->device.FrequencyLayout, kLayoutBoth);
+    EXPECT_EQ(session.acquisition().status().connectionState, acquisition::connection_state::kLost);
+    session.heartbeat();
+    EXPECT_EQ(session.acquisition().status().connectionState,
+              acquisition::connection_state::kConnected);
+    for (const auto& m : messages.messages())
+        if (m.text != "Sonar connected successfully!")
+            ADD_FAILURE() << "operator was told: " << m.text;
+    session.shutDown();
+}
+
 } // namespace
 } // namespace kestrova::app
