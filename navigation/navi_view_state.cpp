@@ -351,8 +351,7 @@ const std::vector<GridPoint>& ThinnedPolyline::update(std::span<const GridPoint>
                 l.skip2 = lim > 0.0 ? lim * lim : -1.0;
                 if (lim > 0.0) top = k;
             }
-            walk(all, top,
-                 0,
+            walk(all, top, 0,
                  top == 0 ? all.size() : levels_[static_cast<std::size_t>(top - 1)].at.size());
             consumed_ = all.size();
         }

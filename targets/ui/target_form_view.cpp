@@ -312,9 +312,8 @@ std::vector<PlacedTarget> CTargetFormView::placedTargets() {
     std::vector<PlacedTarget> out;
     for (const TargetEntry& e : store_.entries()) {
         const auto known = placed_.find(e.name);
-        const std::optional<GroundPoint> at = known != placed_.end()
-                                                  ? known->second
-                                                  : store_.markedPosition(e.name, soundSpeed());
+        const std::optional<GroundPoint> at =
+            known != placed_.end() ? known->second : store_.markedPosition(e.name, soundSpeed());
         placed[e.name] = at;
         if (at) out.push_back({e.name, *at});
     }
