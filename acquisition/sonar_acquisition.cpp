@@ -76,7 +76,23 @@ bool SonarAcquisition::send_command(std::string_view line) {
     if (text.size() % 2 != 0) text += '0';
     LockHold hold(command_.lock);
     if (!command_.socket.valid()) return false;
-    return command_.socket.send(text).status == IoStatus::Ok;
+    // A full send buffer takes part of a line: the rest follows, or a cut
+    // line would reach the sonar (the stop line at quit above all).
+    constexpr std::uint32_t kWholeLineMs = 200;
+    const std::uint32_t since = platform::tickCount();
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+        const platform::IoResult r = command_.socket.send(std::string_view(text).substr(sent));
+        if (r.status == IoStatus::Ok) {
+            sent += r.bytes;
+            continue;
+        }
+        if (r.status != IoStatus::WouldBlock ||
+            platform::ticksSince(since, platform::tickCount()) > kWholeLineMs)
+            return false;
+        platform::sleepMs(1);
+    }
+    return true;
 }
 
 void SonarAcquisition::heartbeat(SonarChannelId id) {
@@ -314,11 +330,13 @@ void SonarAcquisition::shutDown(const ShutdownSteps& steps) {
         send_command(kStopLine);
         platform::sleepMs(1);
     }
-    if (steps.closeRecordingFiles) steps.closeRecordingFiles();
+    // Every thread that writes frames or position blocks ends before the
+    // files close: a late batch must not reach a closed file.
     stopConnectionThread();
     stopReceiveThread();
     if (steps.stopPlaybackThread) steps.stopPlaybackThread();
     if (steps.stopPositionThreads) steps.stopPositionThreads();
+    if (steps.closeRecordingFiles) steps.closeRecordingFiles();
     if (steps.closeSerialPort) steps.closeSerialPort();
     platform::closeChannel(data_);
     platform::closeChannel(command_);

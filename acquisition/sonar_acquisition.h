@@ -52,7 +52,8 @@ struct ConnectionEvents {
     platform::Event exitAck{platform::Event::Reset::Auto, false};
 };
 
-// What other parts close or stop at quit, called in the order of the fields.
+// What other parts close or stop at quit. The threads stop (the sonar's own,
+// then playback, then position) before the recording files close.
 struct ShutdownSteps {
     std::function<void()> closeRecordingFiles; // raw and both XTF files, under their locks
     std::function<void()> stopPlaybackThread;  // if it runs

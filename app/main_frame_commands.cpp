@@ -111,7 +111,9 @@ bool commandEnabled(FrameCommand command, const FrameState& s) {
     case FrameCommand::Stop:
         return s.projectOpen && !s.playbackMode && s.running;
     case FrameCommand::SaveKsf:
-        return s.projectOpen && (s.playbackMode || s.deviceConnected);
+        // Played frames are never recorded again: in playback a new recording
+        // would stay empty. A running recording can always be stopped.
+        return s.projectOpen && ((!s.playbackMode && s.deviceConnected) || s.rawRecording);
     case FrameCommand::CutKsf:
         return s.rawRecording;
     case FrameCommand::CalibrationPressure:

@@ -1,5 +1,6 @@
 #include "app/ping_parameter_panel.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace kestrova::app {
@@ -72,6 +73,15 @@ PingParameterCodes pingParameterCodes(const acquisition::PingHeader& h,
     c.spreading = set.spreadingValue;
     c.absorption = set.absorptionValue;
     return c;
+}
+
+int pingRangeMetres(const acquisition::PingHeader& header, double soundSpeed, int fallback) {
+    const acquisition::PingChannelBlock& b = header.port;
+    if (b.sampleRate == 0 || b.rangeWindow == 0 || !(soundSpeed > 0)) return fallback;
+    const double metres =
+        static_cast<double>(b.rangeWindow) / static_cast<double>(b.sampleRate) * soundSpeed / 2.0;
+    if (!(metres < 100000.0)) return fallback;
+    return static_cast<int>(std::lround(metres));
 }
 
 } // namespace kestrova::app

@@ -40,4 +40,10 @@ PingParameterTexts formatPingParameters(const PingParameterCodes& codes, bool en
 PingParameterCodes pingParameterCodes(const acquisition::PingHeader& header,
                                       const SonarParameterSet& set, int commandedRangeMetres);
 
+// The range the ping was made with, from its header: the port side's range
+// window (samples at its sample rate) as a two-way travel distance at the
+// sound speed, in whole metres. `fallback` (the commanded range) when the
+// header gives no window or rate.
+int pingRangeMetres(const acquisition::PingHeader& header, double soundSpeed, int fallback);
+
 } // namespace kestrova::app

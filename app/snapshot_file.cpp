@@ -54,16 +54,26 @@ std::string snapshotPath(const std::string& projectPath, std::time_t now) {
 
 std::optional<std::string> writeSnapshot(const std::string& projectPath, std::time_t now,
                                          const ScreenPixels& pixels, Messenger& messenger) {
+    const auto bytes = encodeScreenBitmap(pixels);
+    if (!bytes) {
+        messenger.ShowMessage(kFailedZh, kFailedEn, mb::kWarningOkCancel);
+        return std::nullopt;
+    }
+    return writeSnapshotFile(projectPath, now, *bytes, messenger);
+}
+
+std::optional<std::string> writeSnapshotFile(const std::string& projectPath, std::time_t now,
+                                             std::span<const std::uint8_t> bytes,
+                                             Messenger& messenger) {
     auto fail = [&]() -> std::optional<std::string> {
         messenger.ShowMessage(kFailedZh, kFailedEn, mb::kWarningOkCancel);
         return std::nullopt;
     };
-    const auto bytes = encodeScreenBitmap(pixels);
-    if (!bytes || projectPath.empty() || !platform::isDirectory(projectPath)) return fail();
+    if (bytes.empty() || projectPath.empty() || !platform::isDirectory(projectPath)) return fail();
     const std::string path = snapshotPath(projectPath, now);
     std::FILE* f = std::fopen(path.c_str(), "wbx");
     if (!f) return fail();
-    const bool written = std::fwrite(bytes->data(), 1, bytes->size(), f) == bytes->size();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed) {
         // A half-written picture is worse than none: the operator retries.

@@ -1,9 +1,11 @@
 #pragma once
-// The "Snapshot" command's file: the whole screen written into the project
-// folder as "<local time %Y%m%d_%H%M%S>.jpg". Surveyors' tools expect this
-// name, but the content is a Windows device-independent bitmap ("BM"): a
-// 14-byte file header, a 40-byte information header and the pixel rows as the
-// screen gives them (32 bits per pixel, blue-green-red-unused, bottom row first).
+// The "Snapshot" command's file in the project folder, named
+// "<local time %Y%m%d_%H%M%S>.jpg". The window writes a real JPEG of itself
+// through writeSnapshotFile. The bitmap encoding below (a Windows
+// device-independent bitmap, "BM": a 14-byte file header, a 40-byte
+// information header and the pixel rows, 32 bits per pixel,
+// blue-green-red-unused, bottom row first) serves pictures without an image
+// encoder at hand.
 
 #include "app/config/message.h"
 
@@ -42,5 +44,11 @@ std::string snapshotPath(const std::string& projectPath, std::time_t now);
 // the path written.
 std::optional<std::string> writeSnapshot(const std::string& projectPath, std::time_t now,
                                          const ScreenPixels& pixels, Messenger& messenger);
+
+// Writes already encoded picture bytes (the window's JPEG) under
+// snapshotPath; the same failure handling as writeSnapshot.
+std::optional<std::string> writeSnapshotFile(const std::string& projectPath, std::time_t now,
+                                             std::span<const std::uint8_t> bytes,
+                                             Messenger& messenger);
 
 } // namespace kestrova::app

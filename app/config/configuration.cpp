@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace kestrova::app {
 namespace {
@@ -305,11 +306,62 @@ constexpr const char* kWriteErrorZh = "%s 文件无法写入，保存配置信�
 } // namespace
 
 Configuration::Configuration(std::string programFolder, Messenger& messenger)
+    : Configuration(programFolder, programFolder, messenger) {}
+
+Configuration::Configuration(std::string programFolder, std::string userFolder,
+                             Messenger& messenger)
     : device(programFolder), programFolder_(platform::withTrailingSeparator(programFolder)),
-      messenger_(messenger) {}
+      userFolder_(platform::withTrailingSeparator(std::move(userFolder))), messenger_(messenger) {}
 
 std::string Configuration::programFile(std::string_view name) const {
     return platform::joinPath(programFolder_, name);
+}
+
+std::string Configuration::userFile(std::string_view name) const {
+    return platform::joinPath(userFolder_, name);
+}
+
+std::string Configuration::systemConfigPath() const {
+    const std::string user = userFile(kSystemConfigFile);
+    return platform::PathFileExistsA(user) ? user : programFile(kSystemConfigFile);
+}
+
+std::string userConfigFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    // The base directory rules ignore a relative value.
+    if (xdg != nullptr && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = platform::joinPath(home != nullptr && *home != '\0' ? home : "/tmp", ".config");
+    }
+    return platform::withTrailingSeparator(platform::joinPath(base, "Kestrova"));
+}
+
+bool makeFolders(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return platform::isDirectory(folder);
+}
+
+bool localeEnglish(std::string_view locale) {
+    return locale.substr(0, 2) != "zh";
+}
+
+bool interfaceEnglish(const std::string& languageFile) {
+    if (platform::PathFileExistsA(languageFile))
+        return platform::GetPrivateProfileIntA("English", "bEnglish", 0, languageFile) != 0;
+    // The first of these that is set names the messages' locale.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return localeEnglish(value);
+    }
+    return true;
+}
+
+bool interfaceEnglish() {
+    return interfaceEnglish(userConfigFolder() + kLanguageFile);
 }
 
 void Configuration::showReadPathError(const std::string& path) {
@@ -432,7 +484,7 @@ bool Configuration::SaveConfigSection(std::string_view section, const std::strin
 }
 
 void Configuration::LoadSystemConfig() {
-    LoadSystemConfig(programFile(kSystemConfigFile));
+    LoadSystemConfig(systemConfigPath());
 }
 
 void Configuration::LoadSystemConfig(const std::string& path) {
@@ -455,27 +507,13 @@ void Configuration::LoadSystemConfig(const std::string& path) {
     system.samplerateLF = atoiText(read("Sonar", "SamplerateLF", "8"));
 }
 
-bool localeEnglish(std::string_view locale) {
-    return locale.substr(0, 2) != "zh";
-}
-
-bool interfaceEnglish() {
-    const std::string path = platform::currentDirectory() + kLanguageFile;
-    if (platform::PathFileExistsA(path))
-        return platform::GetPrivateProfileIntA("English", "bEnglish", 0, path) != 0;
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return localeEnglish(value);
-    }
-    return true;
-}
-
 bool Configuration::readLanguageFlag() const {
-    return interfaceEnglish();
+    return interfaceEnglish(userFile(kLanguageFile));
 }
 
 bool Configuration::writeLanguageFlag(bool english) {
-    platform::IniFile file(platform::currentDirectory() + kLanguageFile);
+    makeFolders(userFolder_);
+    platform::IniFile file(userFile(kLanguageFile));
     if (!file.load()) {
         showWriteError(file.path(), file.error());
         return false;
@@ -498,6 +536,7 @@ LastProjectInfo Configuration::readLastProject() const {
 }
 
 bool Configuration::writeLastProject(const LastProjectInfo& info) {
+    makeFolders(userFolder_);
     platform::IniFile file(lastProjectFilePath());
     if (!file.load()) {
         showWriteError(file.path(), file.error());

@@ -3,9 +3,11 @@
 // reads and writes them section by section in the private-profile files.
 //
 // Files (Linux names of the program's files):
-//   program folder = folder of the executable   SysCfg.ini, Kestrova.ini, limits files
-//   current directory                             PolyvoxSet.lang
+//   program folder = folder of the executable   SysCfg.ini (fallback), limits files
+//   user folder ($XDG_CONFIG_HOME/Kestrova)       Kestrova.ini, PolyvoxSet.lang, SysCfg.ini (first)
 //   project folder                                <project>.ini (the project configuration)
+// An installed program never writes into its own folder: what it writes goes
+// to the user folder.
 //
 // Writing a section: SaveConfigSection formats every key of the section in file
 // order and writes them one by one into an IniFile loaded from the project
@@ -35,11 +37,19 @@ constexpr const char* kSystemConfigFile = "SysCfg.ini";
 constexpr const char* kLastProjectFile = "Kestrova.ini";
 constexpr const char* kLanguageFile = "PolyvoxSet.lang";
 
-// The interface language, true for English: the flag of PolyvoxSet.lang in
-// the current directory (section English, key bEnglish); without that file
-// the user's locale decides (LC_ALL, LC_MESSAGES, then LANG): Chinese for a
-// "zh" one, English for any other. The window and the command-line tool both
+// The folder of the files the program writes: $XDG_CONFIG_HOME/Kestrova, or
+// ~/.config/Kestrova when that is unset or not absolute; ends in '/'.
+std::string userConfigFolder();
+// Makes the folder (and its parents) if missing; false when it cannot.
+bool makeFolders(const std::string& folder);
+
+// The interface language, true for English. The flag of PolyvoxSet.lang
+// (section English, key bEnglish) when the file exists; without it the
+// user's locale decides (LC_ALL, LC_MESSAGES, then LANG): Chinese for a "zh"
+// one, English for any other. The window and the command-line tool both
 // follow it.
+bool interfaceEnglish(const std::string& languageFile);
+// The same with the user folder's PolyvoxSet.lang.
 bool interfaceEnglish();
 // The locale part of the rule, for a locale name such as "zh_CN.UTF-8".
 bool localeEnglish(std::string_view locale);
@@ -56,7 +66,13 @@ class Configuration {
   public:
     // `programFolder`: where SysCfg.ini, Kestrova.ini and the limits files lie
     // (normally platform::executableFolder()).
+    // The files the program writes go to the program folder too: a portable
+    // set-up, and the tests' own folders.
     explicit Configuration(std::string programFolder, Messenger& messenger = defaultMessenger());
+    // `userFolder`: where Kestrova.ini and PolyvoxSet.lang are written and
+    // SysCfg.ini is looked for first (normally userConfigFolder()).
+    Configuration(std::string programFolder, std::string userFolder,
+                  Messenger& messenger = defaultMessenger());
     Configuration(const Configuration&) = delete;
     Configuration& operator=(const Configuration&) = delete;
 
@@ -70,6 +86,10 @@ class Configuration {
 
     const std::string& programFolder() const { return programFolder_; }
     std::string programFile(std::string_view name) const;
+    const std::string& userFolder() const { return userFolder_; }
+    std::string userFile(std::string_view name) const;
+    // SysCfg.ini in the user folder when it is there, else beside the program.
+    std::string systemConfigPath() const;
     Messenger& messenger() { return messenger_; }
 
     // Reads the named section ("SonarSetPara", "ParaOfGeo", "ParaOfNavi",
@@ -88,17 +108,18 @@ class Configuration {
     // for other names.
     std::optional<std::vector<ConfigEntry>> sectionEntries(std::string_view section) const;
 
-    // Reads SysCfg.ini from the program folder; a missing file or key gives the defaults.
+    // Reads systemConfigPath(); a missing file or key gives the defaults.
     void LoadSystemConfig();
     // The same from another SysCfg.ini (the command-line tool's --config folder).
     void LoadSystemConfig(const std::string& path);
 
-    // The interface language (interfaceEnglish below).
+    // The interface language by interfaceEnglish() with the user folder's
+    // PolyvoxSet.lang; the write makes the folder when missing.
     bool readLanguageFlag() const;
     bool writeLanguageFlag(bool english);
 
-    // Kestrova.ini in the program folder, section PreProjectInfo.
-    std::string lastProjectFilePath() const { return programFile(kLastProjectFile); }
+    // Kestrova.ini in the user folder, section PreProjectInfo.
+    std::string lastProjectFilePath() const { return userFile(kLastProjectFile); }
     LastProjectInfo readLastProject() const;
     bool writeLastProject(const LastProjectInfo& info);
     // Deletes the three PreProjectInfo keys.
@@ -110,6 +131,7 @@ class Configuration {
     bool commitOrReport(platform::IniFile& file);
 
     std::string programFolder_;
+    std::string userFolder_;
     Messenger& messenger_;
 };
 

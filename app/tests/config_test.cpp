@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrova::app {
 namespace {
@@ -416,40 +418,76 @@ TEST_F(ConfigTest, SystemConfigurationDefaultsAndValues) {
     EXPECT_EQ(sink.count(), 0u);
 }
 
-// Guards: the language flag lives in the current directory, not the program
-// folder; without the file the user's locale decides (mended: it was Chinese
-// on every system).
-TEST_F(ConfigTest, LanguageFlagInTheCurrentDirectory) {
-    std::string before = platform::currentDirectory();
-    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
-    const char* lang = std::getenv("LANG");
-    const std::string savedLang = lang ? lang : "";
-    ::unsetenv("LC_ALL");
-    ::unsetenv("LC_MESSAGES");
+// Guards: the language flag lives in the user folder (never the program
+// folder of an installed program); without the file the user's locale decides
+// (mended: it was Chinese on every system), and the file wins over the locale.
+TEST_F(ConfigTest, LanguageFlagInTheUserFolderElseTheLocale) {
+    TempFolder user;
+    Configuration own(dir.path(), user.path() + "/Kestrova", messenger);
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        saved.push_back({name, v ? std::optional<std::string>(v) : std::nullopt});
+        ::unsetenv(name);
+    }
     ::setenv("LANG", "zh_CN.UTF-8", 1);
-    EXPECT_FALSE(config.readLanguageFlag());
+    EXPECT_FALSE(own.readLanguageFlag());
     ::setenv("LANG", "en_GB.UTF-8", 1);
-    EXPECT_TRUE(config.readLanguageFlag());
+    EXPECT_TRUE(own.readLanguageFlag());
     ::setenv("LC_ALL", "zh_TW", 1);
-    EXPECT_FALSE(config.readLanguageFlag());
+    EXPECT_FALSE(own.readLanguageFlag()) << "LC_ALL comes before LANG";
     ::unsetenv("LC_ALL");
     ::unsetenv("LANG");
-    EXPECT_TRUE(config.readLanguageFlag());
+    EXPECT_TRUE(own.readLanguageFlag()) << "no locale: English";
+    EXPECT_TRUE(localeEnglish("C.UTF-8"));
+    EXPECT_FALSE(localeEnglish("zh_HK"));
+
     ::setenv("LANG", "zh_CN.UTF-8", 1);
-    EXPECT_TRUE(config.writeLanguageFlag(true));
-    EXPECT_EQ(readText(dir.file("PolyvoxSet.lang")), "[English]\r\nbEnglish=1\r\n");
-    EXPECT_TRUE(config.readLanguageFlag());
-    writeText(dir.file("PolyvoxSet.lang"), "[english]\nbenglish=2\n");
-    EXPECT_TRUE(config.readLanguageFlag());
-    EXPECT_TRUE(config.writeLanguageFlag(false));
-    EXPECT_EQ(readText(dir.file("PolyvoxSet.lang")), "[english]\nbEnglish=0\n");
+    EXPECT_TRUE(own.writeLanguageFlag(true)); // makes the missing user folder
+    EXPECT_EQ(readText(user.path() + "/Kestrova/PolyvoxSet.lang"), "[English]\r\nbEnglish=1\r\n");
+    EXPECT_FALSE(platform::PathFileExistsA(dir.file("PolyvoxSet.lang")));
+    EXPECT_TRUE(own.readLanguageFlag());
+    writeText(user.path() + "/Kestrova/PolyvoxSet.lang", "[english]\nbenglish=2\n");
+    EXPECT_TRUE(own.readLanguageFlag());
+    EXPECT_TRUE(own.writeLanguageFlag(false));
+    EXPECT_EQ(readText(user.path() + "/Kestrova/PolyvoxSet.lang"), "[english]\nbEnglish=0\n");
     ::setenv("LANG", "en_GB.UTF-8", 1);
-    EXPECT_FALSE(config.readLanguageFlag()) << "the file wins over the locale";
-    if (lang)
-        ::setenv("LANG", savedLang.c_str(), 1);
+    EXPECT_FALSE(own.readLanguageFlag()) << "the file wins over the locale";
+
+    // Kestrova.ini goes there too; SysCfg.ini is looked for there first.
+    ASSERT_TRUE(own.writeLastProject({"/p/A/A.ksp", "/p/A", "/p"}));
+    EXPECT_TRUE(platform::PathFileExistsA(user.path() + "/Kestrova/Kestrova.ini"));
+    EXPECT_FALSE(platform::PathFileExistsA(dir.file("Kestrova.ini")));
+    writeText(dir.file("SysCfg.ini"), "[Net]\nIP=127.0.0.7\n");
+    own.LoadSystemConfig();
+    EXPECT_EQ(own.system.sonarIp, "127.0.0.7");
+    writeText(user.path() + "/Kestrova/SysCfg.ini", "[Net]\nIP=127.0.0.8\n");
+    own.LoadSystemConfig();
+    EXPECT_EQ(own.system.sonarIp, "127.0.0.8");
+
+    // $XDG_CONFIG_HOME/Kestrova, else ~/.config/Kestrova.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> savedXdg =
+        xdg ? std::optional<std::string>(xdg) : std::nullopt;
+    ::setenv("XDG_CONFIG_HOME", "/x/conf", 1);
+    EXPECT_EQ(userConfigFolder(), "/x/conf/Kestrova/");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    const char* home = std::getenv("HOME");
+    EXPECT_EQ(userConfigFolder(), std::string(home ? home : "/tmp") + "/.config/Kestrova/");
+    if (savedXdg)
+        ::setenv("XDG_CONFIG_HOME", savedXdg->c_str(), 1);
     else
-        ::unsetenv("LANG");
-    ASSERT_EQ(::chdir(before.c_str()), 0);
+        ::unsetenv("XDG_CONFIG_HOME");
+    for (const Saved& s : saved)
+        if (s.value)
+            ::setenv(s.name, s.value->c_str(), 1);
+        else
+            ::unsetenv(s.name);
+    EXPECT_EQ(sink.count(), 0u);
 }
 
 TEST_F(ConfigTest, LastProjectRecord) {

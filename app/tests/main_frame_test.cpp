@@ -88,15 +88,22 @@ TEST(FrameCommands, ProjectIsRefusedWhileEitherRecordingRuns) {
     EXPECT_FALSE(commandEnabled(FrameCommand::Project, s));
 }
 
-TEST(FrameCommands, SaveKsfNeedsPlaybackOrAConnectedDevice) {
+// Mended: Save KSF in playback started a recording that stayed empty.
+TEST(FrameCommands, SaveKsfNeedsAConnectedDeviceOutsidePlayback) {
     FrameState s;
     s.projectOpen = true;
     EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
     s.deviceConnected = true;
     EXPECT_TRUE(commandEnabled(FrameCommand::SaveKsf, s));
-    s.deviceConnected = false;
     s.playbackMode = true;
+    EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.deviceConnected = false;
+    EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.rawRecording = true; // a recording that runs can be stopped
     EXPECT_TRUE(commandEnabled(FrameCommand::SaveKsf, s));
+    s.rawRecording = false;
+    s.playbackMode = false;
+    s.deviceConnected = true;
     s.projectOpen = false; // nowhere to record to
     EXPECT_FALSE(commandEnabled(FrameCommand::SaveKsf, s));
     // Cut KSF only splits a recording that runs.
@@ -387,6 +394,20 @@ TEST(PingParameterPanel, CommandedSettingsGiveTheCodes) {
     EXPECT_EQ(t.pressure, "None");
     set.powerLevel = 0;
     EXPECT_EQ(formatPingParameters(pingParameterCodes(h, set, 50), true).power, "Off");
+}
+
+// Mended: the panel kept the page's commanded range after a live change and
+// in playback; the ping's own range window says what it was made with.
+TEST(PingParameterPanel, RangeFromThePingHeader) {
+    acquisition::PingHeader h;
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 50), 50); // no window: the commanded range
+    h.port.sampleRate = 54000;
+    h.port.rangeWindow = 3600; // 3600 / 54000 s two-way at 1500 m/s: 50 m
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 75), 50);
+    h.port.rangeWindow = 10800; // 150 m
+    EXPECT_EQ(pingRangeMetres(h, 1500.0, 50), 150);
+    EXPECT_EQ(pingRangeMetres(h, 1450.0, 50), 145);
+    EXPECT_EQ(pingRangeMetres(h, 0.0, 50), 50);
 }
 
 // Local time of the snapshot: the test pins the zone so the clock is fixed.

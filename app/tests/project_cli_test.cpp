@@ -1,6 +1,6 @@
 // kestrova-cli project create|show, run as a program. The tool is copied with
-// its libraries into a temporary program folder, so its Kestrova.ini is the
-// test's own, and HOME points at a temporary folder.
+// its libraries into a temporary program folder and HOME points at a temporary
+// folder, so its Kestrova.ini (in ~/.config/Kestrova) is the test's own.
 
 #include "platform/tests/temp_folder.h"
 
@@ -36,18 +36,21 @@ class ProjectCliTest : public ::testing::Test {
                 fs::copy_file(e.path(), programFolder() + "/" + name);
         }
         fs::create_directories(workFolder());
+        fs::create_directories(userFolder());
         // English messages, as the operator who chose them would read them.
-        writeText(workFolder() + "/PolyvoxSet.lang", "[English]\r\nbEnglish=1\r\n");
+        writeText(userFolder() + "/PolyvoxSet.lang", "[English]\r\nbEnglish=1\r\n");
     }
+    // Where the program writes: never its own folder.
+    std::string userFolder() const { return home() + "/.config/Kestrova"; }
     std::string programFolder() const { return root.path() + "/bin"; }
     std::string workFolder() const { return root.path() + "/work"; }
     std::string home() const { return root.path() + "/home"; }
 
     CliRun cli(const std::string& arguments) const {
         std::string errFile = root.path() + "/stderr.txt";
-        std::string command = "cd '" + workFolder() + "' && HOME='" + home() + "' '" +
-                              programFolder() + "/kestrova-cli' " + arguments + " 2>'" + errFile +
-                              "'";
+        std::string command = "cd '" + workFolder() + "' && env -u XDG_CONFIG_HOME HOME='" +
+                              home() + "' '" + programFolder() + "/kestrova-cli' " + arguments +
+                              " 2>'" + errFile + "'";
         CliRun r;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return r;
@@ -73,7 +76,8 @@ TEST_F(ProjectCliTest, CreateMakesTheProjectInTheDefaultLocationAndRemembersIt) 
     EXPECT_EQ(r.out, a + "/A.ksp\n");
     EXPECT_EQ(r.err, "Kestrova: Create the new project succesfully!\n");
     EXPECT_TRUE(fs::is_directory(a + "/Temp"));
-    EXPECT_EQ(readText(programFolder() + "/Kestrova.ini"),
+    EXPECT_FALSE(fs::exists(programFolder() + "/Kestrova.ini"));
+    EXPECT_EQ(readText(userFolder() + "/Kestrova.ini"),
               "[PreProjectInfo]\r\nProjectFullName=" + a + "/A.ksp\r\nProjectPath=" + a +
                   "\r\nProjectLocation=" + home() + "/KestrovaData\r\n");
 
@@ -88,7 +92,7 @@ TEST_F(ProjectCliTest, CreateWithLocationAndShowListsTheProject) {
     std::string location = root.path() + "/surveys";
     ASSERT_EQ(cli("project create Bay --location '" + location + "/'").status, 0);
     std::string b = location + "/Bay";
-    writeText(programFolder() + "/Kestrova.ini", ""); // show must not touch it
+    writeText(userFolder() + "/Kestrova.ini", ""); // show must not touch it
 
     CliRun r = cli("project show '" + b + "/Bay.ksp'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -97,7 +101,7 @@ TEST_F(ProjectCliTest, CreateWithLocationAndShowListsTheProject) {
                          "/Data\ntarget=" + b + "/Target\nnavi=" + b + "/Navi\ntemp=" + b +
                          "/Temp\ncurline=\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(readText(programFolder() + "/Kestrova.ini"), "");
+    EXPECT_EQ(readText(userFolder() + "/Kestrova.ini"), "");
 }
 
 TEST_F(ProjectCliTest, ShowFailsOnAMissingProjectOrConfigurationAndBadUsage) {

@@ -51,7 +51,9 @@ void ControlPages::refreshStatus() {
         const PingParameterTexts t = formatPingParameters(
             pingParameterCodes(
                 *in.pings[i], config.sonar.of(hf ? app::Frequency::HF : app::Frequency::LF),
-                hf ? config.sonar.commandRangeMetresHF : config.sonar.commandRangeMetresLF),
+                pingRangeMetres(*in.pings[i], session_.displayShared().settings.soundSpeed,
+                                hf ? config.sonar.commandRangeMetresHF
+                                   : config.sonar.commandRangeMetresLF)),
             english);
         display::SonarRowReadouts r;
         r.range = t.range;

@@ -21,6 +21,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -54,6 +56,9 @@ constexpr std::uint32_t kMsgXtfButton = 1143;
 constexpr std::uint32_t kMsgReapplyLayout = 1155;
 constexpr std::uint32_t kMsgLeavePlayback = 1547;
 
+constexpr const char* kQuitZh = "退出Kestrova？";
+constexpr const char* kQuitEn = "Quit Kestrova?";
+
 void paint(QLabel* pane, const PaneShow& show, bool blink) {
     const PaneColours c = paneColours(show.style, blink);
     pane->setText(QString::fromStdString(show.text));
@@ -81,11 +86,19 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     handle_ = queue_.registerWindow([this](const platform::WindowMessage& m) { onMainMessage(m); });
     // The position input SysCfg.ini asks for, opened at start; a project's
     // own INSPara replaces it when the project loads.
-    if (const std::string systemFile = config_.programFile(kSystemConfigFile);
+    if (const std::string systemFile = config_.systemConfigPath();
         platform::PathFileExistsA(systemFile))
         config_.LoadConfigSection("INSPara", systemFile);
-    session_ = std::make_unique<SurveySession>(config_, queue_, &drovanta,
-                                               static_cast<WindowProjectHost&>(*this));
+    SurveySessionCallbacks callbacks;
+    // Playback commands no sonar: its page is closed to the operator meanwhile
+    // and shows the live settings again afterwards.
+    callbacks.sonarControls = [this](bool enabled) {
+        if (!sonarPage_) return;
+        sonarPage_->setEnabled(enabled);
+        if (enabled) sonarPage_->refreshPage();
+    };
+    session_ = std::make_unique<SurveySession>(
+        config_, queue_, &drovanta, static_cast<WindowProjectHost&>(*this), std::move(callbacks));
     session_->setMainWindow(handle_);
     session_->projects().setDialogs(options_.projectDialogs ? options_.projectDialogs
                                                             : &qtDialogs_);
@@ -160,6 +173,14 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     tabifyDockWidget(control_, naviDock_);
     control_->raise();
     naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
+    // The map marks the listed targets: created, loaded, deleted, or another project's.
+    connect(targetView_, &targets::ui::CTargetFormView::targetsChanged, this, [this] {
+        std::vector<navigation::MapTarget> marks;
+        for (const targets::PlacedTarget& t : targetView_->placedTargets())
+            marks.push_back({{t.at.east, t.at.north}, t.name});
+        naviPanel_->view()->model().setTargets(std::move(marks));
+        naviPanel_->view()->update();
+    });
 
     buildCommands();
     installAdvancedSettingsShortcut(this,
@@ -190,7 +211,11 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     connect(statusTimer_, &QTimer::timeout, this, &CMainFrame::refreshStatus);
     heartbeat_->start(static_cast<int>(acquisition::kHeartbeatIntervalMs));
     statusTimer_->start(1020);
-    resize(1400, 800);
+    // Within the screen it opens on (a 1366 x 768 laptop included).
+    QSize size(1400, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
     defaultState_ = saveState();
     refreshCommands();
     if (options_.offerLastProject) queue_.post(handle_, kMsgLoadLastProject);
@@ -242,6 +267,35 @@ void CMainFrame::buildCommands() {
         helpMenu->addAction(action(c));
     help->setMenu(helpMenu);
     toolbar_->addWidget(help);
+    // Quit: the same question as the window's close button.
+    quit_ = new QAction(english ? "Quit" : "退出", this);
+    quit_->setObjectName("commandQuit");
+    quit_->setShortcut(QKeySequence::Quit);
+    quit_->setToolTip(english ? "Quit Kestrova" : "退出Kestrova");
+    connect(quit_, &QAction::triggered, this, &QWidget::close);
+    addAction(quit_);
+    menu->addSeparator();
+    menu->addAction(quit_);
+    toolbar_->addAction(quit_);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A second request while the first is shutting down changes nothing.
+    if (quitting_) {
+        event->ignore();
+        return;
+    }
+    if (!quitConfirmed_ &&
+        config_.messenger().ShowMessage(kQuitZh, kQuitEn, mb::kWarningOkCancel) != IDOK) {
+        event->ignore();
+        return;
+    }
+    quitting_ = true;
+    heartbeat_->stop();
+    statusTimer_->stop();
+    // Stop line, threads joined, files closed, sockets closed, settings saved.
+    session_->shutDown();
+    event->accept();
 }
 
 FrameState CMainFrame::frameState() const {
@@ -463,22 +517,24 @@ void CMainFrame::applyLayout() {
 }
 
 std::string CMainFrame::takeSnapshot() {
-    QImage image;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) image = screen->grabWindow(0).toImage();
-    // Platforms without a desktop picture (offscreen) give the window itself.
-    if (image.isNull()) image = grab().toImage();
-    image = image.convertToFormat(QImage::Format_RGB32);
-    ScreenPixels pixels;
-    pixels.width = image.width();
-    pixels.height = image.height();
-    pixels.rows.reserve(static_cast<std::size_t>(pixels.width) * pixels.height * 4);
-    for (int y = image.height() - 1; y >= 0; --y) {
-        const auto* line = image.constScanLine(y);
-        pixels.rows.insert(pixels.rows.end(), line, line + pixels.width * 4);
+    // The main window only, not the operator's other windows, as a real JPEG.
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        grab().toImage().convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 90);
     }
     const std::time_t now = clock_ ? clock_() : std::time(nullptr);
     const auto path =
-        writeSnapshot(session_->projects().current().path, now, pixels, config_.messenger());
+        writeSnapshotFile(session_->projects().current().path, now,
+                          std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                                    static_cast<std::size_t>(jpeg.size())),
+                          config_.messenger());
+    if (path) {
+        const bool english = config_.messenger().english();
+        // Pane 2 (the slant read-out) says where it went until the pointer moves.
+        panes_[2]->setText((english ? "Snapshot: " : "截图：") + QString::fromStdString(*path));
+    }
     return path.value_or(std::string());
 }
 
@@ -519,8 +575,11 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         const auto header = session_->acquisition().snapshots().ping(f).header();
         if (!header) break;
         const app::Frequency af = f == Frequency::HF ? app::Frequency::HF : app::Frequency::LF;
-        const int range = f == Frequency::HF ? config_.sonar.commandRangeMetresHF
-                                             : config_.sonar.commandRangeMetresLF;
+        // The range the ping itself reports: a live change and a played
+        // file show theirs, not the page's.
+        const int range = pingRangeMetres(*header, session_->displayShared().settings.soundSpeed,
+                                          f == Frequency::HF ? config_.sonar.commandRangeMetresHF
+                                                             : config_.sonar.commandRangeMetresLF);
         pingPanel(f)->show(formatPingParameters(
             pingParameterCodes(*header, config_.sonar.of(af), range), english));
         break;

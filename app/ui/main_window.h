@@ -26,6 +26,7 @@
 #include <memory>
 
 class QAction;
+class QCloseEvent;
 namespace kestrova::targets::ui {
 class CTargetFormView;
 }
@@ -60,7 +61,13 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     ~CMainFrame() override;
 
     // Scripted runs: connect the sonar and press Start once it answered.
+    // The program itself never calls it: the operator presses Start.
     bool connectSonar();
+    // Quit (close button, Alt+F4, the Quit command): true once the operator
+    // confirmed and everything stopped.
+    bool quitting() const { return quitting_; }
+    // A scripted end (--quit-after): the close that follows asks nothing.
+    void quitWithoutAsking() { quitConfirmed_ = true; }
 
     SurveySession& session() { return *session_; }
     acquisition::SonarAcquisition& acquisition() { return session_->acquisition(); }
@@ -128,6 +135,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     std::string takeSnapshot();
     void applyLayout();
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void buildCommands();
     void buildTargetPane();
@@ -171,6 +181,9 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     targets::ui::CTargetFormView* targetView_ = nullptr;
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
+    QAction* quit_ = nullptr;
+    bool quitting_ = false;
+    bool quitConfirmed_ = false;
 };
 
 // The first window's name, kept for its callers.

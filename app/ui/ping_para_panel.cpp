@@ -16,13 +16,20 @@ CPingParaPanel::CPingParaPanel(const QString& title, bool english, QWidget* pare
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(0);
+    // Four rows keep both panels side by side within a laptop screen; the
+    // values take the room there is and never widen the window as pings
+    // bring longer texts.
+    constexpr int kRows = 4;
     for (int i = 0; i < kFields; ++i) {
-        const int column = (i / 2) * 2;
-        const int row = i % 2;
+        const int column = (i / kRows) * 2;
+        const int row = i % kRows;
         grid->addWidget(new QLabel(QString::fromUtf8(english ? kEnglish[i] : kChinese[i]), this),
                         row, column);
-        values_[static_cast<std::size_t>(i)] = new QLabel(QStringLiteral("None"), this);
-        grid->addWidget(values_[static_cast<std::size_t>(i)], row, column + 1);
+        auto* value = new QLabel(QStringLiteral("None"), this);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        values_[static_cast<std::size_t>(i)] = value;
+        grid->addWidget(value, row, column + 1);
+        grid->setColumnStretch(column + 1, 1);
     }
 }
 

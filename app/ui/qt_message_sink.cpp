@@ -1,8 +1,11 @@
 #include "app/ui/qt_message_sink.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QThread>
+
+#include <utility>
 
 namespace kestrova::app::ui {
 namespace {
@@ -60,11 +63,22 @@ int answerOf(int button) {
     }
 }
 
+// The buttons speak the interface's language too (Qt's own texts are English).
+void nameButtonsInChinese(QMessageBox& box) {
+    static const std::pair<QMessageBox::StandardButton, const char*> kNames[] = {
+        {QMessageBox::Ok, "确定"},    {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是"},
+        {QMessageBox::No, "否"},      {QMessageBox::Abort, "中止"},  {QMessageBox::Retry, "重试"},
+        {QMessageBox::Ignore, "忽略"}};
+    for (const auto& [button, name] : kNames)
+        if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(name));
+}
+
 } // namespace
 
 int QtMessageSink::showOnInterfaceThread(const OperatorMessage& message) {
     QMessageBox box(iconOf(message.flags), QString::fromStdString(message.caption),
                     QString::fromStdString(message.text), buttonsOf(message.flags), owner_.data());
+    if (!message.english) nameButtonsInChinese(box);
     return answerOf(box.exec());
 }
 

@@ -292,9 +292,9 @@ int runAcquire(const Args& args) {
     if (xtf && !projectFile && !recordFolder)
         return usageError(kUsage, "--xtf needs --record or --project");
 
-    app::Configuration config(platform::executableFolder());
+    app::Configuration config(platform::executableFolder(), app::userConfigFolder());
     app::defaultMessenger().setEnglish(config.readLanguageFlag());
-    std::string systemFile = config.programFile(app::kSystemConfigFile);
+    std::string systemFile = config.systemConfigPath();
     if (folder) {
         systemFile = platform::joinPath(*folder, app::kSystemConfigFile);
         if (!platform::PathFileExistsA(systemFile)) {

@@ -20,7 +20,7 @@ int runConfig(const Args& args) {
     if (rest.size() != 2 || rest[0] != "show") return usageError(kUsage, "");
 
     // Messages (such as a wrong path) go to standard error through the default sink.
-    app::Configuration config(platform::executableFolder());
+    app::Configuration config(platform::executableFolder(), app::userConfigFolder());
     // Messages in the operator's language, as the program shows them.
     app::defaultMessenger().setEnglish(config.readLanguageFlag());
     const std::string& path = rest[1];

@@ -115,7 +115,7 @@ int runExportXtf(const Args& args) {
     // Without --config or --project the pipelines keep their own defaults.
     display::DisplayPipelineSettings settings;
     if (configArg || projectArg) {
-        app::Configuration config(platform::executableFolder());
+        app::Configuration config(platform::executableFolder(), app::userConfigFolder());
         app::defaultMessenger().setEnglish(config.readLanguageFlag());
         if (!loadOperatorSettings(config, configArg, projectArg)) return kExitFailure;
         app::applyProcessingSettings(config, settings);

@@ -64,7 +64,7 @@ int runProject(const Args& args) {
     if (rest[0] == "show" && location) return usageError(kUsage, "--location is for create");
 
     // Messages go to standard error, in the operator's language.
-    app::Configuration config(platform::executableFolder());
+    app::Configuration config(platform::executableFolder(), app::userConfigFolder());
     app::defaultMessenger().setEnglish(config.readLanguageFlag());
     app::ProjectHost host; // no window, views or recorder to tell
     app::ProjectManager projects(config, host);

@@ -83,7 +83,7 @@ int runSnapshot(const Args& args) {
     if (!parseWhole(paletteText, 0, 3, palette)) return usageError(kUsage, "bad --palette");
     if (!parseWhole(strengthText, 0, 99, strength)) return usageError(kUsage, "bad --strength");
 
-    app::Configuration config(platform::executableFolder());
+    app::Configuration config(platform::executableFolder(), app::userConfigFolder());
     config.LoadSystemConfig();
     SonarNetSettings net;
     net.ip = config.system.sonarIp;

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -337,13 +338,13 @@ TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
     EXPECT_NE(r.err.find("no sonar at 127.0.0.1"), std::string::npos) << r.err;
 
     // The operator's messages follow the interface language: the PolyvoxSet.lang
-    // of the current directory, else the locale (mended: always Chinese).
-    char before[4096];
-    ASSERT_NE(::getcwd(before, sizeof before), nullptr);
+    // of the user's settings folder, else the locale (mended: always Chinese).
     const char* lang = std::getenv("LANG");
     const std::string savedLang = lang ? lang : "";
-    TempFolder work;
-    ASSERT_EQ(::chdir(work.path().c_str()), 0);
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = xdg ? xdg : "";
+    TempFolder user;
+    ::setenv("XDG_CONFIG_HOME", user.path().c_str(), 1);
     ::unsetenv("LC_ALL");
     ::unsetenv("LC_MESSAGES");
     const std::string english = "Kestrova: Failed to connect Sonar, please check the device!";
@@ -354,14 +355,18 @@ TEST(CliAcquireLive, BadArgumentsMissingConfigAndNoSonar) {
     ::setenv("LANG", "zh_CN.UTF-8", 1);
     EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(chinese),
               std::string::npos);
-    writeText(work.file("PolyvoxSet.lang"), "[English]\r\nbEnglish=1\r\n");
+    std::filesystem::create_directories(user.path() + "/Kestrova");
+    writeText(user.path() + "/Kestrova/PolyvoxSet.lang", "[English]\r\nbEnglish=1\r\n");
     EXPECT_NE(runCli("acquire --seconds 1 --config " + folder.path()).err.find(english),
               std::string::npos);
     if (lang)
         ::setenv("LANG", savedLang.c_str(), 1);
     else
         ::unsetenv("LANG");
-    ASSERT_EQ(::chdir(before), 0);
+    if (xdg)
+        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/ui/control_pages.h"
 #include "app/ui/main_window.h"
 #include "app/ui/page_disk.h"
+#include "app/ui/page_sonar_para_set.h"
 #include "display/ui/page_bottom_tracking.h"
 #include "display/ui/page_display_set.h"
 #include "platform/tests/temp_folder.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QImage>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSplitter>
@@ -140,7 +142,9 @@ TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
         EXPECT_EQ(window.statusPane(5)->text().toStdString(), "Net Connected");
         EXPECT_EQ(window.statusPane(2)->text().left(6).toStdString(), "Slant:");
 
-        // F12: the bitmap into the project folder, named by the (fixed) local time.
+        // F12: a JPEG of the main window (mended: a bitmap of the whole screen
+        // under the .jpg name) into the project folder, named by the (fixed)
+        // local time; the status bar says where it went.
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         window.setClock([] { return std::time_t{19753LL * 86400 + 14 * 3600 + 25 * 60 + 1}; });
@@ -148,10 +152,24 @@ TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
         const std::string shot = project + "/20240131_142501.jpg";
         ASSERT_TRUE(fs::exists(shot));
         std::ifstream picture(shot, std::ios::binary);
-        char bm[2] = {};
-        picture.read(bm, 2);
-        EXPECT_EQ(std::string(bm, 2), "BM");
-        EXPECT_GT(fs::file_size(shot), 54u);
+        char soi[3] = {};
+        picture.read(soi, 3);
+        EXPECT_EQ(std::string(soi, 3), "\xFF\xD8\xFF");
+        const QImage read(QString::fromStdString(shot), "JPG");
+        EXPECT_EQ(read.size(), window.size());
+        EXPECT_TRUE(window.statusPane(2)->text().contains(QString::fromStdString(shot)));
+        // Playback of the recording: the sonar page is closed and Save KSF
+        // refused (mended: it started a recording that stayed empty); Connect
+        // Device leaves playback and opens the page again.
+        window.setPlaybackChooser([&] { return recordings[0].string(); });
+        window.action(FrameCommand::OpenFile)->trigger();
+        ASSERT_TRUE(window.session().playbackMode());
+        window.refreshCommands();
+        EXPECT_FALSE(window.sonarPage()->isEnabled());
+        EXPECT_FALSE(window.action(FrameCommand::SaveKsf)->isEnabled());
+        window.action(FrameCommand::ConnectDevice)->trigger();
+        EXPECT_FALSE(window.session().playbackMode());
+        EXPECT_TRUE(window.sonarPage()->isEnabled());
         config.messenger().setSink(nullptr);
     }
     sim.stop();
@@ -226,6 +244,44 @@ TEST_F(MainFrameWindow, SwitchWindowLayoutsAndTheControlPane) {
     // No sonar: Start and Save KSF stay refused.
     EXPECT_FALSE(window.action(FrameCommand::Start)->isEnabled());
     EXPECT_FALSE(window.action(FrameCommand::SaveKsf)->isEnabled());
+    config.messenger().setSink(nullptr);
+}
+
+// Quit: the close button and Quit ask "Quit Kestrova?"; Cancel keeps the
+// threads running, OK stops them, and a second close during the shut-down
+// asks nothing more.
+TEST_F(MainFrameWindow, QuitAsksAndOkStopsEverything) {
+    Configuration config(program_.path());
+    config.messenger().setEnglish(true);
+    config.system.commandPort = 1; // nothing listens
+    config.system.dataPort = 1;
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    RecordingMessageSink messages;
+    config.messenger().setSink(&messages);
+    window.show();
+    ASSERT_TRUE(window.acquisition().threadsRunning());
+
+    messages.setAnswer(IDCANCEL);
+    window.close();
+    ASSERT_EQ(messages.count(), 1u);
+    EXPECT_EQ(messages.messages().back().text, "Quit Kestrova?");
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.quitting());
+    EXPECT_TRUE(window.acquisition().threadsRunning());
+
+    messages.setAnswer(IDOK);
+    QAction* quit = window.findChild<QAction*>("commandQuit");
+    ASSERT_NE(quit, nullptr);
+    quit->trigger();
+    EXPECT_EQ(messages.count(), 2u);
+    EXPECT_TRUE(window.quitting());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window.acquisition().threadsRunning());
+    window.show();
+    window.close(); // a late close request: nothing asked, nothing done
+    EXPECT_EQ(messages.count(), 2u);
     config.messenger().setSink(nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -144,6 +145,12 @@ TEST(Program, RefusesToStartWithoutDrovanta) {
     ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/kestrova"), copy));
     QProcess p;
     p.setWorkingDirectory(dir.path());
+    // A home of its own: its settings folder and its one-instance lock.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    env.remove("XDG_CONFIG_HOME");
+    env.remove("XDG_RUNTIME_DIR");
+    p.setProcessEnvironment(env);
     p.start(copy, {"--quit-after", "5"});
     ASSERT_TRUE(p.waitForFinished(15000));
     EXPECT_EQ(p.exitCode(), 1);
