@@ -11,6 +11,7 @@ set(layers
     "display|^display/"
     "navigation|^navigation/"
     "targets|^targets/"
+    "mosaic|^mosaic/"
     "application|^app/"
     "session|^app/session/"
     "window and tools|/ui/|^tools/|^controls/|^resources/")
@@ -24,7 +25,7 @@ function(layer_of path out)
   elseif(path MATCHES "^app/config/")
     set(found 2)
   elseif(path MATCHES "^app/session/")
-    set(found 9)
+    set(found 10)
   else()
     set(i 0)
     foreach(entry IN LISTS layers)
@@ -45,6 +46,7 @@ file(GLOB_RECURSE sources RELATIVE ${SRC}
      ${SRC}/app/*.h ${SRC}/app/*.cpp ${SRC}/acquisition/*.h ${SRC}/acquisition/*.cpp
      ${SRC}/position/*.h ${SRC}/position/*.cpp ${SRC}/display/*.h ${SRC}/display/*.cpp
      ${SRC}/navigation/*.h ${SRC}/navigation/*.cpp ${SRC}/targets/*.h ${SRC}/targets/*.cpp
+     ${SRC}/mosaic/*.h ${SRC}/mosaic/*.cpp
      ${SRC}/controls/*.h ${SRC}/controls/*.cpp ${SRC}/tools/*.h ${SRC}/tools/*.cpp)
 set(bad "")
 foreach(f IN LISTS sources)

@@ -9,7 +9,8 @@ file(GLOB_RECURSE sources
      ${SRC}/app/*.h ${SRC}/app/*.cpp
      ${SRC}/display/*.h ${SRC}/display/*.cpp
      ${SRC}/navigation/*.h ${SRC}/navigation/*.cpp
-     ${SRC}/targets/*.h ${SRC}/targets/*.cpp)
+     ${SRC}/targets/*.h ${SRC}/targets/*.cpp
+     ${SRC}/mosaic/*.h ${SRC}/mosaic/*.cpp)
 set(bad "")
 foreach(f IN LISTS sources)
   if(f MATCHES "/ui/")

@@ -27,7 +27,12 @@ using acquisition::PingRecord;
 struct Segment {
     std::array<PingBatch, 2> batch;
     PingPosition position;
-    bool empty() { return batch[0].pingCount() == 0 && batch[1].pingCount() == 0; }
+    // The position records read since the previous segment (kept only for a
+    // line reader).
+    std::vector<position::PositionFix> fixes;
+    bool empty() {
+        return batch[0].pingCount() == 0 && batch[1].pingCount() == 0 && fixes.empty();
+    }
 };
 
 bool fits(PingBatch& batch, const PingRecord& ping, std::uint32_t maxPings) {
@@ -50,9 +55,10 @@ class SegmentRoute {
 // The assembler's pings into segments; position records cut them.
 class SegmentFeeder : public acquisition::FrameSink {
   public:
-    SegmentFeeder(SegmentRoute& route, std::uint32_t maxPings)
+    SegmentFeeder(SegmentRoute& route, std::uint32_t maxPings, bool keepFixes)
         : route_(route),
-          maxPings_(std::clamp<std::uint32_t>(maxPings, 1, PingBatchData::kMaxPings)) {}
+          maxPings_(std::clamp<std::uint32_t>(maxPings, 1, PingBatchData::kMaxPings)),
+          keepFixes_(keepFixes) {}
 
     bool handPing(const PingRecord& ping, float rate, std::uint8_t changed) override {
         const int f = acquisition::index(ping.frequency());
@@ -84,9 +90,12 @@ class SegmentFeeder : public acquisition::FrameSink {
             current_ = nullptr;
         }
         position_ = {fix->latitude, fix->longitude};
+        if (keepFixes_) pendingFixes_.push_back(*fix);
     }
 
     void finish() {
+        // The last records still count: they enclose the last pings in time.
+        if (!current_ && !pendingFixes_.empty()) start();
         if (!current_) return;
         if (current_->empty())
             route_.giveBack(current_);
@@ -101,10 +110,14 @@ class SegmentFeeder : public acquisition::FrameSink {
     void start() {
         current_ = route_.take();
         current_->position = position_;
+        current_->fixes.clear();
+        current_->fixes.swap(pendingFixes_);
     }
 
     SegmentRoute& route_;
     const std::uint32_t maxPings_;
+    const bool keepFixes_;
+    std::vector<position::PositionFix> pendingFixes_;
     Segment* current_ = nullptr;
     PingPosition position_;
     std::uint64_t missed_ = 0;
@@ -159,23 +172,29 @@ class Helper {
     std::thread thread_;
 };
 
-// The two views' pipelines without pictures, writing through the line sink.
+// The two views' pipelines without pictures, writing through a line sink.
 class DisplayStage {
   public:
-    DisplayStage(const DrovantaApi& drovanta, acquisition::XtfWriter& writer,
-                 const DisplayPipelineSettings& settings, bool split)
+    DisplayStage(const DrovantaApi& drovanta, const DisplayPipelineSettings& settings, bool split)
         : drovanta_(drovanta), hf_(Frequency::HF, drovanta, shared_),
-          lf_(Frequency::LF, drovanta, shared_), sink_(writer, shared_.processing, position_) {
+          lf_(Frequency::LF, drovanta, shared_) {
         shared_.settings = settings;
         shared_.settings.xtfRecording = true;
-        hf_.setLineSink(&sink_);
-        lf_.setLineSink(&sink_);
         if (split && lfCopy_.loadSeparateCopy(drovanta) && lfCopy_.initialize())
             helper_ = std::make_unique<Helper>();
     }
 
+    // Where the lines go, and what each segment brings before its pings.
+    void setSink(DisplayLineSink* sink, std::function<void(const Segment&)> beforeSegment) {
+        hf_.setLineSink(sink);
+        lf_.setLineSink(sink);
+        beforeSegment_ = std::move(beforeSegment);
+    }
+    const ViewPipeline& pipeline(int channel) const { return channel == 0 ? hf_ : lf_; }
+    const DisplayProcessingState& processing() const { return shared_.processing; }
+
     void process(Segment& s) {
-        position_.set(s.position);
+        if (beforeSegment_) beforeSegment_(s);
         const bool any[2] = {hf_.intake(s.batch[0]) > 0, lf_.intake(s.batch[1]) > 0};
         if (helper_ && any[0] && any[1]) {
             helper_->start([this] { lf_.prepareLines(lfCopy_); });
@@ -203,8 +222,7 @@ class DisplayStage {
     DrovantaApi lfCopy_;
     DisplayShared shared_;
     ViewPipeline hf_, lf_;
-    HeldPosition position_;
-    XtfLineSink sink_;
+    std::function<void(const Segment&)> beforeSegment_;
     std::uint64_t passes_ = 0;
     std::unique_ptr<Helper> helper_; // last: stopped before the pipelines go
 };
@@ -280,29 +298,25 @@ class QueuedRoute : public SegmentRoute {
     bool ended_ = false;
 };
 
-} // namespace
-
-RecordingExportResult
-exportRecording(const std::string& path, const DrovantaApi& drovanta,
-                acquisition::XtfWriter& writer, const RecordingExportOptions& options,
-                const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+// Reads the recording through the stage (on this thread, or with a reading
+// thread ahead of it).
+RecordingExportResult playThrough(const std::string& path, DisplayStage& stage,
+                                  const RecordingExportOptions& options, bool keepFixes,
+                                  const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     RecordingExportResult result;
-    writer.setRecording(true);
-    auto stage = std::make_unique<DisplayStage>(drovanta, writer, options.settings,
-                                                options.splitFrequencies);
     acquisition::SonarStatus status;
     status.playbackMode = true;
 
     if (!options.readAhead) {
-        InlineRoute route(*stage);
-        SegmentFeeder feeder(route, options.batchPings);
+        InlineRoute route(stage);
+        SegmentFeeder feeder(route, options.batchPings, keepFixes);
         auto assembler = std::make_unique<acquisition::FrameAssembler>(feeder, status);
         result.read = acquisition::playWithoutPacing(path, *assembler, progress);
         feeder.finish();
         result.missed = feeder.missed();
     } else {
         QueuedRoute route;
-        SegmentFeeder feeder(route, options.batchPings);
+        SegmentFeeder feeder(route, options.batchPings, keepFixes);
         std::thread reader([&] {
             auto assembler = std::make_unique<acquisition::FrameAssembler>(feeder, status);
             result.read = acquisition::playWithoutPacing(path, *assembler, progress);
@@ -310,18 +324,66 @@ exportRecording(const std::string& path, const DrovantaApi& drovanta,
             route.endOfFile();
         });
         while (Segment* s = route.next()) {
-            stage->process(*s);
+            stage.process(*s);
             route.giveBack(s);
         }
         reader.join();
         result.missed = feeder.missed();
     }
-    result.pings[0] = stage->pings(0);
-    result.pings[1] = stage->pings(1);
-    result.passes = stage->passes();
-    result.split = stage->split();
+    result.pings[0] = stage.pings(0);
+    result.pings[1] = stage.pings(1);
+    result.passes = stage.passes();
+    result.split = stage.split();
+    return result;
+}
+
+// Hands each line to the reader with its pipeline's time record and bottom.
+class ReaderSink : public DisplayLineSink {
+  public:
+    ReaderSink(const DisplayStage& stage, RecordingLineReader& reader)
+        : stage_(stage), reader_(reader) {}
+    void writeLine(std::span<const std::uint8_t, HistoryRing::kLineBytes> line,
+                   int channel) override {
+        const ViewPipeline& pipe = stage_.pipeline(channel);
+        const PingTimeRecord& t = pipe.lastPingTime();
+        reader_.displayLine(line, channel, t,
+                            pipe.ring().slantRange[t.historyLine % HistoryRing::kLines]);
+    }
+
+  private:
+    const DisplayStage& stage_;
+    RecordingLineReader& reader_;
+};
+
+} // namespace
+
+RecordingExportResult
+exportRecording(const std::string& path, const DrovantaApi& drovanta,
+                acquisition::XtfWriter& writer, const RecordingExportOptions& options,
+                const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    writer.setRecording(true);
+    auto stage =
+        std::make_unique<DisplayStage>(drovanta, options.settings, options.splitFrequencies);
+    HeldPosition position;
+    XtfLineSink sink(writer, stage->processing(), position);
+    stage->setSink(&sink, [&position](const Segment& s) { position.set(s.position); });
+    RecordingExportResult result = playThrough(path, *stage, options, false, progress);
     writer.setRecording(false);
     return result;
+}
+
+RecordingExportResult readRecordingLines(const std::string& path, const DrovantaApi& drovanta,
+                                         RecordingLineReader& reader,
+                                         const RecordingExportOptions& options,
+                                         const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    auto stage =
+        std::make_unique<DisplayStage>(drovanta, options.settings, options.splitFrequencies);
+    ReaderSink sink(*stage, reader);
+    stage->setSink(&sink, [&reader](const Segment& s) {
+        for (const position::PositionFix& fix : s.fixes)
+            reader.positionRecord(fix);
+    });
+    return playThrough(path, *stage, options, true, progress);
 }
 
 } // namespace kestrova::display

@@ -25,9 +25,12 @@
 #include "acquisition/xtf_writer.h"
 #include "display/display_state.h"
 #include "display/drovanta_api.h"
+#include "display/history_ring.h"
+#include "position/position_fix.h"
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace kestrova::display {
@@ -50,6 +53,25 @@ struct RecordingExportResult {
     std::uint64_t passes = 0;        // pipeline passes (both frequencies)
     bool split = false;              // the LF lines were made beside the HF ones
 };
+
+// What a recording's display lines go to instead of an XTF writer (the
+// mosaic): the position records in file order, each before the pings that
+// follow it, and every finished display line with its ping's time record and
+// the slant range of its bottom (the altitude the line was drawn with).
+class RecordingLineReader {
+  public:
+    virtual ~RecordingLineReader() = default;
+    virtual void positionRecord(const position::PositionFix& fix) = 0;
+    virtual void displayLine(std::span<const std::uint8_t, HistoryRing::kLineBytes> line,
+                             int channel, const PingTimeRecord& time, double altitude) = 0;
+};
+
+// The recording through the same pipelines and batches as exportRecording,
+// its lines to `reader`.
+RecordingExportResult
+readRecordingLines(const std::string& path, const DrovantaApi& drovanta,
+                   RecordingLineReader& reader, const RecordingExportOptions& options,
+                   const std::function<void(std::uint64_t, std::uint64_t)>& progress = nullptr);
 
 // The writer's files must be open (XtfWriter::createNamed); its recording
 // flag is switched on for the conversion. `progress` gets the bytes read and

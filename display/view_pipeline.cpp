@@ -311,6 +311,7 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     t.portSlantRange = usable ? np * c * 0.5 / fs : 0.0;
     pingTimes_.append(t);
     latestPingTime_ = t.time;
+    lastPingTime_ = t;
 
     // j. XTF.
     if (settings.xtfRecording && lineSink_) lineSink_->writeLine(ring_.line(h), hf ? 0 : 1);

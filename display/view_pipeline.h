@@ -131,6 +131,8 @@ class ViewPipeline {
 
     PingTimeHistory& pingTimes() { return pingTimes_; }
     double latestPingTime() const { return latestPingTime_; }
+    // The time record of the ping whose line was made last (for the line sink).
+    const PingTimeRecord& lastPingTime() const { return lastPingTime_; }
     DisplayShared& shared() { return shared_; }
 
   private:
@@ -168,6 +170,7 @@ class ViewPipeline {
 
     PingTimeHistory pingTimes_;
     double latestPingTime_ = 0.0;
+    PingTimeRecord lastPingTime_;
     std::array<LineOutcome, acquisition::PingBatchData::kMaxPings> outcomes_{};
     std::uint32_t outcomeCount_ = 0;
     std::array<SideDetections, acquisition::PingBatchData::kMaxPings> prepared_{};

@@ -34,6 +34,7 @@ void NaviModel::clearTrack() {
     if (track_.size() > 1) track_.erase(track_.begin(), track_.end() - 1);
     coverHF_.clear();
     coverLF_.clear();
+    mosaic_->clear();
     for (auto& f : edges_)
         for (auto& e : f)
             e.clear();

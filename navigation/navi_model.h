@@ -4,11 +4,13 @@
 // and the measurement. The Qt view draws it; the main frame feeds it.
 
 #include "app/config/settings.h"
+#include "navigation/live_mosaic.h"
 #include "navigation/navi_view_state.h"
 #include "navigation/survey_line.h"
 #include "navigation/towfish.h"
 #include "position/position_fix.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -41,8 +43,10 @@ class NaviModel {
     // per `pixels` on the screen); every point stays stored.
     const std::vector<GridPoint>& thinnedTrack(double pixels);
     const std::vector<GridPoint>& thinnedEdge(bool hf, bool starboard, double pixels);
-    // Keeps only the last track point and empties both coverage lists.
+    // Keeps only the last track point and empties both coverage lists (and the mosaic).
     void clearTrack();
+    // The "Mosaic" layer: the HF pings on the ground.
+    LiveMosaic& mosaic() { return *mosaic_; }
 
     // The targets to mark; the main frame hands over the whole list whenever
     // it changes.
@@ -55,6 +59,7 @@ class NaviModel {
 
     bool showTrack = true;
     bool showSpeed = true;
+    bool showMosaic = true;
     std::optional<GridPoint> measureStart;
     std::optional<GridPoint> measureEnd;
 
@@ -71,6 +76,8 @@ class NaviModel {
     std::vector<GridPoint> edges_[2][2];
     ThinnedPolyline trackThin_;
     ThinnedPolyline edgeThin_[2][2];
+    // Shared by copies of the model: the layer is the survey's, not the view's.
+    std::shared_ptr<LiveMosaic> mosaic_ = std::make_shared<LiveMosaic>();
 };
 
 } // namespace kestrova::navigation

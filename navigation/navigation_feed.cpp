@@ -47,10 +47,13 @@ std::size_t NavigationFeed::place(const TowfishInstall& install, display::Waterf
     segments_.clear();
     const std::size_t placed = track.process(
         install, [&ring](std::uint32_t line) { return double{ring.slantRange[line]}; },
-        [&positions](std::uint32_t line, const PingPositionRecord& rec) {
-            rec.encode({positions.bytes.get() + std::size_t{line % display::HistoryRing::kLines} *
-                                                    PingPositionRecord::kBytes,
+        [&positions, &ring, hf, this](std::uint32_t line, const PingPositionRecord& rec) {
+            rec.encode({positions.bytes.get() +
+                            std::size_t{line % display::HistoryRing::kLines} *
+                                PingPositionRecord::kBytes,
                         PingPositionRecord::kBytes});
+            // The HF line on the ground, for the map's "Mosaic" layer.
+            if (hf && model_.showMosaic) model_.mosaic().addLine(rec, ring.line(line));
         },
         segments_);
     model_.addCoverage(hf, segments_);

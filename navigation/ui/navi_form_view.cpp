@@ -330,7 +330,8 @@ void CNaviFormView::importLines() {
 }
 
 void CNaviFormView::openSettings() {
-    NaviSettingValues values{model_.settings(), model_.view().follow, model_.showSpeed};
+    NaviSettingValues values{model_.settings(), model_.view().follow, model_.showSpeed,
+                             model_.showMosaic};
     bool ok = false;
     if (host_.runSettingsDialog) {
         ok = host_.runSettingsDialog(values);
@@ -343,6 +344,7 @@ void CNaviFormView::openSettings() {
     model_.settings() = values.settings;
     model_.view().follow = values.follow >= 0 && values.follow <= 3 ? values.follow : 1;
     model_.showSpeed = values.showSpeed;
+    model_.showMosaic = values.showMosaic;
     if (host_.settings) *host_.settings = values.settings;
     if (host_.saveSettings) host_.saveSettings();
 }

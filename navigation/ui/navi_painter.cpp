@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -290,6 +291,62 @@ void drawCoverage(QPainter& p, NaviModel& m, bool hf) {
     }
 }
 
+// The "Mosaic" layer: the tiles of the level nearest the map's scale that the
+// window shows, grey with the sample's strength, empty cells left out.
+void drawMosaic(QPainter& p, NaviModel& m) {
+    LiveMosaic& mosaic = m.mosaic();
+    const ViewState& v = m.view();
+    if (mosaic.empty() || !(v.s > 0.0)) return;
+    MosaicCanvas& canvas = mosaic.level(mosaic.levelFor(v.s));
+    if (canvas.empty()) return;
+    const double cell = canvas.cellMetres();
+    const int t = MosaicCanvas::kTileCells;
+    // The grid box the window covers, whatever the turn.
+    double e0 = 1e300, e1 = -1e300, n0 = 1e300, n1 = -1e300;
+    for (const auto& corner : {std::pair{0.0, 0.0}, std::pair{double(v.width), 0.0},
+                               std::pair{0.0, double(v.height)},
+                               std::pair{double(v.width), double(v.height)}}) {
+        const GridPoint g = screenToGrid(v, corner.first, corner.second);
+        e0 = std::min(e0, g.east);
+        e1 = std::max(e1, g.east);
+        n0 = std::min(n0, g.north);
+        n1 = std::max(n1, g.north);
+    }
+    const double tileMetres = cell * t;
+    const TileKey first = canvas.first(), last = canvas.last();
+    const auto c0 = std::max(first.column, static_cast<std::int64_t>(std::floor(e0 / tileMetres)));
+    const auto c1 = std::min(last.column, static_cast<std::int64_t>(std::floor(e1 / tileMetres)));
+    const auto r0 = std::max(first.row, static_cast<std::int64_t>(std::floor(-n1 / tileMetres)));
+    const auto r1 = std::min(last.row, static_cast<std::int64_t>(std::floor(-n0 / tileMetres)));
+    if (c1 < c0 || r1 < r0 || (c1 - c0 + 1) * (r1 - r0 + 1) > 400) return;
+    const ScreenMapper map(v);
+    std::vector<std::uint16_t> values;
+    QImage image(t, t, QImage::Format_ARGB32);
+    p.save();
+    for (std::int64_t r = r0; r <= r1; ++r) {
+        for (std::int64_t c = c0; c <= c1; ++c) {
+            if (!canvas.tileValues({c, r}, values)) continue;
+            for (int y = 0; y < t; ++y) {
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < t; ++x) {
+                    const std::uint16_t s = values[static_cast<std::size_t>(y * t + x)];
+                    const int grey = std::min<int>(s, 32767) * 255 / 32767;
+                    row[x] = s ? qRgba(grey, grey, grey, 255) : qRgba(0, 0, 0, 0);
+                }
+            }
+            // Cell (x, y) of the tile lies at east (c t + x) cell, north -(r t + y) cell.
+            const double east = static_cast<double>(c * t) * cell;
+            const double north = -static_cast<double>(r * t) * cell;
+            const ScreenPoint o = map(east, north);
+            const ScreenPoint ex = map(east + cell, north);
+            const ScreenPoint ny = map(east, north - cell);
+            p.setTransform(QTransform(ex.x - o.x, ex.y - o.y, ny.x - o.x, ny.y - o.y, o.x, o.y));
+            p.drawImage(QPointF(0, 0), image);
+        }
+    }
+    p.restore();
+}
+
 // Each target as a small red ring with a cross at its marked point and its
 // name beside it; marks far outside the window are skipped.
 void drawTargets(QPainter& p, const NaviModel& m) {
@@ -342,6 +399,7 @@ void paintNaviMap(QPainter& p, NaviModel& m, const NaviPaintExtras& extras) {
 
     if (s.grid) drawGrid(p, v);
     if (s.compass) drawCompass(p, v);
+    if (m.showMosaic) drawMosaic(p, m);
     drawPlannedLines(p, m);
     drawEditorLines(p, m, extras);
     if (s.coverLineHF) drawCoverage(p, m, true);

@@ -41,6 +41,7 @@ CNaviSettingDlg::CNaviSettingDlg(const NaviSettingValues& values, app::Messenger
     QGroupBox* cover = group("Coverage Settings", "覆盖设置");
     coverHF_ = check(cover, "High Frequency Coverage", "高频覆盖", s.coverLineHF != 0);
     coverLF_ = check(cover, "Low Frequency Coverage", "低频覆盖", s.coverLineLF != 0);
+    mosaic_ = check(cover, "Mosaic", "镶嵌图", values.showMosaic);
     QGroupBox* target = group("Target Settings", "目标设置");
     target_ = check(target, "Display Target", "显示目标", s.target != 0);
     QGroupBox* view = group("View Settings", "视图设置");
@@ -88,6 +89,7 @@ NaviSettingValues CNaviSettingDlg::values() const {
     v.settings.grid = grid_->isChecked() ? 1 : 0;
     v.settings.compass = compass_->isChecked() ? 1 : 0;
     v.showSpeed = speed_->isChecked();
+    v.showMosaic = mosaic_->isChecked();
     for (int i = 0; i < 3; ++i)
         if (unit_[static_cast<std::size_t>(i)]->isChecked()) v.settings.shipVelFmt = i;
     for (int i = 0; i < 4; ++i)

@@ -18,6 +18,7 @@ struct NaviSettingValues {
     app::NaviSettings settings;
     int follow = 1;
     bool showSpeed = true;
+    bool showMosaic = true;
 };
 
 class CNaviSettingDlg : public QDialog {
@@ -38,6 +39,7 @@ class CNaviSettingDlg : public QDialog {
     bool english_;
     QCheckBox* coverHF_ = nullptr;
     QCheckBox* coverLF_ = nullptr;
+    QCheckBox* mosaic_ = nullptr;
     QCheckBox* target_ = nullptr;
     QCheckBox* grid_ = nullptr;
     QCheckBox* compass_ = nullptr;

@@ -407,6 +407,13 @@ TEST(TargetCsv, LineFormatAndSaveAll) {
 namespace kestrova::targets {
 namespace {
 
+int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
 // The command line reads a project's targets as the view wrote them, names a
 // bad file and says so in its exit code; "csv" writes what "Save all" writes.
 TEST(TargetCli, ListAndCsvReadTheFolder) {
@@ -445,6 +452,18 @@ TEST(TargetCli, ListAndCsvReadTheFolder) {
         << out;
     EXPECT_NE(out.find("\"x\":500003.75,\"y\":3400001.00,\"length\":4.25"), std::string::npos)
         << out;
+
+    // The same targets for GIS programs: points, longitude first.
+    ASSERT_EQ(cli("targets geojson " + dir.path, out), 0) << out;
+    EXPECT_EQ(out.rfind("{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\","
+                        "\"geometry\":{\"type\":\"Point\",\"coordinates\":[",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find("]},\"properties\":{\"name\":\"00001_142502\",\"number\":1,"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(countOf(out, "\"type\":\"Feature\","), 2);
 
     auto bytes = slurp(dir.file("00002_142502.tgt"));
     bytes[21] = 0xFF; // N far beyond 1080

@@ -16,6 +16,7 @@
 #include "app/sonar_parameter_page.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "tools/cli/command.h"
 #include "tools/cli/frame_json.h"
 #include "tools/cli/ping_lister.h"
@@ -306,6 +307,13 @@ int runAcquire(const Args& args) {
     // The position input as INSPara of the same file asks (none without it);
     // a project's own INSPara replaces it when the project opens.
     if (platform::PathFileExistsA(systemFile)) config.LoadConfigSection("INSPara", systemFile);
+    // The installation and display settings, when the file carries them (a
+    // copy of a project's configuration), as export-xtf and mosaic read it.
+    if (platform::PathFileExistsA(systemFile)) {
+        platform::IniFile ini(systemFile);
+        if (ini.load() && ini.document().hasSection("SonarSetPara"))
+            config.LoadConfigSection("SonarSetPara", systemFile);
+    }
 
     SonarNetSettings net;
     net.ip = config.system.sonarIp;

@@ -3,6 +3,9 @@
 // there is none); nothing is written.
 // kestrova-cli targets csv FOLDER [--config FILE.ini]: writes "Target.csv" and
 // the index as "Save all" does (without redrawing the pictures).
+// kestrova-cli targets geojson FOLDER [--config FILE.ini]: the same targets as
+// a GeoJSON FeatureCollection of points (longitude, latitude; no geometry for
+// a target without a position) for GIS programs, to standard output.
 // Positions use the project's sound speed and geodetic settings: FILE.ini, or
 // the configuration of the project whose folder holds FOLDER. A file that
 // cannot be read is named on standard error and skipped; exit 1 then.
@@ -14,6 +17,7 @@
 #include "targets/target_export.h"
 #include "targets/target_store.h"
 #include "tools/cli/command.h"
+#include "tools/cli/target_places.h"
 
 #include <cmath>
 #include <cstdio>
@@ -23,7 +27,7 @@
 namespace kestrova::cli {
 namespace {
 
-constexpr const char* kUsage = "targets list|csv FOLDER [--config FILE.ini]";
+constexpr const char* kUsage = "targets list|csv|geojson FOLDER [--config FILE.ini]";
 
 // The project configuration beside the target folder: <project>/<name>.ini
 // for the <name>.ksp there.
@@ -40,6 +44,34 @@ std::string projectConfigFor(const std::string& folder) {
     return {};
 }
 
+// The sound speed and the grid-to-geographic conversion targets are placed
+// with: the project's configuration FILE.ini (or none: the defaults).
+class TargetGeodesy {
+  public:
+    explicit TargetGeodesy(const std::string& ini) {
+        messages_.setSink(&quiet_);
+        app::Configuration config(platform::executableFolder(), messages_);
+        if (!ini.empty()) {
+            config.LoadConfigSection("SonarSetPara", ini);
+            config.LoadConfigSection("ParaOfGeo", ini);
+        }
+        engine_ = std::make_unique<position::GeodesyEngine>(config.geo.record);
+        toGeo = [this](const targets::GroundPoint& p) -> std::optional<targets::GeoPosition> {
+            const auto g = engine_->inverse(p.north, p.east, 0.0);
+            if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
+            return targets::GeoPosition{g.latitude, g.longitude};
+        };
+        soundSpeed = config.sonar.soundSpeed > 0 ? config.sonar.soundSpeed : 1500.0;
+    }
+    targets::GridToGeo toGeo;
+    double soundSpeed = 1500.0;
+
+  private:
+    app::RecordingMessageSink quiet_;
+    app::Messenger messages_;
+    std::unique_ptr<position::GeodesyEngine> engine_;
+};
+
 std::string isoTime(const targets::TargetBlock& b) {
     char text[48];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%06u", b.year, b.month, b.day,
@@ -47,12 +79,42 @@ std::string isoTime(const targets::TargetBlock& b) {
     return text;
 }
 
+} // namespace
+
+bool targetPlacemarks(const std::string& folder, std::vector<TargetPlace>& out) {
+    if (!platform::isDirectory(folder)) {
+        std::fprintf(stderr, "kestrova-cli: %s is not a folder\n", folder.c_str());
+        return false;
+    }
+    const TargetGeodesy geodesy(projectConfigFor(folder));
+    auto snapshot = std::make_unique<targets::TargetSnapshot>();
+    bool allRead = true;
+    for (const targets::TargetEntry& e : targets::listedTargets(folder)) {
+        targets::TargetBlock block;
+        std::string description;
+        const std::string path = platform::joinPath(folder, e.name + ".tgt");
+        if (targets::readTargetFile(path, *snapshot, block, description).status !=
+            targets::ReadStatus::Ok) {
+            std::fprintf(stderr, "kestrova-cli: %s: cannot be read\n", path.c_str());
+            allRead = false;
+            continue;
+        }
+        const targets::TargetSummary sum =
+            targets::summarize(*snapshot, block, geodesy.soundSpeed, geodesy.toGeo);
+        if (sum.geo) out.push_back({e.name, sum.geo->latitude, sum.geo->longitude});
+    }
+    return allRead;
+}
+
+namespace {
+
 int runTargets(const Args& args) {
     ArgList list(args);
     const auto configFile = list.value("--config");
     const auto rest = list.positional();
     if (!list.ok()) return usageError(kUsage, list.error());
-    if (rest.size() != 2 || (rest[0] != "list" && rest[0] != "csv")) return usageError(kUsage, "");
+    if (rest.size() != 2 || (rest[0] != "list" && rest[0] != "csv" && rest[0] != "geojson"))
+        return usageError(kUsage, "");
     const std::string folder = rest[1];
     if (!platform::isDirectory(folder)) {
         std::fprintf(stderr, "kestrova-cli: %s is not a folder\n", folder.c_str());
@@ -60,27 +122,14 @@ int runTargets(const Args& args) {
     }
 
     app::defaultMessenger().setEnglish(app::interfaceEnglish());
-    app::RecordingMessageSink quiet;
-    app::Messenger configMessages;
-    configMessages.setSink(&quiet);
-    app::Configuration config(platform::executableFolder(), configMessages);
     const std::string ini = configFile ? *configFile : projectConfigFor(folder);
-    if (!ini.empty()) {
-        if (!platform::PathFileExistsA(ini)) {
-            std::fprintf(stderr, "kestrova-cli: cannot read %s\n", ini.c_str());
-            return kExitFailure;
-        }
-        config.LoadConfigSection("SonarSetPara", ini);
-        config.LoadConfigSection("ParaOfGeo", ini);
+    if (!ini.empty() && !platform::PathFileExistsA(ini)) {
+        std::fprintf(stderr, "kestrova-cli: cannot read %s\n", ini.c_str());
+        return kExitFailure;
     }
-    position::GeodesyEngine engine(config.geo.record);
-    const targets::GridToGeo toGeo =
-        [&engine](const targets::GroundPoint& p) -> std::optional<targets::GeoPosition> {
-        const auto g = engine.inverse(p.north, p.east, 0.0);
-        if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
-        return targets::GeoPosition{g.latitude, g.longitude};
-    };
-    const double c = config.sonar.soundSpeed > 0 ? config.sonar.soundSpeed : 1500.0;
+    const TargetGeodesy geodesy(ini);
+    const targets::GridToGeo& toGeo = geodesy.toGeo;
+    const double c = geodesy.soundSpeed;
     auto snapshot = std::make_unique<targets::TargetSnapshot>();
 
     if (rest[0] == "csv") {
@@ -97,6 +146,8 @@ int runTargets(const Args& args) {
         return r.csvWritten && r.failed == 0 ? kExitOk : kExitFailure;
     }
 
+    const bool geojson = rest[0] == "geojson";
+    std::string features;
     bool allRead = true;
     for (const targets::TargetEntry& e : targets::listedTargets(folder)) {
         targets::TargetBlock block;
@@ -109,6 +160,29 @@ int runTargets(const Args& args) {
             continue;
         }
         const targets::TargetSummary sum = targets::summarize(*snapshot, block, c, toGeo);
+        if (geojson) {
+            char point[96] = "null";
+            if (sum.geo)
+                std::snprintf(point, sizeof point,
+                              "{\"type\":\"Point\",\"coordinates\":[%.9f,%.9f]}",
+                              sum.geo->longitude, sum.geo->latitude);
+            auto measured = [](double m) { return m >= 0.0 ? m : std::nan(""); };
+            if (!features.empty()) features += ",";
+            features += std::string("{\"type\":\"Feature\",\"geometry\":") + point +
+                        ",\"properties\":" +
+                        JsonLine()
+                            .str("name", e.name)
+                            .unum("number", e.number)
+                            .str("time", isoTime(block))
+                            .unum("ping", block.pingNumber)
+                            .real("length", measured(block.length), 2)
+                            .real("width", measured(block.width), 2)
+                            .real("height", measured(block.height), 2)
+                            .str("description", description)
+                            .text() +
+                        "}";
+            continue;
+        }
         JsonLine line;
         line.str("name", e.name).unum("number", e.number).str("time", isoTime(block));
         line.unum("ping", block.pingNumber);
@@ -127,6 +201,8 @@ int runTargets(const Args& args) {
         line.str("description", description);
         std::printf("%s\n", line.text().c_str());
     }
+    if (geojson)
+        std::printf("{\"type\":\"FeatureCollection\",\"features\":[%s]}\n", features.c_str());
     if (std::fflush(stdout) != 0) return kExitFailure;
     return allRead ? kExitOk : kExitFailure;
 }

@@ -3,6 +3,7 @@
 // frames or Custom frames, over loopback only.
 
 #include "tools/nav-sim/nav_model.h"
+#include "tools/nav-sim/sim_world.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -40,6 +41,9 @@ const char* kUsage =
     "         [--heading DEG] [--line-length M] [--line-spacing M] [--lines N] [--speed KNOTS]\n"
     "         [--quality Q] [--jitter M] [--faults checksum,cut,noise] [--fault-rate P]\n"
     "         [--silence AT:FOR] [--time-jump AT:BY] [--no-zda] [--line-end crlf|lf|cr]\n"
+    "         [--world SEED [--world-start UTC_EPOCH_SECONDS]]\n"
+    "--world sails the pattern of the world kestrova-sonar-sim --world SEED shares,\n"
+    "at the UTC time of each message (the pattern options do not apply).\n"
     "Addresses are loopback only (127.x.x.x); port 0 lets the kernel choose (printed).\n";
 
 int usage(const std::string& why) {
@@ -235,6 +239,9 @@ int main(int argc, char** argv) {
     double seconds = -1.0;
     bool fast = false;
     std::string why;
+    bool world = false;
+    double worldSeed = 0.0;
+    double worldStart = 0.0;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -290,6 +297,12 @@ int main(int argc, char** argv) {
             if (!output(Output::Stdout)) return usage("choose one output");
         } else if (a == "--file") {
             if (!value(sink.path) || !output(Output::File)) return usage("--file needs a path");
+        } else if (a == "--world") {
+            if (!number(worldSeed) || worldSeed < 0 || worldSeed > 4e9)
+                return usage("--world needs a seed");
+            world = true;
+        } else if (a == "--world-start") {
+            if (!number(worldStart) || worldStart < 0) return usage("--world-start needs UTC seconds");
         } else if (a == "--no-zda") {
             cfg.zda = false;
         } else if (a == "--line-end") {
@@ -378,6 +391,8 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
+    const SimWorld sharedWorld(static_cast<std::uint64_t>(worldSeed), worldStart);
+    if (world) cfg.world = &sharedWorld;
     NavSource source(cfg);
     auto start = std::chrono::steady_clock::now();
     while (!gStop) {

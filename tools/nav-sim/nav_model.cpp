@@ -1,5 +1,7 @@
 #include "tools/nav-sim/nav_model.h"
 
+#include "tools/nav-sim/sim_world.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -266,7 +268,8 @@ Epoch NavSource::next() {
         e.silent = true;
         return e;
     }
-    VesselState st = track_.at(e.simSeconds);
+    double utc = config_.startUtc + e.simSeconds;
+    VesselState st = config_.world ? config_.world->vesselAt(utc) : track_.at(e.simSeconds);
     if (config_.jitter > 0.0) {
         double de = (uniform() * 2.0 - 1.0) * config_.jitter;
         double dn = (uniform() * 2.0 - 1.0) * config_.jitter;
@@ -274,7 +277,6 @@ Epoch NavSource::next() {
         st.longitude += de / (6378137.0 * std::cos(st.latitude * 3.14159265358979323846 / 180.0)) *
                         180.0 / 3.14159265358979323846;
     }
-    double utc = config_.startUtc + e.simSeconds;
     if (f.jumpAt >= 0.0 && e.simSeconds >= f.jumpAt) utc += f.jumpBy;
     UtcTime u = utcFromEpoch(utc);
     double ofDay = u.hour * 3600.0 + u.minute * 60.0 + u.second;

@@ -14,6 +14,8 @@
 
 namespace kestrova::navsim {
 
+class SimWorld;
+
 // Where the vessel is and how it moves.
 struct VesselState {
     double latitude = 0.0;  // degrees
@@ -93,6 +95,9 @@ struct NavConfig {
     Faults faults;
     bool zda = true;              // GGA type: many receivers send GGA alone
     std::string lineEnd = "\r\n"; // NMEA: loggers and network sources often strip the CR
+    // A shared simulated world (owned by the caller): the vessel sails its
+    // pattern at the UTC time of each message instead of `pattern`.
+    const SimWorld* world = nullptr;
 };
 
 // One epoch's output and what went into it.

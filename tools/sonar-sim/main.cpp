@@ -10,10 +10,12 @@
 #include "platform/clock.h"
 #include "platform/json_line.h"
 #include "platform/socket.h"
+#include "tools/nav-sim/sim_world.h"
 #include "tools/sonar-sim/sonar_protocol.h"
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -61,6 +63,12 @@ const char* kUsage =
     "  --autorun          ping from the start, as if \"$cmd,sysrun,1\" had come\n"
     "  --output FILE      write N frames (--frames) to FILE instead of listening\n"
     "  --comment TEXT     with --output: a first line \"# TEXT\" describing the capture\n"
+    "  --world SEED       ping in the world kestrova-nav-sim --world SEED sails: the fish on\n"
+    "                     its cable behind the vessel at each ping's time (read as UTC),\n"
+    "                     the world's objects on the seabed; prints \"world seed=S layback=M\n"
+    "                     cable=M tow-point=M depth=M\" first\n"
+    "  --world-start UTC  when the world's vessel sets off (default 0, as kestrova-nav-sim)\n"
+    "  --list-objects     with --world: print its objects as JSON lines and stop\n"
     "faults, each every N-th frame:\n"
     "  --garbage N  --bad-trailer N  --truncate N  --huge-length N  --repeat N\n"
     "  --foreign-layout N  --close-mid-frame N  --sync-in-samples N\n"
@@ -87,6 +95,10 @@ struct Options {
     std::string reconnectModel;
     bool autorun = false;
     ReplyFaults replyFaults;
+    bool world = false;
+    std::uint64_t worldSeed = 0;
+    double worldStart = 0;
+    bool listObjects = false;
 };
 
 // A model text goes into reply lines: no separators of the line in it.
@@ -189,6 +201,13 @@ int parse(int argc, char** argv, Options& o) {
                 o.deviceIdGiven = true;
             }
             if (ok && a == "--firmware") o.identity.firmware = v;
+        } else if (a == "--world") {
+            ok = count(0xFFFFFFFFu, o.worldSeed);
+            o.world = true;
+        } else if (a == "--world-start") {
+            ok = real(o.worldStart, 0, 4e9);
+        } else if (a == "--list-objects") {
+            o.listObjects = true;
         } else if (a == "--autorun") {
             o.autorun = true;
         } else if (a == "--reply-fault") {
@@ -239,6 +258,7 @@ int parse(int argc, char** argv, Options& o) {
     }
     if (!o.stream.hf && !o.stream.lf) return usage("--no-hf and --no-lf leave nothing to send");
     if (!o.output.empty() && o.frames == 0) return usage("--output needs --frames");
+    if (o.listObjects && !o.world) return usage("--list-objects needs --world SEED");
     if (!o.deviceIdGiven) o.identity.identifier = identifierFor(o.identity.model, 0);
     return 0;
 }
@@ -313,6 +333,12 @@ class Simulator {
         };
         protocol_.settingsChanged = [this] { settingsChanged(); };
         protocol_.clockSet = [this](double epoch) {
+            // The clock comes as local time: its whole hours off UTC are the
+            // time zone the world's pings are stamped in.
+            const double utc = std::chrono::duration<double>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+            stream_.setWorldUtcOffset(std::round((epoch - utc) / 3600.0) * 3600.0);
             stream_.setStartEpoch(epoch - streamNow());
             stoppedAt_ = Clock::now();
         };
@@ -542,8 +568,28 @@ int main(int argc, char** argv) {
     int rc = parse(argc, argv, o);
     if (rc < 0) return 0;
     if (rc != 0) return rc;
+    const navsim::SimWorld world(o.worldSeed, o.worldStart);
+    if (o.world) {
+        if (o.listObjects) {
+            for (const navsim::WorldObject& obj : world.objects())
+                std::printf("%s\n", navsim::SimWorld::objectJson(obj).c_str());
+            return 0;
+        }
+        o.stream.world = &world;
+        const navsim::WorldTow& tow = world.tow();
+        std::printf("world seed=%llu layback=%.3f cable=%.2f tow-point=%.2f depth=%.2f\n",
+                    static_cast<unsigned long long>(o.worldSeed), tow.layback(), tow.cable,
+                    tow.towPointHeight, tow.fishDepth);
+        std::fflush(stdout);
+    }
     if (!o.output.empty()) return writeFile(o);
-    if (!o.epochGiven) o.stream.startEpoch = localNowEpoch();
+    if (!o.epochGiven) {
+        o.stream.startEpoch = localNowEpoch();
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        o.stream.worldUtcOffset = static_cast<double>(local.tm_gmtoff);
+    }
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;

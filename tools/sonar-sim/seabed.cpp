@@ -101,15 +101,22 @@ std::vector<SeabedObject> SeabedModel::objectsBetween(double fromM, double toM) 
 
 void SeabedModel::side(double alongM, bool starboard, double spacingM, double absorptionPerM,
                        std::uint64_t pingKey, std::span<std::uint32_t> out) const {
-    Random speckle(mixSeed(seed_ + 5, pingKey * 2 + (starboard ? 1 : 0)));
-    const double h = altitude(alongM);
     // Objects this ping crosses, on this side.
     SeabedObject hits[8];
-    int hitCount = 0;
+    std::size_t hitCount = 0;
     for (const SeabedObject& o : objectsBetween(alongM, alongM)) {
         if (o.starboard != starboard || std::abs(alongM - o.alongM) > o.lengthM / 2) continue;
         if (hitCount < 8) hits[hitCount++] = o;
     }
+    sideWith(alongM, starboard, spacingM, absorptionPerM, pingKey,
+             std::span<const SeabedObject>(hits, hitCount), out);
+}
+
+void SeabedModel::sideWith(double alongM, bool starboard, double spacingM, double absorptionPerM,
+                           std::uint64_t pingKey, std::span<const SeabedObject> hits,
+                           std::span<std::uint32_t> out) const {
+    Random speckle(mixSeed(seed_ + 5, pingKey * 2 + (starboard ? 1 : 0)));
+    const double h = altitude(alongM);
     const double firstReturnWidth = 0.03 * h + 0.1;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double r = (static_cast<double>(i) + 0.5) * spacingM;
@@ -122,8 +129,7 @@ void SeabedModel::side(double alongM, bool starboard, double spacingM, double ab
             const double grazing = h / r; // sine of the grazing angle
             double strength = texture(alongM, x, starboard);
             bool shadowed = false;
-            for (int k = 0; k < hitCount; ++k) {
-                const SeabedObject& o = hits[k];
+            for (const SeabedObject& o : hits) {
                 const double nearEdge = o.acrossM - o.widthM / 2;
                 const double farEdge = o.acrossM + o.widthM / 2;
                 if (x >= nearEdge && x <= farEdge) {

@@ -59,6 +59,11 @@ class SeabedModel {
     // `pingKey` seeds the speckle of this ping and side.
     void side(double alongM, bool starboard, double spacingM, double absorptionPerM,
               std::uint64_t pingKey, std::span<std::uint32_t> out) const;
+    // The same with the objects this ping crosses given (those on `starboard`'s
+    // side whose along-track extent holds the ping count): a world of its own.
+    void sideWith(double alongM, bool starboard, double spacingM, double absorptionPerM,
+                  std::uint64_t pingKey, std::span<const SeabedObject> hits,
+                  std::span<std::uint32_t> out) const;
 
     // Seabed backscatter strength (about 0.2-2.5) at a ground position.
     double texture(double alongM, double acrossM, bool starboard) const;

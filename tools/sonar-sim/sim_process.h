@@ -71,7 +71,9 @@ class SimProcess {
         }
         out_ = fds[0];
         std::string line;
-        if (!readLine(line, timeoutMs)) return false;
+        // A world's report line may come first.
+        for (int i = 0; i < 4; ++i)
+            if (!readLine(line, timeoutMs) || line.rfind("listening", 0) == 0) break;
         unsigned c = 0, d = 0;
         if (std::sscanf(line.c_str(), "listening command=%u data=%u", &c, &d) != 2) return false;
         commandPort = static_cast<std::uint16_t>(c);

@@ -1,6 +1,7 @@
 #include "tools/sonar-sim/sonar_stream.h"
 
 #include "acquisition/frame_format.h"
+#include "tools/nav-sim/sim_world.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,9 +66,13 @@ SonarStream::SonarStream(const SonarStreamConfig& config, const FaultPlan& fault
 void SonarStream::reconfigure(const SonarStreamConfig& config) {
     const double epoch = config_.startEpoch;
     const std::uint64_t seed = config_.seed;
+    const navsim::SimWorld* world = config_.world;
+    const double utcOffset = config_.worldUtcOffset;
     config_ = config;
     config_.startEpoch = epoch;
     config_.seed = seed;
+    config_.world = world;
+    config_.worldUtcOffset = utcOffset;
     period_ = 2.0 * longestRange(config_) / std::max(config_.soundVelocity, 1.0) + 0.010;
     if (!config_.lf) lfPending_ = false;
 }
@@ -92,6 +97,7 @@ void SonarStream::attitudeAt(double t, std::int16_t& roll, std::int16_t& pitch, 
     pitch = static_cast<std::int16_t>(std::lround(140.0 * std::sin(2 * kPi * t / 11.3 + 0.7)));
     heave = static_cast<std::int16_t>(std::lround(25.0 * std::sin(2 * kPi * t / 5.7)));
     double h = 9000.0 + 150.0 * std::sin(2 * kPi * t / 60.0);
+    if (config_.world) h = std::round(config_.world->fishAt(config_.startEpoch + t - config_.worldUtcOffset).heading * 100.0);
     heading = static_cast<std::uint16_t>(std::lround(std::fmod(h + 36000.0, 36000.0)));
 }
 
@@ -137,12 +143,36 @@ std::vector<std::uint8_t> SonarStream::pingFrame(bool hfPing, std::uint32_t ping
     // Slant range per delivered sample.
     const double spacing = config_.soundVelocity / (2.0 * config_.sampleRateHz / dec);
     const double absorption = hfPing ? 0.012 : 0.004;
-    const double along = config_.towSpeed * t;
+    double along = config_.towSpeed * t;
     const std::uint64_t key = (std::uint64_t{pingNumber} << 1) | (hfPing ? 0 : 1);
     std::vector<std::uint32_t> samples(n);
+    std::vector<SeabedObject> hits[2];
+    if (config_.world) {
+        const navsim::FishState fish = config_.world->fishAt(config_.startEpoch + t - config_.worldUtcOffset);
+        along = fish.travelled;
+        const double hr = fish.heading * 3.14159265358979323846 / 180.0;
+        for (const navsim::WorldObject& o : config_.world->objects()) {
+            const double de = o.east - fish.east, dn = o.north - fish.north;
+            const double a = de * std::sin(hr) + dn * std::cos(hr);
+            const double x = de * std::cos(hr) - dn * std::sin(hr); // starboard positive
+            if (std::abs(a) > o.size / 2) continue;
+            SeabedObject hit;
+            hit.alongM = along;
+            hit.acrossM = std::abs(x);
+            hit.starboard = x > 0;
+            hit.heightM = o.height;
+            hit.lengthM = o.size;
+            hit.widthM = o.size;
+            hit.reflectivity = 10.0;
+            hits[hit.starboard ? 1 : 0].push_back(hit);
+        }
+    }
     ByteWriter w(frame);
     for (int s = 0; s < 2; ++s) {
-        seabed_.side(along, s == 1, spacing, absorption, key, samples);
+        if (config_.world)
+            seabed_.sideWith(along, s == 1, spacing, absorption, key, hits[s], samples);
+        else
+            seabed_.side(along, s == 1, spacing, absorption, key, samples);
         const std::size_t base =
             PingHeader::kSize + std::size_t{4} * n * static_cast<std::size_t>(s);
         for (std::uint32_t i = 0; i < n; ++i)

@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace kestrova::navsim {
+class SimWorld;
+}
+
 namespace kestrova::sim {
 
 struct SonarStreamConfig {
@@ -35,6 +39,13 @@ struct SonarStreamConfig {
     // then what that window covers.
     std::uint32_t hfSampleLength = 0;
     std::uint32_t lfSampleLength = 0;
+    // A shared simulated world (owned by the caller): each ping is taken at
+    // the fish's place at its time stamp (read as UTC), heading the fish's
+    // way, and sees that world's objects instead of the seabed's own.
+    const navsim::SimWorld* world = nullptr;
+    // Seconds the sonar's clock runs ahead of UTC (its time zone): a ping
+    // stamped T is taken at the world's UTC time T - worldUtcOffset.
+    double worldUtcOffset = 0;
 
     double rangeM(bool hfPing) const;
     std::uint32_t window(bool hfPing) const;
@@ -93,6 +104,7 @@ class SonarStream {
     void reconfigure(const SonarStreamConfig& config);
     // Local time (seconds since 1970) of stream time 0: the sonar's clock was set.
     void setStartEpoch(double epoch) { config_.startEpoch = epoch; }
+    void setWorldUtcOffset(double seconds) { config_.worldUtcOffset = seconds; }
 
     // Builders for one frame, usable alone.
     std::vector<std::uint8_t> pingFrame(bool hfPing, std::uint32_t pingNumber, double t) const;

@@ -2,10 +2,12 @@
 // the simulator's fixes through the real position input onto the map, the
 // towfish behind the vessel, the keys, the settings and colour dialogs.
 
+#include "display/history_ring.h"
 #include "navigation/navigation_feed.h"
 #include "navigation/ui/color_set_dlg.h"
 #include "navigation/ui/navi_form_view.h"
 #include "navigation/ui/navi_setting_dlg.h"
+#include "platform/bytes.h"
 #include "position/tests/nav_harness.h"
 
 #include <QApplication>
@@ -109,6 +111,27 @@ TEST(NaviPane, SimulatorTrackShowsWhereTheFixesPutItWithTheTowfishBehind) {
         EXPECT_NEAR(ae - placed[i].easting, 30.0 * std::sin(h2), 1e-6);
         EXPECT_NEAR(an - placed[i].northing, 30.0 * std::cos(h2), 1e-6);
     }
+
+    // The "Mosaic" layer draws the placed lines on the ground: 20 m to
+    // starboard of the fish lies grey seabed, and nothing once it is off.
+    std::vector<std::uint8_t> line(display::HistoryRing::kLineBytes, 0);
+    ByteWriter w(line);
+    w.u32le(136, 400);
+    w.u32le(192, 400);
+    for (std::size_t i = 0; i < 400; ++i) {
+        w.u16le(display::HistoryRing::kPortOffset + 2 * i, 20000);
+        w.u16le(display::HistoryRing::kStarboardOffset + 2 * i, 20000);
+    }
+    for (const auto& r : placed)
+        model.mosaic().addLine(r, line);
+    const PingPositionRecord& fish = placed[placed.size() / 2];
+    const double h3 = fish.heading * 3.14159265358979 / 180.0;
+    const ScreenPoint side = gridToScreen(model.view(), fish.easting + 20.0 * std::cos(h3),
+                                          fish.northing - 20.0 * std::sin(h3));
+    const QPoint px(static_cast<int>(std::lround(side.x)), static_cast<int>(std::lround(side.y)));
+    EXPECT_EQ(pane.view.grabMap().pixelColor(px), QColor(155, 155, 155));
+    model.showMosaic = false;
+    EXPECT_EQ(pane.view.grabMap().pixelColor(px), fromBgr(model.settings().viewBkColor));
     EXPECT_EQ(sim.wait(), 0);
 }
 
