@@ -1,5 +1,6 @@
 // kestrova: the survey program's window. One runs per user ("Kestrova Already
-// Run!" for a second start). Chooses the interface language, binds Drovanta by
+// Run!" for a second start). Chooses the interface language (English needs
+// libPolyvox.so beside the program: "Unable to load resource DLL!"), binds Drovanta by
 // name from the program folder before anything is shown (without it there is
 // no display, so the program does not start), reads SysCfg.ini for the sonar's
 // address and opens the main window. The sonar is connected and started only
@@ -38,6 +39,8 @@ namespace {
 
 constexpr const char* kAlreadyRunZh = "Kestrova已经在运行！";
 constexpr const char* kAlreadyRunEn = "Kestrova Already Run!";
+constexpr const char* kNoResourceZh = "无法加载资源DLL！";
+constexpr const char* kNoResourceEn = "Unable to load resource DLL!";
 
 } // namespace
 
@@ -80,6 +83,16 @@ int main(int argc, char** argv) {
     if (instance.acquire(platform::instanceLockPath(userFolder, "Kestrova.lock")) ==
         platform::InstanceLock::Result::HeldElsewhere) {
         config.messenger().ShowMessage(kAlreadyRunZh, kAlreadyRunEn,
+                                       app::mb::kOk | app::mb::kIconError);
+        config.messenger().setSink(nullptr);
+        return 1;
+    }
+
+    // The English interface needs its resource library beside the program.
+    platform::SharedLibrary polyvox;
+    if (config.messenger().english() &&
+        (!polyvox.openBesideProgram("libPolyvox.so") || !polyvox.symbol("polyvox_language"))) {
+        config.messenger().ShowMessage(kNoResourceZh, kNoResourceEn,
                                        app::mb::kOk | app::mb::kIconError);
         config.messenger().setSink(nullptr);
         return 1;

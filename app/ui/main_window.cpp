@@ -9,6 +9,7 @@
 #include "app/ping_parameter_panel.h"
 #include "app/snapshot_file.h"
 #include "app/ui/control_pages.h"
+#include "app/ui/interface_texts.h"
 #include "app/ui/page_disk.h"
 #include "app/ui/page_sonar_para_set.h"
 #include "app/ui/ping_para_panel.h"
@@ -187,7 +188,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     }
     panes_[0]->setText(QString::fromStdString(modelPaneText("", english)));
     panes_[1]->setText(QString::fromStdString(identifierPaneText("")));
-    panes_[2]->setText(kSlantPaneLabel);
+    panes_[2]->setText(english ? QString(kSlantPaneLabel) : QString::fromUtf8(kSlantPaneLabelZh));
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
@@ -210,6 +211,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     resize(size);
     defaultState_ = saveState();
     refreshCommands();
+    // The pages written once in the code speak the interface language.
+    speakLanguage(this, english);
     if (options_.offerLastProject) queue_.post(handle_, kMsgLoadLastProject);
     queue_.post(handle_, kMsgRecordButtons);
 }
@@ -574,6 +577,7 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
                                                              : config_.sonar.commandRangeMetresLF);
         pingPanel(f)->show(formatPingParameters(
             pingParameterCodes(*header, config_.sonar.of(af), range), english));
+        speakLanguage(pingPanel(f), english);
         break;
     }
     case acquisition::WM_DEVICE_INFO: {
@@ -647,6 +651,9 @@ void CMainFrame::refreshStatus() {
         paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
     if (shown.beep()) QApplication::beep();
     controlPages_->refreshStatus();
+    // The read-outs just written ("None", the row captions) and the target
+    // pane's coordinates in the interface language too.
+    speakLanguage(this, in.english);
     refreshCommands();
 }
 
