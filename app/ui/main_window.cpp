@@ -248,8 +248,17 @@ void CMainFrame::buildCommands() {
     }
     toolbar_ = addToolBar(english ? "Main" : "主工具栏");
     toolbar_->setObjectName("MainToolBar");
-    for (FrameCommand c : toolbarCommands())
-        toolbar_->addAction(action(c));
+    // The strip's images in the buttons' order (0 Project ... 13 Target),
+    // then 14 XTF off, 15 and 16 the recording buttons on, 17 Help, 18 Quit.
+    const QPixmap strip(QString::fromStdString(config_.programFolder() + "/allusertoolbar.png"));
+    for (int x = 0; strip.height() > 0 && x + strip.height() <= strip.width(); x += strip.height())
+        images_.push_back(QIcon(strip.copy(x, 0, strip.height(), strip.height())));
+    toolbar_->setToolButtonStyle(images_.empty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    for (std::size_t i = 0; i < toolbarCommands().size(); ++i) {
+        QAction* a = action(toolbarCommands()[i]);
+        a->setIcon(image(static_cast<int>(i)));
+        toolbar_->addAction(a);
+    }
     // After the recording buttons: the XTF command beside Cut KSF.
     toolbar_->insertAction(action(FrameCommand::CalibrationPressure),
                            action(FrameCommand::XtfFile));
@@ -257,16 +266,20 @@ void CMainFrame::buildCommands() {
     auto* help = new QToolButton(toolbar_);
     help->setText(english ? "Help" : "帮助");
     help->setPopupMode(QToolButton::InstantPopup);
+    help->setIcon(image(17));
+    help->setToolTip(help->text());
+    help->setToolButtonStyle(toolbar_->toolButtonStyle());
     auto* helpMenu = new QMenu(help);
     for (FrameCommand c : helpMenuCommands())
         helpMenu->addAction(action(c));
     help->setMenu(helpMenu);
-    toolbar_->addWidget(help);
+    toolbar_->addWidget(help)->setToolTip(help->text());
     // Quit: the same question as the window's close button.
     quit_ = new QAction(english ? "Quit" : "退出", this);
     quit_->setObjectName("commandQuit");
     quit_->setShortcut(QKeySequence::Quit);
     quit_->setToolTip(english ? "Quit Kestrova" : "退出Kestrova");
+    quit_->setIcon(image(18));
     connect(quit_, &QAction::triggered, this, &QWidget::close);
     addAction(quit_);
     menu->addSeparator();
@@ -324,6 +337,15 @@ void CMainFrame::refreshCommands() {
     action(FrameCommand::SaveKsf)->setChecked(images.rawImage == 15);
     action(FrameCommand::XtfFile)->setCheckable(true);
     action(FrameCommand::XtfFile)->setChecked(images.xtfImage == 16);
+    // Cut KSF keeps image 8: the XTF button's own "off" image is 14.
+    action(FrameCommand::SaveKsf)->setIcon(image(images.rawImage));
+    action(FrameCommand::XtfFile)->setIcon(image(images.xtfImage == 16 ? 16 : 14));
+}
+
+QIcon CMainFrame::image(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < images_.size()
+               ? images_[static_cast<std::size_t>(index)]
+               : QIcon();
 }
 
 void CMainFrame::runCommand(FrameCommand c) {

@@ -18,12 +18,14 @@
 #include "navigation/navigation_feed.h"
 #include "navigation/ui/navi_form_view.h"
 
+#include <QIcon>
 #include <QMainWindow>
 
 #include <array>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCloseEvent;
@@ -182,6 +184,10 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
     QAction* quit_ = nullptr;
+    // The toolbar's images, cut from allusertoolbar.png in the program folder
+    // (empty without it: the buttons show their texts).
+    std::vector<QIcon> images_;
+    QIcon image(int index) const;
     bool quitting_ = false;
     bool quitConfirmed_ = false;
 };

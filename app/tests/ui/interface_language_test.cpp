@@ -20,6 +20,9 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolBar>
+#include <QWidgetAction>
+
+#include <filesystem>
 
 #include "app/tests/ui/window_test_support.h"
 
@@ -120,6 +123,33 @@ TEST_F(InterfaceLanguage, EveryTextOfTheMainFrameIsInTheChosenLanguage) {
         EXPECT_TRUE(wrong.isEmpty()) << (english ? "English" : "Chinese") << " interface:\n"
                                      << wrong.join('\n').toStdString();
     }
+}
+
+// The toolbar shows the strip's images with a tooltip each; the recording
+// button changes its image with the state (7 off, 15 on).
+TEST_F(InterfaceLanguage, ToolbarButtonsShowTheStripImagesAndTooltips) {
+    ASSERT_TRUE(std::filesystem::copy_file(test::binFolder() + "/allusertoolbar.png",
+                                           program_.path() + "/allusertoolbar.png"));
+    Configuration config(program_.path());
+    config.messenger().setEnglish(false);
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    window.show();
+    QStringList missing;
+    for (QAction* a : window.toolbar()->actions()) {
+        if (a->isSeparator()) continue;
+        const QString name = a->objectName().isEmpty() ? a->text() : a->objectName();
+        if (a->icon().isNull() && !qobject_cast<QWidgetAction*>(a)) missing << name + " image";
+        if (a->toolTip().isEmpty()) missing << name + " tooltip";
+    }
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(", ").toStdString();
+    EXPECT_GE(window.toolbar()->actions().size(), 14);
+    // Image 0 is the Project button's, a picture of its own.
+    const QImage project = window.action(FrameCommand::Project)->icon().pixmap(24).toImage();
+    const QImage start = window.action(FrameCommand::Start)->icon().pixmap(24).toImage();
+    EXPECT_NE(project, start);
+    EXPECT_EQ(window.action(FrameCommand::SaveKsf)->toolTip().toStdString(), "开始记录KSF文件");
 }
 
 } // namespace
