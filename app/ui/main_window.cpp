@@ -602,6 +602,10 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
         speakLanguage(pingPanel(f), english);
         break;
     }
+    case acquisition::WM_SENSOR_READOUTS: // 1130: the towfish sensors on the status page
+        controlPages_->refreshStatus();
+        speakLanguage(controlPages_->statusPage(), english);
+        break;
     case acquisition::WM_DEVICE_INFO: {
         const acquisition::DeviceInformation info = session_->device().deviceInformation();
         if (m.wParam == 0)
