@@ -37,6 +37,11 @@ void NaviModel::clearTrack() {
     for (auto& f : edges_)
         for (auto& e : f)
             e.clear();
+    // The lists were replaced, not shortened and grown: the thinnings start over.
+    trackThin_.reset();
+    for (auto& f : edgeThin_)
+        for (auto& e : f)
+            e.reset();
 }
 
 std::vector<GridPoint> NaviModel::fitPoints() const {
@@ -46,6 +51,8 @@ std::vector<GridPoint> NaviModel::fitPoints() const {
             for (const LinePoint& p : line.points)
                 points.push_back({p.x, p.y});
     points.insert(points.end(), track_.begin(), track_.end());
+    for (const MapTarget& t : targets_)
+        points.push_back(t.at);
     return points;
 }
 

@@ -11,9 +11,16 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kestrova::navigation {
+
+// A target the target view lists, at its marked point on the grid.
+struct MapTarget {
+    GridPoint at;
+    std::string name;
+};
 
 class NaviModel {
   public:
@@ -37,7 +44,12 @@ class NaviModel {
     // Keeps only the last track point and empties both coverage lists.
     void clearTrack();
 
-    // Everything Fit takes in: the loaded lines and the track.
+    // The targets to mark; the main frame hands over the whole list whenever
+    // it changes.
+    void setTargets(std::vector<MapTarget> targets) { targets_ = std::move(targets); }
+    const std::vector<MapTarget>& targets() const { return targets_; }
+
+    // Everything Fit takes in: the loaded lines, the track and the targets.
     std::vector<GridPoint> fitPoints() const;
     void fitView() { fit(view_, fitPoints()); }
 
@@ -51,6 +63,7 @@ class NaviModel {
     NavigationLineSet lines_;
     app::NaviSettings settings_;
     std::vector<GridPoint> track_;
+    std::vector<MapTarget> targets_;
     std::optional<position::TrackPoint> last_;
     std::vector<CoverageSegment> coverHF_;
     std::vector<CoverageSegment> coverLF_;

@@ -258,34 +258,127 @@ void thinToScreen(const ViewState& v, std::span<const GridPoint> points, double 
     }
 }
 
+void ThinnedPolyline::reset() {
+    tolerance_ = -1.0;
+    consumed_ = 0;
+    tail_ = false;
+    kept_.clear();
+    levels_.clear();
+}
+
+void ThinnedPolyline::extendLevels(std::span<const GridPoint> all) {
+    if (levels_.empty()) {
+        levels_.resize(kLevels);
+        double t = kFinestLevel, reach = 0.0;
+        for (Level& l : levels_) {
+            reach += t;
+            l.tolerance = t;
+            l.reach = reach;
+            t *= kLevelRatio;
+        }
+    }
+    // Each level thins the one below it greedily, from where it stopped.
+    std::size_t finer = all.size();
+    for (std::size_t k = 0; k < levels_.size(); ++k) {
+        Level& l = levels_[k];
+        const double min2 = l.tolerance * l.tolerance;
+        for (; l.fed < finer; ++l.fed) {
+            const GridPoint& p = k == 0 ? all[l.fed] : levels_[k - 1].at[l.fed];
+            if (!l.at.empty()) {
+                const GridPoint& a = l.at.back();
+                const double de = p.east - a.east, dn = p.north - a.north;
+                if (!(de * de + dn * dn >= min2)) continue;
+            }
+            l.at.push_back(p);
+            l.parent.push_back(static_cast<std::uint32_t>(l.fed));
+        }
+        finer = l.at.size();
+    }
+}
+
+void ThinnedPolyline::walk(std::span<const GridPoint> all, int level, std::size_t from,
+                           std::size_t to) {
+    if (level == 0) {
+        for (std::size_t i = from; i < to; ++i) {
+            const double de = all[i].east - last_.east, dn = all[i].north - last_.north;
+            if (de * de + dn * dn >= min2_) {
+                kept_.push_back(all[i]);
+                last_ = all[i];
+            }
+        }
+        return;
+    }
+    const Level& l = levels_[static_cast<std::size_t>(level - 1)];
+    const std::size_t finerSize =
+        level == 1 ? all.size() : levels_[static_cast<std::size_t>(level - 2)].at.size();
+    const double skip2 = l.skip2;
+    for (std::size_t j = from; j < to; ++j) {
+        const GridPoint& a = l.at[j];
+        const double de = a.east - last_.east, dn = a.north - last_.north;
+        // Every point of this run lies closer than d + reach to the last kept
+        // point: none of them would be kept.
+        if (de * de + dn * dn < skip2) continue;
+        const std::size_t end = j + 1 < l.at.size() ? l.parent[j + 1] : finerSize;
+        walk(all, level - 1, l.parent[j], end);
+    }
+}
+
 const std::vector<GridPoint>& ThinnedPolyline::update(std::span<const GridPoint> all,
                                                       double tolerance) {
-    if (tolerance != tolerance_ || all.size() < consumed_) {
+    if (all.size() < consumed_) reset();
+    // The pyramid grows with every frame's new points, so a zoom finds it
+    // ready. Its indices are 32-bit: a longer list is thinned plainly.
+    const bool pyramid = all.size() <= std::numeric_limits<std::uint32_t>::max();
+    if (pyramid && !all.empty()) extendLevels(all);
+    if (tolerance != tolerance_) {
         tolerance_ = tolerance;
         consumed_ = 0;
         tail_ = false;
         kept_.clear();
-    }
-    if (all.size() == consumed_) return kept_;
-    if (tail_) {
-        kept_.pop_back();
-        tail_ = false;
-    }
-    const double min2 = tolerance * tolerance;
-    std::size_t i = consumed_;
-    if (kept_.empty()) kept_.push_back(all[i++]);
-    GridPoint last = kept_.back();
-    for (; i < all.size(); ++i) {
-        const double de = all[i].east - last.east, dn = all[i].north - last.north;
-        if (de * de + dn * dn >= min2) {
-            kept_.push_back(all[i]);
-            last = all[i];
+        if (pyramid && !all.empty() && tolerance > 0.0 && std::isfinite(tolerance)) {
+            // The whole list again, through the pyramid.
+            min2_ = tolerance * tolerance;
+            kept_.push_back(all[0]);
+            last_ = all[0];
+            // A run is skipped when its first point lies closer than
+            // tolerance - reach; the margin only ever sends a run on down to
+            // the exact comparisons. The walk starts at the coarsest level
+            // that can skip anything: its runs cover the whole list.
+            int top = 0;
+            for (int k = 1; k <= kLevels; ++k) {
+                Level& l = levels_[static_cast<std::size_t>(k - 1)];
+                const double lim = tolerance - l.reach - 1e-9 * tolerance;
+                l.skip2 = lim > 0.0 ? lim * lim : -1.0;
+                if (lim > 0.0) top = k;
+            }
+            walk(all, top, 0,
+                 top == 0 ? all.size() : levels_[static_cast<std::size_t>(top - 1)].at.size());
+            consumed_ = all.size();
         }
     }
-    consumed_ = all.size();
-    if (kept_.size() > 1 || consumed_ > 1) {
+    if (all.size() > consumed_) {
+        if (tail_) {
+            kept_.pop_back();
+            tail_ = false;
+        }
+        min2_ = tolerance * tolerance;
+        std::size_t i = consumed_;
+        if (kept_.empty()) {
+            last_ = all[i++];
+            kept_.push_back(last_);
+        }
+        for (; i < all.size(); ++i) {
+            const double de = all[i].east - last_.east, dn = all[i].north - last_.north;
+            if (de * de + dn * dn >= min2_) {
+                kept_.push_back(all[i]);
+                last_ = all[i];
+            }
+        }
+        consumed_ = all.size();
+    }
+    if (!tail_ && consumed_ > 1) {
         const GridPoint& end = all[consumed_ - 1];
-        if (end.east != last.east || end.north != last.north) {
+        if (end.east != last_.east || end.north != last_.north) {
             kept_.push_back(end);
             tail_ = true;
         }

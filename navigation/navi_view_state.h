@@ -6,6 +6,7 @@
 
 #include "navigation/towfish.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -96,19 +97,51 @@ void thinToScreen(const ViewState& v, std::span<const GridPoint> points, double 
                   std::vector<ScreenPoint>& out);
 
 // A long polyline thinned in metres and kept between frames: panning and
-// turning keep the same points, new points are only appended, and only a
-// new scale (a zoom) thins the whole list again.
+// turning keep the same points, new points are only appended. A zoom thins
+// the whole list again, through a pyramid of coarser thinnings kept as the
+// points arrive, so it costs about what is kept, not the whole day, and gives
+// exactly the points a fresh thinning of the whole list would.
 class ThinnedPolyline {
   public:
     // Points of `all` at least `tolerance` metres apart, the first and the
-    // last always among them. `all` only grows between calls, or starts over.
+    // last always among them. `all` only grows between calls, or starts over
+    // (a shorter list, or after reset()).
     const std::vector<GridPoint>& update(std::span<const GridPoint> all, double tolerance);
+    // The list was replaced (a cleared track): forget everything.
+    void reset();
+
+    // Pyramid levels: level k keeps the points of level k - 1 at least
+    // kFinestLevel x kLevelRatio^(k-1) metres apart (level 0: every point).
+    static constexpr int kLevels = 12;
+    // About a fix's step at survey speed: finer levels would keep nearly
+    // every point and cost memory without skipping anything.
+    static constexpr double kFinestLevel = 0.3;
+    static constexpr double kLevelRatio = 4.0;
 
   private:
+    struct Level {
+        double tolerance = 0.0;
+        // Every point between two kept ones lies closer than this to the
+        // earlier of them (its own tolerance plus the finer levels' reach).
+        double reach = 0.0;
+        double skip2 = -1.0; // squared distance below which a run is skipped, this zoom
+        std::size_t fed = 0; // entries of the finer level looked at
+        // The kept points themselves (walked in order, not gathered from the
+        // whole list) and where each lies in the finer level.
+        std::vector<GridPoint> at;
+        std::vector<std::uint32_t> parent;
+    };
+    void extendLevels(std::span<const GridPoint> all);
+    // Greedy thinning of the points the runs [from, to) of `level` cover.
+    void walk(std::span<const GridPoint> all, int level, std::size_t from, std::size_t to);
+
     double tolerance_ = -1.0;
     std::size_t consumed_ = 0;
     bool tail_ = false; // the last kept point is only there as the list's end
     std::vector<GridPoint> kept_;
+    GridPoint last_{};
+    double min2_ = 0.0;
+    std::vector<Level> levels_;
 };
 
 } // namespace kestrova::navigation

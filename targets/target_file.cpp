@@ -252,8 +252,16 @@ ReadResult fail(ReadStatus s, std::string why) {
     return {s, std::move(why)};
 }
 
-ReadResult readFrom(Source& src, TargetSnapshot& s, TargetBlock& block, std::string& description) {
-    s.pingCount = 0;
+// What the items say once every size field agrees with the ping count.
+struct Checked {
+    std::uint32_t n = 0;
+    std::uint32_t side = 0;
+    tgt::Layout layout{};
+    TargetBlock block;
+    std::uint32_t descBytes = 0;
+};
+
+ReadResult checkItems(Source& src, Checked& c) {
     std::uint8_t head[tgt::kHeadBytes];
     if (!src.read(0, head, sizeof head)) {
         if (src.size() >= 4) {
@@ -300,7 +308,23 @@ ReadResult readFrom(Source& src, TargetSnapshot& s, TargetBlock& block, std::str
     if (decoded.markedPing >= n) return fail(ReadStatus::Corrupt, "marked ping outside the pings");
     if (decoded.sideSamples > kRowSamples)
         return fail(ReadStatus::Corrupt, "more samples than a row holds");
-    std::string text(*descBytes, '\0');
+    c.n = n;
+    c.side = side;
+    c.layout = l;
+    c.block = decoded;
+    c.descBytes = *descBytes;
+    return {ReadStatus::Ok, {}};
+}
+
+ReadResult readFrom(Source& src, TargetSnapshot& s, TargetBlock& block, std::string& description) {
+    s.pingCount = 0;
+    Checked c;
+    if (ReadResult r = checkItems(src, c); r.status != ReadStatus::Ok) return r;
+    const std::uint32_t n = c.n;
+    const std::uint32_t side = c.side;
+    const tgt::Layout& l = c.layout;
+    const TargetBlock& decoded = c.block;
+    std::string text(c.descBytes, '\0');
     if (!src.read(l.description, text.data(), text.size()))
         return fail(ReadStatus::ReadFailed, "description unreadable");
 
@@ -337,6 +361,32 @@ ReadResult readTargetBytes(std::span<const std::uint8_t> bytes, TargetSnapshot& 
                            TargetBlock& block, std::string& description) {
     MemorySource src(bytes);
     return readFrom(src, snapshot, block, description);
+}
+
+ReadResult readTargetMark(const std::string& path, TargetMark& mark) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return fail(ReadStatus::OpenFailed, "cannot open");
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return fail(ReadStatus::OpenFailed, "not a regular file");
+    }
+    FileSource src(f, static_cast<std::uint64_t>(st.st_size));
+    Checked c;
+    ReadResult r = checkItems(src, c);
+    if (r.status == ReadStatus::Ok) {
+        const std::uint64_t ping = c.block.markedPing;
+        if (!src.read(c.layout.headers + ping * kHeaderBytes, mark.header.data(),
+                      mark.header.size()) ||
+            !src.read(c.layout.positions + ping * kPositionBytes, mark.position.data(),
+                      mark.position.size()))
+            r = fail(ReadStatus::ReadFailed, "marked ping unreadable");
+    }
+    std::fclose(f);
+    if (r.status != ReadStatus::Ok) return r;
+    mark.side = c.side;
+    mark.block = c.block;
+    return r;
 }
 
 ReadResult readTargetFile(const std::string& path, TargetSnapshot& snapshot, TargetBlock& block,

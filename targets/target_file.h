@@ -19,6 +19,7 @@
 
 #include "display/target_capture.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -120,5 +121,16 @@ ReadResult readTargetFile(const std::string& path, TargetSnapshot& snapshot, Tar
 // The same over bytes in memory (the fuzz target).
 ReadResult readTargetBytes(std::span<const std::uint8_t> bytes, TargetSnapshot& snapshot,
                            TargetBlock& block, std::string& description);
+
+// The marked ping of a ".tgt": its header and position record with the side
+// and the block, read without the samples, so every listed target can be
+// placed on the navigation map. The file is checked as readTargetFile does.
+struct TargetMark {
+    std::uint32_t side = 0;
+    TargetBlock block;
+    std::array<std::uint8_t, kHeaderBytes> header{};
+    std::array<std::uint8_t, kPositionBytes> position{};
+};
+ReadResult readTargetMark(const std::string& path, TargetMark& mark);
 
 } // namespace kestrova::targets

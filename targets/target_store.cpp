@@ -107,6 +107,15 @@ std::optional<std::size_t> TargetStore::find(const std::string& name) const {
     return std::nullopt;
 }
 
+std::optional<GroundPoint> TargetStore::markedPosition(const std::string& name,
+                                                       double soundSpeed) const {
+    if (folder_.empty() || !isTargetName(name)) return std::nullopt;
+    TargetMark mark;
+    if (readTargetMark(tgtPath(name), mark).status != ReadStatus::Ok) return std::nullopt;
+    return locateSample(mark.header, mark.position, mark.side, mark.block.markedSample,
+                        mark.block.sideSamples, soundSpeed);
+}
+
 std::string TargetStore::tgtPath(const std::string& name) const {
     return platform::joinPath(folder_, name + ".tgt");
 }

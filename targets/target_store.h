@@ -7,6 +7,7 @@
 
 #include "app/config/message.h"
 #include "targets/target_file.h"
+#include "targets/target_measure.h"
 #include "targets/target_name.h"
 
 #include <cstdint>
@@ -22,6 +23,12 @@ constexpr const char* kIndexFile = "Target.idx";
 constexpr const char* kCsvFile = "Target.csv";
 constexpr std::size_t kIndexEntryBytes = 40;
 constexpr std::uint64_t kMinFreeBytes = 0xC800000; // 200 MiB
+
+// A listed target where its marked point lies (the navigation map's marks).
+struct PlacedTarget {
+    std::string name;
+    GroundPoint at;
+};
 
 struct TargetEntry {
     std::uint32_t number = 0;
@@ -94,6 +101,10 @@ class TargetStore {
     // read_target_file with its messages; false leaves the snapshot empty.
     bool readTarget(const std::string& name, TargetSnapshot& snapshot, TargetBlock& block,
                     std::string& description);
+    // Where a listed target's marked point lies, read from its ".tgt" without
+    // the samples and without messages; nothing when the file or its
+    // position record cannot give one.
+    std::optional<GroundPoint> markedPosition(const std::string& name, double soundSpeed) const;
     // Deletes the targets' files and entries, then writes the index.
     void removeTargets(const std::vector<std::string>& names);
     // Every ".tgt" of the folder with its ".jpg"; the list and index emptied.

@@ -174,6 +174,14 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     tabifyDockWidget(control_, naviDock_);
     control_->raise();
     naviFeed_ = std::make_unique<navigation::NavigationFeed>(naviPanel_->view()->model());
+    // The map marks the listed targets: created, loaded, deleted, or another project's.
+    connect(targetView_, &targets::ui::CTargetFormView::targetsChanged, this, [this] {
+        std::vector<navigation::MapTarget> marks;
+        for (const targets::PlacedTarget& t : targetView_->placedTargets())
+            marks.push_back({{t.at.east, t.at.north}, t.name});
+        naviPanel_->view()->model().setTargets(std::move(marks));
+        naviPanel_->view()->update();
+    });
 
     buildCommands();
     installAdvancedSettingsShortcut(this,

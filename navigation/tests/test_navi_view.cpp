@@ -200,4 +200,52 @@ TEST(NaviView, ThinnedTrackGrowsLikeAFreshThinning) {
     EXPECT_EQ(grown.update(one, 2.0).size(), 1u);
 }
 
+// Guards: a zoom that draws other points than thinning the whole day would
+// (the picture changing with the zoom history), or a point lost at a scale.
+TEST(NaviView, ZoomThinsExactlyAsTheWholeListWouldAtEveryScale) {
+    // Lines at 2 m/s and 10 fixes a second with GPS jitter, a stop, a turn.
+    std::vector<GridPoint> all;
+    std::uint32_t seed = 7;
+    auto jitter = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return (static_cast<double>(seed >> 8) / (1u << 24) - 0.5) * 0.06;
+    };
+    for (int i = 0; i < 60000; ++i) {
+        const int leg = i / 5000;
+        const double along = (i % 5000) * (leg == 3 ? 0.0 : 0.2);
+        all.push_back({leg * 25.0 + jitter(), (leg % 2 ? 1000.0 - along : along) + jitter()});
+    }
+    // The plain rule: keep a point at least t from the last kept one; the
+    // last point always.
+    auto plain = [&](std::size_t n, double t) {
+        std::vector<GridPoint> out{all[0]};
+        for (std::size_t i = 1; i < n; ++i)
+            if (std::hypot(all[i].east - out.back().east, all[i].north - out.back().north) >= t)
+                out.push_back(all[i]);
+        if (n > 1 && (out.back().east != all[n - 1].east || out.back().north != all[n - 1].north))
+            out.push_back(all[n - 1]);
+        return out;
+    };
+    auto same = [](const std::vector<GridPoint>& a, const std::vector<GridPoint>& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a[i].east != b[i].east || a[i].north != b[i].north) return false;
+        return true;
+    };
+    ThinnedPolyline thin;
+    std::size_t n = 0;
+    int checked = 0;
+    // Points arrive in bursts; the operator zooms in and out between them.
+    for (double t = 0.003; t < 20000.0; t *= 1.7) {
+        n = std::min(all.size(), n + 4000);
+        const std::span<const GridPoint> part(all.data(), n);
+        thin.update(part, t * 2.0);
+        EXPECT_TRUE(same(thin.update(part, t), plain(n, t))) << "tolerance " << t << ", " << n;
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
+    EXPECT_TRUE(same(thin.update(all, 0.19), plain(all.size(), 0.19)));
+    EXPECT_TRUE(same(thin.update(all, 0.2), plain(all.size(), 0.2)));
+}
+
 } // namespace

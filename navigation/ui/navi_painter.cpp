@@ -55,9 +55,14 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
     const int w = image.width(), h = image.height();
     auto* bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype stride = image.bytesPerLine() / 4;
-    auto plot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < w && y < h) bits[y * stride + x] = colour;
+    // Segments are clipped into the image, so only the second pixel of a wide
+    // line can fall outside it.
+    auto plot = [&](int x, int y) { bits[y * stride + x] = colour; };
+    auto plotWide = [&](int x, int y) {
+        if (x < w && y < h) bits[y * stride + x] = colour;
     };
+    // The end pixel of one segment starts the next: drawn once.
+    int lastX = -1, lastY = -1;
     for (std::size_t i = 1; i < pts.size(); ++i) {
         double x0 = pts[i - 1].x, y0 = pts[i - 1].y, x1 = pts[i].x, y1 = pts[i].y;
         if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
@@ -72,9 +77,15 @@ void rasterPolyline(QImage& image, const std::vector<ScreenPoint>& pts, QRgb col
         const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
         const bool xMajor = dx >= -dy;
         int err = dx + dy;
+        bool first = ax == lastX && ay == lastY;
+        lastX = bx;
+        lastY = by;
         for (;;) {
-            plot(ax, ay);
-            if (width > 1) xMajor ? plot(ax, ay + 1) : plot(ax + 1, ay);
+            if (!first) {
+                plot(ax, ay);
+                if (width > 1) xMajor ? plotWide(ax, ay + 1) : plotWide(ax + 1, ay);
+            }
+            first = false;
             if (ax == bx && ay == by) break;
             const int e2 = 2 * err;
             if (e2 >= dy) {
@@ -94,7 +105,10 @@ void drawKept(QPainter& p, const ViewState& v, const std::vector<GridPoint>& kep
               const QColor& colour, int width) {
     if (kept.size() < 2) return;
     const ScreenMapper map(v);
-    std::vector<ScreenPoint> screen(kept.size());
+    // Kept between frames: a day's edges are megabytes, not worth fetching
+    // from the system on every frame.
+    static thread_local std::vector<ScreenPoint> screen;
+    screen.resize(kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
         screen[i] = map(kept[i].east, kept[i].north);
     // The fast path when painting straight into a 32-bit image.
@@ -276,6 +290,29 @@ void drawCoverage(QPainter& p, NaviModel& m, bool hf) {
     }
 }
 
+// Each target as a small red ring with a cross at its marked point and its
+// name beside it; marks far outside the window are skipped.
+void drawTargets(QPainter& p, const NaviModel& m) {
+    const ViewState& v = m.view();
+    const ScreenMapper map(v);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    const QColor mark(220, 0, 0);
+    for (const MapTarget& t : m.targets()) {
+        const ScreenPoint at = map(t.at.east, t.at.north);
+        if (!(at.x > -200.0 && at.y > -50.0 && at.x < v.width + 50.0 && at.y < v.height + 50.0))
+            continue;
+        const QPointF c = q(at);
+        p.setPen(QPen(mark, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(c, 4.0, 4.0);
+        p.drawLine(c + QPointF(-7, 0), c + QPointF(7, 0));
+        p.drawLine(c + QPointF(0, -7), c + QPointF(0, 7));
+        drawLabel(p, c + QPointF(8, -6), QString::fromStdString(t.name), mark);
+    }
+}
+
 } // namespace
 
 QImage tintedBoat(const QImage& boat, int bgr) {
@@ -309,6 +346,7 @@ void paintNaviMap(QPainter& p, NaviModel& m, const NaviPaintExtras& extras) {
     drawEditorLines(p, m, extras);
     if (s.coverLineHF) drawCoverage(p, m, true);
     if (s.coverLineLF) drawCoverage(p, m, false);
+    if (s.target) drawTargets(p, m);
     if (m.showTrack && last) {
         drawKept(p, v, m.thinnedTrack(1.0), fromBgr(s.trackColor), 2);
         if (extras.boat && !extras.boat->isNull()) {

@@ -388,6 +388,17 @@ TEST(TargetCsv, LineFormatAndSaveAll) {
     // 750 samples out, 11.25 m west of easting 500000.
     EXPECT_EQ(line, "00002_142502,2,20240131_142502,1001,31.000000000,121.000000000,"
                     "499988.75,3400001.00,0.00,0.00,0.00");
+
+    // The navigation map places the target from its file alone, at the same
+    // point; a file cut short places nothing.
+    const auto placed = store.markedPosition("00002_142502", 1500.0);
+    ASSERT_TRUE(placed);
+    EXPECT_NEAR(placed->east, 499988.75, 1e-9);
+    EXPECT_NEAR(placed->north, 3400001.0, 1e-9);
+    std::vector<std::uint8_t> bytes = slurp(store.tgtPath("00002_142502"));
+    bytes.resize(bytes.size() - 80);
+    spill(store.tgtPath("00002_142502"), bytes);
+    EXPECT_FALSE(store.markedPosition("00002_142502", 1500.0));
 }
 
 } // namespace

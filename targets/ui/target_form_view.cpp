@@ -307,6 +307,20 @@ void CTargetFormView::setRowPicture(int row, bool picture) {
     }
 }
 
+std::vector<PlacedTarget> CTargetFormView::placedTargets() {
+    std::map<std::string, std::optional<GroundPoint>> placed;
+    std::vector<PlacedTarget> out;
+    for (const TargetEntry& e : store_.entries()) {
+        const auto known = placed_.find(e.name);
+        const std::optional<GroundPoint> at =
+            known != placed_.end() ? known->second : store_.markedPosition(e.name, soundSpeed());
+        placed[e.name] = at;
+        if (at) out.push_back({e.name, *at});
+    }
+    placed_ = std::move(placed);
+    return out;
+}
+
 void CTargetFormView::fillList() {
     list_->clear();
     for (const TargetEntry& e : store_.entries()) {
@@ -317,6 +331,7 @@ void CTargetFormView::fillList() {
     if (const auto i = store_.find(current_)) {
         list_->setCurrentItem(list_->topLevelItem(static_cast<int>(*i)));
     }
+    emit targetsChanged();
 }
 
 void CTargetFormView::clearCurrent() {
@@ -564,6 +579,7 @@ void CTargetFormView::reloadList() {
     // Changes to the target on show go to the project it belongs to.
     saveIfChanged();
     clearCurrent();
+    placed_.clear(); // another folder, or files changed behind the list
     if (links_.projectOpen && links_.projectOpen() && links_.targetFolder) {
         store_.setFolder(links_.targetFolder());
         store_.loadIndex();

@@ -19,8 +19,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -82,6 +84,10 @@ class CTargetFormView : public QWidget {
     void pointerMoved(int x, int y);
     void pointerPressed(int x, int y);
 
+    // The listed targets that have a position, in list order, for the
+    // navigation map; each ".tgt" is read once per project.
+    std::vector<PlacedTarget> placedTargets();
+
     // The drawing area rendered off-screen, as the ".jpg" holds it.
     QImage renderPicture() const;
     bool writePicture(const std::string& path) const;
@@ -105,6 +111,11 @@ class CTargetFormView : public QWidget {
     // Draws the picture into a painter over `size` (screen and ".jpg" alike).
     void paintPicture(class QPainter& painter, const QSize& size) const;
 
+  signals:
+    // The list changed: a target created, listed by a save, deleted, or the
+    // project's list loaded.
+    void targetsChanged();
+
   private:
     void buildImage();
     bool save(bool writeTgt);
@@ -124,6 +135,7 @@ class CTargetFormView : public QWidget {
 
     TargetViewLinks links_;
     TargetStore store_;
+    std::map<std::string, std::optional<GroundPoint>> placed_; // by target name
     platform::WindowHandle handle_ = platform::kNoWindow;
 
     std::string current_; // name of the current target, empty when none

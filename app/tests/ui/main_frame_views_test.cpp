@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QLabel>
 #include <QTreeWidget>
 
 #include "app/tests/ui/window_test_support.h"
@@ -239,6 +240,72 @@ TEST_F(MainFrameViews, ARightDoubleClickCaptureBecomesAListedTarget) {
     const std::string name = window_->targetView()->currentName();
     EXPECT_TRUE(fs::exists(project.project.targetFolderPath() + "/" + name + ".tgt")) << name;
     EXPECT_EQ(config_->sonar.targetNumber, 1);
+}
+
+} // namespace
+} // namespace kestrova::app::ui
+
+namespace kestrova::app::ui {
+namespace {
+
+// Guards: a captured target without a position ("N/A" everywhere) because the
+// per-ping position ring stayed empty, and a target that never reaches the map.
+// The fixes go through the program's own position input (as a recording's
+// position records do), the main frame places the pings on 0x467, and a
+// capture of the newest pings lands in the list with its position.
+TEST_F(MainFrameViews, ACaptureBetweenTwoFixesIsListedWithItsPositionAndMarkedOnTheMap) {
+    kestrova::testing::TempFolder location;
+    static RecordingMessageSink quiet; // outlives the window
+    config_->messenger().setSink(&quiet);
+    ASSERT_TRUE(window_->session().projects().createProject({"Survey", location.path()}).ok);
+    settle();
+    display::WaterfallView& hf = view(Frequency::HF);
+    const std::vector<display::PingTimeRecord> pings = hf.pipeline().pingTimes().records();
+    ASSERT_GE(pings.size(), 2u);
+    // North at 2 m/s, from one second before the first ping to one after the last.
+    position::PositionFix f;
+    f.kind = position::kFixPosition;
+    f.quality = 4;
+    f.latHemisphere = 'N';
+    f.lonHemisphere = 'E';
+    f.east = 500000.0;
+    const double start = pings.front().time - 1.0, end = pings.back().time + 1.0;
+    for (const double t : {start, end}) {
+        f.fixTime = t;
+        f.north = 3400000.0 + 2.0 * (t - start);
+        const position::PositionFixBytes bytes = position::encode(f);
+        window_->session().navigation().replay(
+            acquisition::FrameType::Position,
+            std::span<const std::uint8_t, acquisition::kPositionRecordSize>(bytes));
+    }
+    const std::uint32_t newest = pings.back().historyLine;
+    ASSERT_TRUE(waitFor(
+        [&] { return PingPositionRecord::decode(hf.positionRing().record(newest)).valid; }, 5));
+
+    const int w = hf.waterfall().viewLayout().width;
+    ASSERT_TRUE(hf.captureTarget(w * 3 / 4, display::ViewLayout::kWaterfallTop + 5));
+    targets::ui::CTargetFormView& targets = *window_->targetView();
+    ASSERT_TRUE(waitFor([&] { return targets.list()->topLevelItemCount() == 1; }, 5));
+    // Latitude, longitude, X and Y of the marked point, none "N/A".
+    int positionTexts = 0;
+    for (const QLabel* l : targets.findChildren<QLabel*>()) {
+        const QString t = l->text();
+        if (!t.startsWith("Lat:") && !t.startsWith("Lon:") && !t.startsWith("X(East):") &&
+            !t.startsWith("Y(North):"))
+            continue;
+        ++positionTexts;
+        EXPECT_EQ(t.indexOf("N/A"), -1) << t.toStdString();
+    }
+    EXPECT_EQ(positionTexts, 4);
+    const auto& marks = window_->navigationView()->model().targets();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].name, targets.currentName());
+    // On the starboard side (right of the picture's middle), east of the
+    // north-going track, within the 50 m range, between the two fixes.
+    EXPECT_GT(marks[0].at.east, 500000.0);
+    EXPECT_LT(marks[0].at.east, 500050.0);
+    EXPECT_GT(marks[0].at.north, 3400000.0);
+    EXPECT_LT(marks[0].at.north, 3400000.0 + 2.0 * (end - start));
 }
 
 } // namespace

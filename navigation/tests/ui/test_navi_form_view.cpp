@@ -155,6 +155,38 @@ TEST(NaviPane, KeysCommandsAndAnEmptyOrMinimisedMap) {
     ASSERT_EQ(pane.view.model().track().size(), 1u);
 }
 
+// Guards: targets never reaching the map, drawn while "Display Target" is
+// off, or left out of Fit so a target off the track stays out of view.
+TEST(NaviPane, TargetsAreMarkedWhenShownAndFitTakesThemIn) {
+    Pane pane;
+    NaviModel& m = pane.view.model();
+    m.settings().grid = 0;
+    m.settings().compass = 0;
+    m.showSpeed = false;
+    m.view().follow = 0; // the vessel may sit anywhere after Fit
+    position::TrackPoint pts[2] = {{1000.0, 2000.0, 1, 0}, {1000.0, 2100.0, 1, 0}};
+    m.addTrackPoints(pts);
+    m.setTargets({{{1400.0, 2050.0}, "00001_120000"}});
+    pane.view.command(navi_command::kFit);
+    const ScreenPoint at = gridToScreen(m.view(), 1400.0, 2050.0);
+    ASSERT_GE(at.x, 0.0);
+    ASSERT_LT(at.x, 400.0);
+    ASSERT_GE(at.y, 0.0);
+    ASSERT_LT(at.y, 300.0);
+    auto redNear = [&](const QImage& img) {
+        int red = 0;
+        for (int y = static_cast<int>(at.y) - 8; y <= static_cast<int>(at.y) + 8; ++y)
+            for (int x = static_cast<int>(at.x) - 8; x <= static_cast<int>(at.x) + 8; ++x)
+                if (img.valid(x, y) && img.pixelColor(x, y).red() > 180 &&
+                    img.pixelColor(x, y).green() < 60 && img.pixelColor(x, y).blue() < 60)
+                    ++red;
+        return red;
+    };
+    EXPECT_GT(redNear(pane.view.grabMap()), 10);
+    m.settings().target = 0;
+    EXPECT_EQ(redNear(pane.view.grabMap()), 0);
+}
+
 TEST(NaviPane, SettingsDialogShowsTakesAndDropsValues) {
     app::Messenger messenger;
     app::RecordingMessageSink sink;
