@@ -69,7 +69,9 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
     });
     QObject::connect(&frame, &CMainFrame::languageSwitchRequested, &frame,
                      [&frame, &config](bool toEnglish) {
-                         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                         QMessageBox box(QMessageBox::Information,
+                                         toEnglish ? QString::fromUtf8("信息")
+                                                   : QStringLiteral("Information"),
                                          languageQuestion(toEnglish),
                                          QMessageBox::Ok | QMessageBox::Cancel, &frame);
                          if (toEnglish) { // asked in the Chinese interface

@@ -139,6 +139,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
                               session_->notices(), queue_, sheet_);
+    diskPage_->setEnglish(english);
     controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
     sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
     sheet_->addTab(controlPages_->displayPage(), english ? "Display settings" : "显示设置");
@@ -453,9 +454,13 @@ void CMainFrame::openFileForPlayback() {
         file = playbackChooser_();
     } else {
         const std::string folder = session_->projects().current().dataFolderPath();
-        file = QFileDialog::getOpenFileName(this, "Select the file for playback",
-                                            QString::fromStdString(folder),
-                                            "Data File(*.ksf);;All Files (*.*)")
+        file = QFileDialog::getOpenFileName(
+                   this,
+                   english ? QStringLiteral("Select the file for playback")
+                           : QString::fromUtf8("选择回放文件"),
+                   QString::fromStdString(folder),
+                   english ? QStringLiteral("Data File(*.ksf);;All Files (*.*)")
+                           : QString::fromUtf8("数据文件(*.ksf);;所有文件 (*.*)"))
                    .toStdString();
     }
     if (file.empty() || !session_->enterPlayback(file)) {
