@@ -202,8 +202,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
     // A model identified later (a one-frequency sonar) brings its own layout.
-    modelObserver_ = config_.device.addObserver(
-        [this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
+    modelObserver_ =
+        config_.device.addObserver([this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
     session_->start();
     applyLayout();
 
@@ -502,8 +502,7 @@ void CMainFrame::naviSettingsLoaded() {
 }
 
 SurveyLineLoad CMainFrame::loadSurveyLineFile(const std::string& path) {
-    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded
-                                                  : SurveyLineLoad::Failed;
+    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded : SurveyLineLoad::Failed;
 }
 
 void CMainFrame::sonarSettingsLoaded() {

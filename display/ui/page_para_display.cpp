@@ -3,8 +3,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QVariant>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace kestrova::display::ui {
 namespace {

@@ -42,8 +42,8 @@ std::vector<Text> allTexts(QWidget& root) {
     std::vector<Text> out;
     auto add = [&out](const QObject* o, const QString& text) {
         if (!text.trimmed().isEmpty())
-            out.push_back({QString("%1 %2").arg(o->metaObject()->className(), o->objectName()),
-                           text});
+            out.push_back(
+                {QString("%1 %2").arg(o->metaObject()->className(), o->objectName()), text});
     };
     QList<QWidget*> widgets = root.findChildren<QWidget*>();
     widgets.push_back(&root);
@@ -80,7 +80,8 @@ std::vector<Text> allTexts(QWidget& root) {
 
 bool hasCjk(const QString& s) {
     for (QChar c : s)
-        if (c.unicode() >= 0x3400 && c.unicode() <= 0x9FFF) // ideographs (a full-width colon is shared)
+        if (c.unicode() >= 0x3400 &&
+            c.unicode() <= 0x9FFF) // ideographs (a full-width colon is shared)
             return true;
     return false;
 }
@@ -89,9 +90,9 @@ bool hasCjk(const QString& s) {
 // small letter that is no unit, extension or name both languages share.
 QString englishWord(const QString& s) {
     static const std::set<QString> shared = {
-        "dB",   "us",  "ms",  "mbar", "km",  "kHz", "Hz",  "kn",  "ksf", "xtf", "lnw",
-        "jpg",  "ksp", "ini", "clr",  "png", "txt", "csv", "Kestrova", "Filvert", "Polyvox",
-        "mV",   "cm",  "mm",  "deg",  "min", "sec", "dBm", "mA",  "bps", "Lat", "Lon"};
+        "dB",  "us",  "ms",  "mbar", "km",  "kHz", "Hz",  "kn",       "ksf",     "xtf",     "lnw",
+        "jpg", "ksp", "ini", "clr",  "png", "txt", "csv", "Kestrova", "Filvert", "Polyvox", "mV",
+        "cm",  "mm",  "deg", "min",  "sec", "dBm", "mA",  "bps",      "Lat",     "Lon"};
     static const QRegularExpression word("[A-Za-z]{2,}");
     for (auto it = word.globalMatch(s); it.hasNext();) {
         const QString w = it.next().captured();

@@ -6,9 +6,9 @@
 #include "tools/sonar-sim/sim_process.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
