@@ -92,6 +92,39 @@ constexpr TextPair kTexts[] = {
     {"拖缆长度(m)：", "Tow cable length (m):"},
     {"拖点高出水面(m)：", "Tow point above water (m):"},
     {"拖鱼深度(m)：", "Towfish depth (m):"},
+    {"设备参数", "Device Parameters"},
+    {"GPS设备连接", "GPS device connection"},
+    {"INS数据协议：", "INS Data Protocol:"},
+    {"拖点为参考点", "Drag point is the reference point"},
+    {"坐标系", "Coordinate"},
+    {"拖鱼罗经", "Fish Gyro"},
+    {"GPS航向", "GPS Course"},
+    {"内同步", "Internal"},
+    {"外同步", "External"},
+    {"正极性", "Positive"},
+    {"负极性", "Negative"},
+    {"度:分:秒", "deg:min:sec"},
+    {"度:分", "deg:min"},
+    {"度", "deg"},
+    {"确定", "OK"},
+    {"确定", "&OK"},
+    {"取消", "Cancel"},
+    {"取消", "&Cancel"},
+    // Alarm and pressure calibration dialogs
+    {"报警设置", "Alarm Setting"},
+    {"拖鱼高度报警", "TowFish Altitude Alarm"},
+    {"高度：", "Altitude:"},
+    {"GPS报警", "GPS Alarm"},
+    {"无数据", "No Data"},
+    {"单点定位", "Stand Alone"},
+    {"差分定位", "Differential"},
+    {"RTK固定解", "RTK Fixed"},
+    {"压力校准", "Calibration Pressure"},
+    {"1. 是否需要校准压力？", "1. Do you need to calibrate the pressure?"},
+    {"2. 确认拖鱼在空气中。", "2. Make sure that the TowFish  is in the AIR."},
+    {"3. 点击“校准”按钮开始校准。", "3. Click the Calibration button to start calibrating."},
+    {"校准", "Calibration"},
+    {"恢复默认值", "Restore Defaults"},
     {"串口号：", "COM Number:"},
     {"波特率：", "Baud rate:"},
     {"停止位：", "Stop bit:"},
@@ -140,6 +173,8 @@ void speakLanguage(QWidget* root, bool english) {
     QList<QWidget*> widgets = root->findChildren<QWidget*>();
     widgets.push_back(root);
     for (QWidget* w : widgets) {
+        if (w->isWindow() && !w->windowTitle().isEmpty())
+            w->setWindowTitle(interfaceText(w->windowTitle(), english));
         if (!w->toolTip().isEmpty()) w->setToolTip(interfaceText(w->toolTip(), english));
         if (auto* l = qobject_cast<QLabel*>(w))
             setText(w, l->text(), interfaceText(l->text(), english),
