@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
         // Without a screen no one answers the project dialogs: no reopen offer.
         app::ui::MainFrameOptions options;
         options.offerLastProject = !headless && project.empty();
+        // A message while the window is built (a palette missing) must not
+        // wait for an answer nobody gives: --quit-after could never end it.
+        options.messageBoxes = !headless;
         app::ui::MainWindow window(config, drovanta, options);
         if (headless) config.messenger().setSink(nullptr);
         app::ui::connectHelpCommands(window, config);

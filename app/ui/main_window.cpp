@@ -76,7 +76,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
       qtDialogs_(config.messenger(), this) {
     setWindow(this);
     sink_.setOwner(this);
-    config_.messenger().setSink(&sink_);
+    if (options_.messageBoxes) config_.messenger().setSink(&sink_);
     const bool english = config_.messenger().english();
 
     // Worker threads post; the interface thread drains from its event loop.

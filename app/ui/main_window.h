@@ -49,6 +49,9 @@ class CPingParaPanel;
 struct MainFrameOptions {
     // Start-up message 1125: offer the last project (LoadLastProject).
     bool offerLastProject = true;
+    // Messages to the operator as message boxes; without a screen (offscreen)
+    // nobody could answer them, so they go where the messenger sends them.
+    bool messageBoxes = true;
     // Dialogs of the project flows; null: the Qt dialogs.
     ProjectDialogs* projectDialogs = nullptr;
 };

@@ -163,6 +163,30 @@ TEST(Program, RefusesToStartWithoutDrovanta) {
     EXPECT_TRUE(err.contains("libdrovanta.so")) << err.toStdString();
 }
 
+// Mended: without a screen, a message while the window was built (here the
+// palettes missing beside the program) waited for an answer, and
+// --quit-after never ended the program.
+TEST(Program, HeadlessStartWithoutPalettesEndsAfterQuitAfter) {
+    application();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"kestrova", "libdrovanta.so", "libPolyvox.so"})
+        ASSERT_TRUE(
+            QFile::copy(QString::fromStdString(binFolder() + "/" + name), dir.path() + "/" + name));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    env.remove("XDG_CONFIG_HOME");
+    env.remove("XDG_RUNTIME_DIR");
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setProcessEnvironment(env);
+    p.start(dir.path() + "/kestrova", {"--quit-after", "1"});
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("brown.clr")) << err.toStdString();
+}
+
 // The English interface without its resource library beside the program: the
 // operator is told and the program ends before a window; the Chinese one starts.
 TEST(Program, EnglishNeedsPolyvoxBesideTheProgram) {
