@@ -1,5 +1,6 @@
 #include "acquisition/sonar_acquisition.h"
 
+#include "acquisition/sonar_messages.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 
@@ -25,6 +26,13 @@ bool SonarAcquisition::Sink::handPing(const PingRecord& ping, float rate, std::u
 void SonarAcquisition::Sink::storeAttitude(
     std::span<const std::uint8_t, AttitudeRecord::kSize> record) {
     owner_.snapshots_.storeAttitude(record);
+    // The status page's towfish read-outs follow (message 1130), a few times a second.
+    const std::uint32_t now = owner_.tick_();
+    if (sensorsAnnounced_ && platform::ticksSince(lastSensorNotice_, now) < kSensorNotifyIntervalMs)
+        return;
+    sensorsAnnounced_ = true;
+    lastSensorNotice_ = now;
+    owner_.queue_.post(owner_.windows_.mainFrame.load(), WM_SENSOR_READOUTS);
 }
 
 void SonarAcquisition::Sink::replayPosition(

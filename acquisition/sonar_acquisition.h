@@ -139,6 +139,9 @@ class SonarAcquisition {
 
       private:
         SonarAcquisition& owner_;
+        // The receive thread's own: when the sensor read-outs were last announced.
+        bool sensorsAnnounced_ = false;
+        std::uint32_t lastSensorNotice_ = 0;
     };
 
     bool connectChannelTo(platform::NetChannel& channel, std::uint16_t port);

@@ -10,6 +10,10 @@ namespace kestrova::acquisition {
 // To the main window: refresh the ping parameter panel from the snapshot.
 constexpr std::uint32_t WM_PING_PARAM_HF = 0x0468;
 constexpr std::uint32_t WM_PING_PARAM_LF = 0x0469;
+// To the main window: new towfish sensor values (attitude, temperature) in the
+// snapshot; at most one per kSensorNotifyIntervalMs.
+constexpr std::uint32_t WM_SENSOR_READOUTS = 0x046A;
+constexpr std::uint32_t kSensorNotifyIntervalMs = 200;
 // To the HF / LF waterfall view: take the batch.
 constexpr std::uint32_t WM_PING_HF = 0x046D;
 constexpr std::uint32_t WM_PING_LF = 0x046E;

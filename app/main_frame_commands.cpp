@@ -28,7 +28,7 @@ constexpr std::array<CommandRow, kFrameCommandCount> kTable{{
     {FrameCommand::Target, 32801, "Target", "目标"},
     {FrameCommand::About, 32812, "About", "关于"},
     {FrameCommand::Chinese, 32814, "Chinese", "中文"},
-    {FrameCommand::English, 32816, "English", "English"},
+    {FrameCommand::English, 32816, "English", "英文"},
     {FrameCommand::ConversionTool, 32818, "Conversion Tool", "转换工具"},
     {FrameCommand::WindowReset, 32820, "Window Reset", "窗口复位"},
 }};

@@ -32,6 +32,7 @@ PaneColours paneColours(PaneStyle style, bool blinkPhase);
 std::string modelPaneText(std::string_view model, bool english);
 std::string identifierPaneText(std::string_view identifier);
 constexpr const char* kSlantPaneLabel = "Slant:"; // pane 2
+constexpr const char* kSlantPaneLabelZh = "斜距：";
 // Pane 5 while the "Open File" command has switched to playback.
 std::string playbackPaneText(bool english);
 

@@ -120,6 +120,9 @@ TEST_F(SonarChannels, LivePingsReachTheViewsThroughTheBatches) {
     EXPECT_GT(views->messages[WM_PING_HF], 0);
     EXPECT_EQ(views->messages[WM_PING_PARAM_HF], views->messages[WM_PING_HF]);
     EXPECT_TRUE(acq->snapshots().attitude().has_value());
+    // The towfish sensors reached the main window's read-outs (1130), throttled.
+    EXPECT_GT(views->messages[WM_SENSOR_READOUTS], 0);
+    EXPECT_LT(views->messages[WM_SENSOR_READOUTS], views->messages[WM_PING_HF] + 5);
     EXPECT_TRUE(acq->snapshots().ping(Frequency::LF).valid);
 }
 

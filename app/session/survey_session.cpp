@@ -376,6 +376,8 @@ void SurveySession::leavePlayback() {
     navigation().enterLiveMode(config_.sonar.install.gpsChoice);
     // Live again: a channel that settings applied while playing left closed opens now.
     navigation().apply_position_settings();
+    // The sonar gets the live channel settings again (the page was closed meanwhile).
+    device_->sendChannelCommand();
 }
 
 bool SurveySession::playbackMode() const {

@@ -1,5 +1,7 @@
 #include "app/ui/device_dialogs.h"
 
+#include "app/ui/interface_texts.h"
+
 #include "platform/fs.h"
 #include "position/position_settings_rules.h"
 #include "position/ui/ins_device_dialogs.h"
@@ -305,6 +307,7 @@ void CFitPara::coordinate() {
 
 bool showFitParaDialog(QWidget* parent, FitParaContext& context) {
     CFitPara dialog(context, parent);
+    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -374,6 +377,7 @@ void CALertSet::reject() {
 
 bool showAlarmSettingDialog(QWidget* parent, AlarmContext& context) {
     CALertSet dialog(context, parent);
+    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -454,6 +458,7 @@ void CAdjustPressure::refresh() {
 
 void showCalibrationPressureDialog(QWidget* parent, PressureContext& context) {
     CAdjustPressure dialog(context, parent);
+    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 
@@ -551,6 +556,7 @@ CHideAdvenced::CHideAdvenced(AdvancedContext& context, QWidget* parent)
 
 void showAdvancedSettingsDialog(QWidget* parent, AdvancedContext& context) {
     CHideAdvenced dialog(context, parent);
+    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 

@@ -67,18 +67,19 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
         if (!english) box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
         box.exec();
     });
-    QObject::connect(&frame, &CMainFrame::languageSwitchRequested, &frame,
-                     [&frame, &config](bool toEnglish) {
-                         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                                         languageQuestion(toEnglish),
-                                         QMessageBox::Ok | QMessageBox::Cancel, &frame);
-                         if (toEnglish) { // asked in the Chinese interface
-                             box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
-                             box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
-                         }
-                         const bool cancelled = box.exec() == QMessageBox::Cancel;
-                         applyLanguageAnswer(config, toEnglish, cancelled);
-                     });
+    QObject::connect(
+        &frame, &CMainFrame::languageSwitchRequested, &frame, [&frame, &config](bool toEnglish) {
+            QMessageBox box(QMessageBox::Information,
+                            toEnglish ? QString::fromUtf8("信息") : QStringLiteral("Information"),
+                            languageQuestion(toEnglish), QMessageBox::Ok | QMessageBox::Cancel,
+                            &frame);
+            if (toEnglish) { // asked in the Chinese interface
+                box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+                box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
+            }
+            const bool cancelled = box.exec() == QMessageBox::Cancel;
+            applyLanguageAnswer(config, toEnglish, cancelled);
+        });
     QObject::connect(&frame, &CMainFrame::conversionToolRequested, &frame,
                      [&config] { startConversionTool(config); });
 }

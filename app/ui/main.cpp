@@ -1,5 +1,6 @@
 // kestrova: the survey program's window. One runs per user ("Kestrova Already
-// Run!" for a second start). Chooses the interface language, binds Drovanta by
+// Run!" for a second start). Chooses the interface language (English needs
+// libPolyvox.so beside the program: "Unable to load resource DLL!"), binds Drovanta by
 // name from the program folder before anything is shown (without it there is
 // no display, so the program does not start), reads SysCfg.ini for the sonar's
 // address and opens the main window. The sonar is connected and started only
@@ -38,6 +39,8 @@ namespace {
 
 constexpr const char* kAlreadyRunZh = "Kestrova已经在运行！";
 constexpr const char* kAlreadyRunEn = "Kestrova Already Run!";
+constexpr const char* kNoResourceZh = "无法加载资源DLL！";
+constexpr const char* kNoResourceEn = "Unable to load resource DLL!";
 
 } // namespace
 
@@ -85,6 +88,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The English interface needs its resource library beside the program.
+    platform::SharedLibrary polyvox;
+    if (config.messenger().english() &&
+        (!polyvox.openBesideProgram("libPolyvox.so") || !polyvox.symbol("polyvox_language"))) {
+        config.messenger().ShowMessage(kNoResourceZh, kNoResourceEn,
+                                       app::mb::kOk | app::mb::kIconError);
+        config.messenger().setSink(nullptr);
+        return 1;
+    }
+
     display::DrovantaApi drovanta;
     if (!drovanta.load() || !drovanta.initialize()) {
         config.messenger().ShowMessage(drovanta.failure().chinese, drovanta.failure().english,
@@ -99,6 +112,9 @@ int main(int argc, char** argv) {
         // Without a screen no one answers the project dialogs: no reopen offer.
         app::ui::MainFrameOptions options;
         options.offerLastProject = !headless && project.empty();
+        // A message while the window is built (a palette missing) must not
+        // wait for an answer nobody gives: --quit-after could never end it.
+        options.messageBoxes = !headless;
         app::ui::MainWindow window(config, drovanta, options);
         if (headless) config.messenger().setSink(nullptr);
         app::ui::connectHelpCommands(window, config);

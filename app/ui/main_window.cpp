@@ -9,6 +9,7 @@
 #include "app/ping_parameter_panel.h"
 #include "app/snapshot_file.h"
 #include "app/ui/control_pages.h"
+#include "app/ui/interface_texts.h"
 #include "app/ui/page_disk.h"
 #include "app/ui/page_sonar_para_set.h"
 #include "app/ui/ping_para_panel.h"
@@ -75,7 +76,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
       qtDialogs_(config.messenger(), this) {
     setWindow(this);
     sink_.setOwner(this);
-    config_.messenger().setSink(&sink_);
+    if (options_.messageBoxes) config_.messenger().setSink(&sink_);
     const bool english = config_.messenger().english();
 
     // Worker threads post; the interface thread drains from its event loop.
@@ -138,6 +139,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
                               session_->notices(), queue_, sheet_);
+    diskPage_->setEnglish(english);
     controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
     sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
     sheet_->addTab(controlPages_->displayPage(), english ? "Display settings" : "显示设置");
@@ -195,13 +197,13 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     }
     panes_[0]->setText(QString::fromStdString(modelPaneText("", english)));
     panes_[1]->setText(QString::fromStdString(identifierPaneText("")));
-    panes_[2]->setText(kSlantPaneLabel);
+    panes_[2]->setText(english ? QString(kSlantPaneLabel) : QString::fromUtf8(kSlantPaneLabelZh));
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
     // A model identified later (a one-frequency sonar) brings its own layout.
-    modelObserver_ = config_.device.addObserver(
-        [this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
+    modelObserver_ =
+        config_.device.addObserver([this] { queue_.post(handle_, kMsgModelChangedMainWindow); });
     session_->start();
     applyLayout();
 
@@ -218,6 +220,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     resize(size);
     defaultState_ = saveState();
     refreshCommands();
+    // The pages written once in the code speak the interface language.
+    speakLanguage(this, english);
     if (options_.offerLastProject) queue_.post(handle_, kMsgLoadLastProject);
     queue_.post(handle_, kMsgRecordButtons);
 }
@@ -253,8 +257,17 @@ void CMainFrame::buildCommands() {
     }
     toolbar_ = addToolBar(english ? "Main" : "主工具栏");
     toolbar_->setObjectName("MainToolBar");
-    for (FrameCommand c : toolbarCommands())
-        toolbar_->addAction(action(c));
+    // The strip's images in the buttons' order (0 Project ... 13 Target),
+    // then 14 XTF off, 15 and 16 the recording buttons on, 17 Help, 18 Quit.
+    const QPixmap strip(QString::fromStdString(config_.programFolder() + "/allusertoolbar.png"));
+    for (int x = 0; strip.height() > 0 && x + strip.height() <= strip.width(); x += strip.height())
+        images_.push_back(QIcon(strip.copy(x, 0, strip.height(), strip.height())));
+    toolbar_->setToolButtonStyle(images_.empty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    for (std::size_t i = 0; i < toolbarCommands().size(); ++i) {
+        QAction* a = action(toolbarCommands()[i]);
+        a->setIcon(image(static_cast<int>(i)));
+        toolbar_->addAction(a);
+    }
     // After the recording buttons: the XTF command beside Cut KSF.
     toolbar_->insertAction(action(FrameCommand::CalibrationPressure),
                            action(FrameCommand::XtfFile));
@@ -262,16 +275,20 @@ void CMainFrame::buildCommands() {
     auto* help = new QToolButton(toolbar_);
     help->setText(english ? "Help" : "帮助");
     help->setPopupMode(QToolButton::InstantPopup);
+    help->setIcon(image(17));
+    help->setToolTip(help->text());
+    help->setToolButtonStyle(toolbar_->toolButtonStyle());
     auto* helpMenu = new QMenu(help);
     for (FrameCommand c : helpMenuCommands())
         helpMenu->addAction(action(c));
     help->setMenu(helpMenu);
-    toolbar_->addWidget(help);
+    toolbar_->addWidget(help)->setToolTip(help->text());
     // Quit: the same question as the window's close button.
     quit_ = new QAction(english ? "Quit" : "退出", this);
     quit_->setObjectName("commandQuit");
     quit_->setShortcut(QKeySequence::Quit);
     quit_->setToolTip(english ? "Quit Kestrova" : "退出Kestrova");
+    quit_->setIcon(image(18));
     connect(quit_, &QAction::triggered, this, &QWidget::close);
     addAction(quit_);
     menu->addSeparator();
@@ -329,6 +346,15 @@ void CMainFrame::refreshCommands() {
     action(FrameCommand::SaveKsf)->setChecked(images.rawImage == 15);
     action(FrameCommand::XtfFile)->setCheckable(true);
     action(FrameCommand::XtfFile)->setChecked(images.xtfImage == 16);
+    // Cut KSF keeps image 8: the XTF button's own "off" image is 14.
+    action(FrameCommand::SaveKsf)->setIcon(image(images.rawImage));
+    action(FrameCommand::XtfFile)->setIcon(image(images.xtfImage == 16 ? 16 : 14));
+}
+
+QIcon CMainFrame::image(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < images_.size()
+               ? images_[static_cast<std::size_t>(index)]
+               : QIcon();
 }
 
 void CMainFrame::runCommand(FrameCommand c) {
@@ -428,9 +454,13 @@ void CMainFrame::openFileForPlayback() {
         file = playbackChooser_();
     } else {
         const std::string folder = session_->projects().current().dataFolderPath();
-        file = QFileDialog::getOpenFileName(this, "Select the file for playback",
-                                            QString::fromStdString(folder),
-                                            "Data File(*.ksf);;All Files (*.*)")
+        file = QFileDialog::getOpenFileName(
+                   this,
+                   english ? QStringLiteral("Select the file for playback")
+                           : QString::fromUtf8("选择回放文件"),
+                   QString::fromStdString(folder),
+                   english ? QStringLiteral("Data File(*.ksf);;All Files (*.*)")
+                           : QString::fromUtf8("数据文件(*.ksf);;所有文件 (*.*)"))
                    .toStdString();
     }
     if (file.empty() || !session_->enterPlayback(file)) {
@@ -472,8 +502,7 @@ void CMainFrame::naviSettingsLoaded() {
 }
 
 SurveyLineLoad CMainFrame::loadSurveyLineFile(const std::string& path) {
-    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded
-                                                  : SurveyLineLoad::Failed;
+    return naviPanel_->view()->loadLineFile(path) ? SurveyLineLoad::Loaded : SurveyLineLoad::Failed;
 }
 
 void CMainFrame::sonarSettingsLoaded() {
@@ -582,8 +611,13 @@ void CMainFrame::onMainMessage(const platform::WindowMessage& m) {
                                                              : config_.sonar.commandRangeMetresLF);
         pingPanel(f)->show(formatPingParameters(
             pingParameterCodes(*header, config_.sonar.of(af), range), english));
+        speakLanguage(pingPanel(f), english);
         break;
     }
+    case acquisition::WM_SENSOR_READOUTS: // 1130: the towfish sensors on the status page
+        controlPages_->refreshStatus();
+        speakLanguage(controlPages_->statusPage(), english);
+        break;
     case acquisition::WM_DEVICE_INFO: {
         const acquisition::DeviceInformation info = session_->device().deviceInformation();
         if (m.wParam == 0)
@@ -655,6 +689,9 @@ void CMainFrame::refreshStatus() {
         paint(panes_[static_cast<std::size_t>(3 + i)], shown.panes[i], blink_);
     if (shown.beep()) QApplication::beep();
     controlPages_->refreshStatus();
+    // The read-outs just written ("None", the row captions) and the target
+    // pane's coordinates in the interface language too.
+    speakLanguage(this, in.english);
     refreshCommands();
 }
 

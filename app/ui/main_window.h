@@ -18,12 +18,14 @@
 #include "navigation/navigation_feed.h"
 #include "navigation/ui/navi_form_view.h"
 
+#include <QIcon>
 #include <QMainWindow>
 
 #include <array>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCloseEvent;
@@ -47,6 +49,9 @@ class CPingParaPanel;
 struct MainFrameOptions {
     // Start-up message 1125: offer the last project (LoadLastProject).
     bool offerLastProject = true;
+    // Messages to the operator as message boxes; without a screen (offscreen)
+    // nobody could answer them, so they go where the messenger sends them.
+    bool messageBoxes = true;
     // Dialogs of the project flows; null: the Qt dialogs.
     ProjectDialogs* projectDialogs = nullptr;
 };
@@ -182,6 +187,10 @@ class CMainFrame : public QMainWindow, public WindowProjectHost, public SonarPag
     AdvancedSettings advanced_; // the service settings, kept while the program runs
     std::function<std::string()> playbackChooser_;
     QAction* quit_ = nullptr;
+    // The toolbar's images, cut from allusertoolbar.png in the program folder
+    // (empty without it: the buttons show their texts).
+    std::vector<QIcon> images_;
+    QIcon image(int index) const;
     bool quitting_ = false;
     bool quitConfirmed_ = false;
 };

@@ -154,10 +154,14 @@ void CPageDisk::chooseAndOpen() {
             const QString dataFolder = text(rawRecorder_.projectFolder()) + QStringLiteral("/Data");
             start = QDir(dataFolder).exists() ? dataFolder : QString();
         }
-        path =
-            QFileDialog::getOpenFileName(this, QStringLiteral("Select the file for playback"),
-                                         start, QStringLiteral("Data File(*.ksf);;All Files (*.*)"))
-                .toStdString();
+        path = QFileDialog::getOpenFileName(
+                   this,
+                   english_ ? QStringLiteral("Select the file for playback")
+                            : QString::fromUtf8("选择回放文件"),
+                   start,
+                   english_ ? QStringLiteral("Data File(*.ksf);;All Files (*.*)")
+                            : QString::fromUtf8("数据文件(*.ksf);;所有文件 (*.*)"))
+                   .toStdString();
     }
     openFile(path);
 }

@@ -22,6 +22,8 @@ namespace kestrova::app::ui {
 class CPageDisk : public QWidget {
     Q_OBJECT
   public:
+    // The file dialog's texts follow the interface language.
+    void setEnglish(bool english) { english_ = english; }
     CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
               acquisition::Playback* playback, acquisition::OperatorNotices& notices,
               platform::MessageQueue& queue, QWidget* parent = nullptr);
@@ -88,6 +90,7 @@ class CPageDisk : public QWidget {
     QPushButton* speedUp_ = nullptr;
     QPushButton* slowDown_ = nullptr;
     QSlider* progress_ = nullptr;
+    bool english_ = true;
 };
 
 } // namespace kestrova::app::ui

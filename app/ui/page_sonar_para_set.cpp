@@ -23,7 +23,7 @@ QString sliderName(SliderKind k) {
     case SliderKind::Range:
         return QStringLiteral("Range");
     case SliderKind::Power:
-        return QStringLiteral("功率");
+        return QStringLiteral("Power");
     case SliderKind::Pulse:
         return QStringLiteral("Pulsewidth");
     case SliderKind::Gain:
@@ -117,7 +117,7 @@ void CPageSonarParaSet::buildRow(Frequency f, const QString& title) {
     }
     // Signal shape: present for the stored value's rules, not shown.
     row.shape = new QComboBox(row.box);
-    row.shape->setToolTip(QStringLiteral("信号形式"));
+    row.shape->setToolTip(QStringLiteral("Signal shape"));
     row.shape->addItem(QStringLiteral("CW"));
     row.shape->addItem(QStringLiteral("LFM"));
     row.shape->hide();

@@ -4,12 +4,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace kestrova::display::ui {
 namespace {
 
 const char* const kSonarCaptions[] = {
     "Ping:", "Range:", "Power:", "Signal:", "Pulsewidth:", "Gain:", "Spreading:", "Absorption:"};
+
+// The caption a label was built with: the interface language may have renamed it.
+QString captionOf(const QLabel* c) {
+    const QVariant source = c->property("sourceText");
+    return source.isValid() ? source.toString() : c->text();
+}
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -92,15 +99,15 @@ QLabel* CPageParaDisplay::addReadout(QGridLayout* grid, int line, int column,
 }
 
 QLabel* CPageParaDisplay::readout(const QString& caption) const {
-    if (caption == altitudeCaption_->text()) return altitude_;
+    if (caption == captionOf(altitudeCaption_)) return altitude_;
     for (const auto& [c, v] : readouts_)
-        if (c->text() == caption) return v;
+        if (captionOf(c) == caption) return v;
     return nullptr;
 }
 
 QLabel* CPageParaDisplay::sonarReadout(Frequency f, const QString& caption) const {
     for (const auto& [c, v] : sonar_[f == Frequency::HF ? 0 : 1])
-        if (c->text() == caption) return v;
+        if (captionOf(c) == caption) return v;
     return nullptr;
 }
 
@@ -131,7 +138,7 @@ void CPageParaDisplay::sync() {
         if (QLabel* l = readout(QString::fromLatin1(caption))) l->setText(text(*value));
     auto show = [this](const char* caption, bool visible) {
         for (const auto& [c, v] : readouts_)
-            if (c->text() == QString::fromLatin1(caption)) {
+            if (captionOf(c) == QString::fromLatin1(caption)) {
                 c->setVisible(visible);
                 v->setVisible(visible);
             }

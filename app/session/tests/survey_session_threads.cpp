@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -272,7 +273,7 @@ TEST_F(SurveySessionRun, RecordsALiveSurveyAndPlaysItBack) {
 // though live mode records any type as model 2; the played file's model then
 // stayed on after playback, so the live sonar kept its limits, layout and
 // channel count; and leaving playback with both channels up left the
-// connection state at "lost" for good.
+// connection state at "lost" for good. Leaving it sends the channel block again.
 TEST_F(SurveySessionRun, PlayedModelsLastOnlyWhilePlaying) {
     sim::SimProcess sonar;
     ASSERT_TRUE(sonar.start({"--speed", "4", "--samples", "100"}));
@@ -310,7 +311,17 @@ TEST_F(SurveySessionRun, PlayedModelsLastOnlyWhilePlaying) {
     ASSERT_TRUE(session.playback().previous());
     EXPECT_EQ(config->device.frequencyCount, 1);
 
+    auto channelBlocks = [&] {
+        const auto lines = sonar.commandLines();
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.rfind("$cmd,set,chen,", 0) == 0;
+        });
+    };
+    const auto blocksBefore = channelBlocks();
     session.leavePlayback();
+    // Live again, the sonar is told the live channel settings.
+    EXPECT_TRUE(sonar.waitForOutput("command $cmd,set,chen,", 3000));
+    EXPECT_EQ(channelBlocks(), blocksBefore + 1);
     EXPECT_EQ(config->device.GetModelNumber(), 2);
     EXPECT_EQ(config->device.frequencyCount, 2);
     EXPECT_EQ(config->device.FrequencyLayout, kLayoutBoth);

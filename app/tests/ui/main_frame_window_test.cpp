@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -62,6 +63,41 @@ class NewProjectDialogs : public ProjectDialogs {
 };
 
 using MainFrameWindow = test::WindowFixture;
+
+// Quitting while the sonar pings sends the stop line once, as the last line.
+TEST_F(MainFrameWindow, QuitWhilePingingSendsTheStopLineOnce) {
+    sim::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--speed", "4"}));
+    Configuration config(program_.path());
+    config.system.commandPort = sim.commandPort;
+    config.system.dataPort = sim.dataPort;
+    config.messenger().setEnglish(true);
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    {
+        CMainFrame window(config, drovanta_, options);
+        RecordingMessageSink messages;
+        config.messenger().setSink(&messages);
+        window.show();
+        window.connectSonar();
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return window.acquisition().status().sonarRunning.load() &&
+                       window.view(Frequency::HF).pipeline().pingsReceived() > 5;
+            },
+            10));
+        window.quitWithoutAsking();
+        EXPECT_TRUE(window.close());
+        EXPECT_TRUE(window.quitting());
+        window.close(); // a second request during shut-down does nothing
+    }
+    ASSERT_TRUE(sim.stop());
+    const auto lines = sim.commandLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "$cmd,sysrun,1*ff\\r\\n"), lines.end());
+    EXPECT_EQ(lines.back(), "$cmd,sysrun,0*ff\\r\\n");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "$cmd,sysrun,0*ff\\r\\n"), 1);
+}
 
 TEST_F(MainFrameWindow, ProjectConnectStartAndSaveKsfRecordIntoTheDataFolder) {
     sim::SimProcess sim;

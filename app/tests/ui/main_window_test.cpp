@@ -6,6 +6,7 @@
 #include "tools/sonar-sim/sim_process.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
@@ -143,6 +144,9 @@ TEST(Program, RefusesToStartWithoutDrovanta) {
     ASSERT_TRUE(dir.isValid());
     const QString copy = dir.path() + "/kestrova";
     ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/kestrova"), copy));
+    // The interface's resources are there (the locale may ask for English).
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/libPolyvox.so"),
+                            dir.path() + "/libPolyvox.so"));
     QProcess p;
     p.setWorkingDirectory(dir.path());
     // A home of its own: its settings folder and its one-instance lock.
@@ -157,6 +161,70 @@ TEST(Program, RefusesToStartWithoutDrovanta) {
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_TRUE(err.contains("Drovanta.dll")) << err.toStdString();
     EXPECT_TRUE(err.contains("libdrovanta.so")) << err.toStdString();
+}
+
+// Mended: without a screen, a message while the window was built (here the
+// palettes missing beside the program) waited for an answer, and
+// --quit-after never ended the program.
+TEST(Program, HeadlessStartWithoutPalettesEndsAfterQuitAfter) {
+    application();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"kestrova", "libdrovanta.so", "libPolyvox.so"})
+        ASSERT_TRUE(
+            QFile::copy(QString::fromStdString(binFolder() + "/" + name), dir.path() + "/" + name));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    env.remove("XDG_CONFIG_HOME");
+    env.remove("XDG_RUNTIME_DIR");
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setProcessEnvironment(env);
+    p.start(dir.path() + "/kestrova", {"--quit-after", "1"});
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("brown.clr")) << err.toStdString();
+}
+
+// The English interface without its resource library beside the program: the
+// operator is told and the program ends before a window; the Chinese one starts.
+TEST(Program, EnglishNeedsPolyvoxBesideTheProgram) {
+    application();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString copy = dir.path() + "/kestrova";
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/kestrova"), copy));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/libdrovanta.so"),
+                            dir.path() + "/libdrovanta.so"));
+    // The palettes and model limits the window reads.
+    const QDir bin(QString::fromStdString(binFolder()));
+    for (const QString& name : bin.entryList({"*.clr", "QM-*.ini"}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(bin.filePath(name), dir.path() + "/" + name));
+    QDir(dir.path()).mkpath(".config/Kestrova");
+    QFile flag(dir.path() + "/.config/Kestrova/PolyvoxSet.lang");
+    ASSERT_TRUE(flag.open(QIODevice::WriteOnly));
+    flag.write("[English]\r\nbEnglish=1\r\n");
+    flag.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    env.remove("XDG_CONFIG_HOME");
+    env.remove("XDG_RUNTIME_DIR");
+    auto run = [&] {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.setProcessEnvironment(env);
+        p.start(copy, {"--quit-after", "1"});
+        EXPECT_TRUE(p.waitForFinished(15000));
+        return std::pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+    };
+    const auto [missing, err] = run();
+    EXPECT_EQ(missing, 1);
+    EXPECT_TRUE(err.contains("Unable to load resource DLL!")) << err.toStdString();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/libPolyvox.so"),
+                            dir.path() + "/libPolyvox.so"));
+    const auto [present, log] = run();
+    EXPECT_EQ(present, 0) << log.toStdString();
 }
 
 } // namespace

@@ -1,0 +1,157 @@
+// Each interface speaks one language: every text of the main frame (captions,
+// labels, buttons, lists, tabs, panes, menus, tooltips), walked offscreen, has
+// no Chinese in the English interface and no English words in the Chinese
+// one. Units, numbers, abbreviations in capitals, model names, file
+// extensions and the program's own name are shared by both.
+
+#include "app/ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QWidgetAction>
+
+#include <filesystem>
+
+#include "app/tests/ui/window_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace kestrova::app::ui {
+namespace {
+
+struct Text {
+    QString where;
+    QString text;
+};
+
+std::vector<Text> allTexts(QWidget& root) {
+    std::vector<Text> out;
+    auto add = [&out](const QObject* o, const QString& text) {
+        if (!text.trimmed().isEmpty())
+            out.push_back(
+                {QString("%1 %2").arg(o->metaObject()->className(), o->objectName()), text});
+    };
+    QList<QWidget*> widgets = root.findChildren<QWidget*>();
+    widgets.push_back(&root);
+    for (QWidget* w : widgets) {
+        add(w, w->toolTip());
+        if (w->isWindow() && w != &root) add(w, w->windowTitle());
+        if (auto* l = qobject_cast<QLabel*>(w)) add(w, l->text());
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) add(w, b->text());
+        if (auto* g = qobject_cast<QGroupBox*>(w)) add(w, g->title());
+        if (auto* d = qobject_cast<QDockWidget*>(w)) add(w, d->windowTitle());
+        if (auto* e = qobject_cast<QLineEdit*>(w)) add(w, e->placeholderText());
+        if (auto* t = qobject_cast<QTabWidget*>(w))
+            for (int i = 0; i < t->count(); ++i)
+                add(w, t->tabText(i));
+        if (auto* c = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < c->count(); ++i)
+                add(w, c->itemText(i));
+        if (auto* list = qobject_cast<QListWidget*>(w))
+            for (int i = 0; i < list->count(); ++i)
+                add(w, list->item(i)->text());
+        if (auto* table = qobject_cast<QTableWidget*>(w)) {
+            for (int i = 0; i < table->columnCount(); ++i)
+                if (auto* h = table->horizontalHeaderItem(i)) add(w, h->text());
+        }
+        if (auto* m = qobject_cast<QMenu*>(w)) add(w, m->title());
+        for (QAction* a : w->actions()) {
+            add(a, a->text().remove('&'));
+            add(a, a->toolTip());
+            if (a->menu()) add(a, a->menu()->title());
+        }
+    }
+    return out;
+}
+
+bool hasCjk(const QString& s) {
+    for (QChar c : s)
+        if (c.unicode() >= 0x3400 &&
+            c.unicode() <= 0x9FFF) // ideographs (a full-width colon is shared)
+            return true;
+    return false;
+}
+
+// English words in a Chinese text: a run of two or more Latin letters with a
+// small letter that is no unit, extension or name both languages share.
+QString englishWord(const QString& s) {
+    static const std::set<QString> shared = {
+        "dB",  "us",  "ms",  "mbar", "km",  "kHz", "Hz",  "kn",       "ksf",     "xtf",     "lnw",
+        "jpg", "ksp", "ini", "clr",  "png", "txt", "csv", "Kestrova", "Filvert", "Polyvox", "mV",
+        "cm",  "mm",  "deg", "min",  "sec", "dBm", "mA",  "bps",      "Lat",     "Lon"};
+    static const QRegularExpression word("[A-Za-z]{2,}");
+    for (auto it = word.globalMatch(s); it.hasNext();) {
+        const QString w = it.next().captured();
+        if (w == w.toUpper() || shared.count(w) > 0) continue;
+        return w;
+    }
+    return {};
+}
+
+using InterfaceLanguage = test::WindowFixture;
+
+TEST_F(InterfaceLanguage, EveryTextOfTheMainFrameIsInTheChosenLanguage) {
+    for (bool english : {true, false}) {
+        Configuration config(program_.path());
+        config.messenger().setEnglish(english);
+        MainFrameOptions options;
+        options.offerLastProject = false;
+        CMainFrame window(config, drovanta_, options);
+        window.show();
+        test::waitFor([] { return false; }, 1);
+        window.refreshStatus();
+        QStringList wrong;
+        for (const Text& t : allTexts(window)) {
+            if (english && hasCjk(t.text)) wrong << t.where + ": " + t.text;
+            if (!english && !englishWord(t.text).isEmpty())
+                wrong << t.where + ": " + t.text + " [" + englishWord(t.text) + "]";
+        }
+        wrong.removeDuplicates();
+        EXPECT_TRUE(wrong.isEmpty()) << (english ? "English" : "Chinese") << " interface:\n"
+                                     << wrong.join('\n').toStdString();
+    }
+}
+
+// The toolbar shows the strip's images with a tooltip each; the recording
+// button changes its image with the state (7 off, 15 on).
+TEST_F(InterfaceLanguage, ToolbarButtonsShowTheStripImagesAndTooltips) {
+    ASSERT_TRUE(std::filesystem::copy_file(test::binFolder() + "/allusertoolbar.png",
+                                           program_.path() + "/allusertoolbar.png"));
+    Configuration config(program_.path());
+    config.messenger().setEnglish(false);
+    MainFrameOptions options;
+    options.offerLastProject = false;
+    CMainFrame window(config, drovanta_, options);
+    window.show();
+    QStringList missing;
+    for (QAction* a : window.toolbar()->actions()) {
+        if (a->isSeparator()) continue;
+        const QString name = a->objectName().isEmpty() ? a->text() : a->objectName();
+        if (a->icon().isNull() && !qobject_cast<QWidgetAction*>(a)) missing << name + " image";
+        if (a->toolTip().isEmpty()) missing << name + " tooltip";
+    }
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(", ").toStdString();
+    EXPECT_GE(window.toolbar()->actions().size(), 14);
+    // Image 0 is the Project button's, a picture of its own.
+    const QImage project = window.action(FrameCommand::Project)->icon().pixmap(24).toImage();
+    const QImage start = window.action(FrameCommand::Start)->icon().pixmap(24).toImage();
+    EXPECT_NE(project, start);
+    EXPECT_EQ(window.action(FrameCommand::SaveKsf)->toolTip().toStdString(), "开始记录KSF文件");
+}
+
+} // namespace
+} // namespace kestrova::app::ui
