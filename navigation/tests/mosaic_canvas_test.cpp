@@ -15,8 +15,8 @@ std::uint16_t cellAt(MosaicCanvas& canvas, double east, double north) {
     const double cell = canvas.cellMetres();
     const auto column = static_cast<std::int64_t>(std::floor(east / cell));
     const auto row = static_cast<std::int64_t>(std::floor(-north / cell));
-    const std::int64_t t = MosaicCanvas::kTileCells;
-    auto div = [t](std::int64_t a) { return a >= 0 ? a / t : -((-a + t - 1) / t); };
+    constexpr std::int64_t t = MosaicCanvas::kTileCells;
+    auto div = [](std::int64_t a) { return a >= 0 ? a / t : -((-a + t - 1) / t); };
     const TileKey key{div(column), div(row)};
     std::vector<std::uint16_t> values;
     if (!canvas.tileValues(key, values)) return 0;
