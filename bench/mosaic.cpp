@@ -5,6 +5,8 @@
 // against a plain 64 KiB read of the same file measured in the same run. The
 // files live in a temporary folder removed at the end; the size is
 // KESTROVA_BENCH_MIB (default 256, at most 300). Reports the peak memory too.
+// KESTROVA_BENCH_TIF=PREFIX keeps each mosaic as PREFIX<resolution cm>.tif (to
+// compare the output of two builds).
 
 #include "acquisition/frame_format.h"
 #include "acquisition/ksf_header.h"
@@ -158,6 +160,10 @@ void BM_Mosaic(benchmark::State& state) {
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         total += w.size;
         placed += survey.placed();
+        if (const char* keep = std::getenv("KESTROVA_BENCH_TIF"))
+            std::filesystem::copy_file(w.folder + "/survey.tif",
+                                       keep + std::to_string(state.range(0)) + ".tif",
+                                       std::filesystem::copy_options::overwrite_existing);
         std::filesystem::remove(w.folder + "/survey.tif");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(total));

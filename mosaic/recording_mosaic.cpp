@@ -188,6 +188,7 @@ SurveyMosaic::add(const std::string& path, const display::DrovantaApi& drovanta,
     const navigation::TowfishInstall install =
         options_.install ? *options_.install : installOf(opened.header.install);
     display::RecordingExportOptions display = options_.display;
+    display.onlyChannel = options_.channel;
     if (opened.header.install.soundVelocity > 0)
         display.settings.soundSpeed = opened.header.install.soundVelocity;
     MosaicLineReader reader(*this, install);
