@@ -209,8 +209,7 @@ void ViewPipeline::prepareSide(const DrovantaApi& drovanta, int side) {
 }
 
 void ViewPipeline::freshLine(std::uint32_t j, std::uint32_t h) {
-    auto line = ring_.line(h);
-    std::memset(line.data(), 0, line.size());
+    auto line = ring_.freshLine(h);
     std::array<std::uint8_t, PingHeader::kSize> header{};
     batch_.headerBytes(j, header);
     std::memcpy(line.data(), header.data(), header.size());
