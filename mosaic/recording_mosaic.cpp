@@ -190,10 +190,12 @@ class MosaicLineReader : public display::RecordingLineReader {
 // The display thread's position records and lines handed in order to a
 // painting thread that places and paints them, so that the next lines are
 // made while the last ones are painted. A bounded ring of events: the display
-// waits only when the painting is a whole ring behind.
+// waits only when the painting is a whole ring behind. The painting thread is
+// woken for a handful of events at a time, not for each.
 class PaintThread : public display::RecordingLineReader {
   public:
-    static constexpr std::size_t kEvents = 64;
+    static constexpr std::uint64_t kEvents = 64;
+    static constexpr std::uint64_t kWakeAfter = 16;
 
     PaintThread(MosaicLineReader& reader, int channel)
         : reader_(reader), channel_(channel), events_(kEvents), thread_([this] { run(); }) {}
@@ -203,7 +205,7 @@ class PaintThread : public display::RecordingLineReader {
         Event& e = claim();
         e.kind = Event::Kind::Fix;
         e.fix = fix;
-        publish();
+        publish(false);
     }
     void displayLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
                      int channel, const display::PingTimeRecord& time, double altitude) override {
@@ -213,14 +215,14 @@ class PaintThread : public display::RecordingLineReader {
         e.time = time;
         e.altitude = altitude;
         e.whole = acquisition::xtfInputFromHistoryLine(line, e.port, e.starboard).has_value();
-        publish();
+        publish(false);
     }
     // Waits until every event was painted and the thread has ended.
     void finish() {
         if (!thread_.joinable()) return;
         Event& e = claim();
         e.kind = Event::Kind::End;
-        publish();
+        publish(true);
         thread_.join();
     }
 
@@ -234,36 +236,57 @@ class PaintThread : public display::RecordingLineReader {
         std::vector<std::uint16_t> port, starboard;
     };
 
+    // The next free event; waits while all are still to be painted.
     Event& claim() {
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [&] { return written_ - read_ < kEvents; });
+        if (written_ - read_ >= kEvents) {
+            displayWaits_ = true;
+            displayTurn_.wait(hold, [&] { return written_ - read_ < kEvents; });
+            displayWaits_ = false;
+        }
         return events_[written_ % kEvents];
     }
-    void publish() {
+    void publish(bool last) {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> hold(mutex_);
             ++written_;
+            wake = paintWaits_ && (last || written_ - read_ >= kWakeAfter);
+            if (wake) paintWaits_ = false;
         }
-        changed_.notify_all();
+        if (wake) paintTurn_.notify_one();
     }
     void run() {
+        std::uint64_t next = 0;
         for (;;) {
-            Event* e = nullptr;
+            std::uint64_t upTo = 0;
             {
                 std::unique_lock<std::mutex> hold(mutex_);
-                changed_.wait(hold, [&] { return read_ < written_; });
-                e = &events_[read_ % kEvents];
+                if (read_ == written_) {
+                    paintWaits_ = true;
+                    paintTurn_.wait(hold, [&] { return read_ != written_ && !paintWaits_; });
+                }
+                upTo = written_;
             }
-            if (e->kind == Event::Kind::End) return;
-            if (e->kind == Event::Kind::Fix)
-                reader_.positionRecord(e->fix);
-            else
-                reader_.takeLine(e->time, e->altitude, e->whole, e->port, e->starboard);
+            // The events before upTo are the display's no more until read_ passes them.
+            bool ended = false;
+            for (; next < upTo && !ended; ++next) {
+                Event& e = events_[next % kEvents];
+                if (e.kind == Event::Kind::End)
+                    ended = true;
+                else if (e.kind == Event::Kind::Fix)
+                    reader_.positionRecord(e.fix);
+                else
+                    reader_.takeLine(e.time, e.altitude, e.whole, e.port, e.starboard);
+            }
+            bool wake = false;
             {
                 std::lock_guard<std::mutex> hold(mutex_);
-                ++read_;
+                read_ = next;
+                wake = displayWaits_;
             }
-            changed_.notify_all();
+            if (wake) displayTurn_.notify_one();
+            if (ended) return;
         }
     }
 
@@ -271,9 +294,10 @@ class PaintThread : public display::RecordingLineReader {
     const int channel_;
     std::vector<Event> events_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t written_ = 0, read_ = 0; // events handed over and painted
-    std::thread thread_;                    // last: starts once the rest is ready
+    std::condition_variable displayTurn_, paintTurn_;
+    std::uint64_t written_ = 0, read_ = 0; // events handed over, and painted
+    bool displayWaits_ = false, paintWaits_ = false;
+    std::thread thread_; // last: starts once the rest is ready
 };
 
 SurveyMosaic::SurveyMosaic(const MosaicOptions& options)
