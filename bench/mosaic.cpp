@@ -116,6 +116,13 @@ Workspace& workspace() {
 
 double g_plainRate = 0; // bytes per second of the plain read
 
+double processCpuSeconds() {
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
 void BM_PlainRead(benchmark::State& state) {
     Workspace& w = workspace();
     std::vector<std::uint8_t> buffer(64 << 10);
@@ -178,9 +185,10 @@ void BM_Mosaic(benchmark::State& state) {
         state.SkipWithError("Drovanta not found beside the benchmark's program folder");
         return;
     }
-    double seconds = 0;
+    double seconds = 0, cpu = 0;
     std::uint64_t total = 0, placed = 0;
     for (auto _ : state) {
+        const double cpu0 = processCpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         mosaic::MosaicOptions options;
         options.resolution = state.range(0) / 100.0;
@@ -192,6 +200,7 @@ void BM_Mosaic(benchmark::State& state) {
             break;
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        cpu += processCpuSeconds() - cpu0;
         total += w.size;
         placed += survey.placed();
         if (const char* keep = std::getenv("KESTROVA_BENCH_TIF"))
@@ -202,6 +211,9 @@ void BM_Mosaic(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(total));
     state.counters["MiB"] = static_cast<double>(w.size) / (1 << 20);
+    // Processor time of all threads: on a shared machine steadier than the
+    // wall time, which it bounds from below (divided by the cores).
+    state.counters["cpu_s"] = cpu / static_cast<double>(state.iterations());
     state.counters["placed"] = static_cast<double>(placed) / static_cast<double>(state.iterations());
     if (g_plainRate > 0 && seconds > 0)
         state.counters["ratio_vs_plain_read"] = total / seconds / g_plainRate;
