@@ -22,14 +22,10 @@ GridProjection& GridProjection::operator=(GridProjection&&) noexcept = default;
 
 std::optional<GridProjection> GridProjection::from(std::unique_ptr<OGRSpatialReference> grid,
                                                    std::string name) {
+    // The positions are the receiver's, on WGS 84, whatever the grid's datum:
+    // a grid on another datum takes them through its shift to WGS 84.
     auto geographic = std::make_unique<OGRSpatialReference>();
-    if (grid->GetAttrValue("DATUM") && grid->IsProjected()) {
-        OGRSpatialReference* geo = grid->CloneGeogCS();
-        if (!geo) return std::nullopt;
-        geographic.reset(geo);
-    } else if (geographic->SetWellKnownGeogCS("WGS84") != OGRERR_NONE) {
-        return std::nullopt;
-    }
+    if (geographic->importFromEPSG(4326) != OGRERR_NONE) return std::nullopt;
     // Longitude first, easting first, whatever the authority's axis order.
     geographic->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     grid->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
@@ -70,7 +66,6 @@ GridProjection::forProject(const _DefGeodetsyParameterSetting& record,
         why = "PROJ does not take the project's grid " + definition;
         return std::nullopt;
     }
-    grid->grid_->SetProjCS("Kestrova project grid");
     auto engine = std::make_unique<position::GeodesyEngine>(record);
     if (!engine->valid()) {
         why = "the geodesy engine could not be created";
