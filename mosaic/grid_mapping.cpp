@@ -24,7 +24,7 @@ GridMapping noMapping(std::string reason) {
 
 // A number with at most `decimals` decimals and no trailing zeros.
 std::string number(double v, int decimals) {
-    char buf[64];
+    char buf[400]; // room for the largest double in fixed notation
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
     std::string s = buf;
     if (s.find('.') != std::string::npos) {
@@ -66,6 +66,9 @@ bool finite(std::initializer_list<double> values) {
 } // namespace
 
 GridMapping projDefinition(const _DefGeodetsyParameterSetting& r) {
+    if (r.ProjectionType < 0 || r.ProjectionType > 2)
+        return noMapping("the projection type " + std::to_string(r.ProjectionType) +
+                         " puts every position at 0, 0");
     const double a = rt::fieldValue(r.TargetSemimajor);
     const double rf = rt::fieldValue(r.TargetFlattening);
     const double b = rt::semiMinor(a, rf);
@@ -162,13 +165,15 @@ GridMapping projDefinition(const _DefGeodetsyParameterSetting& r) {
     if (datum.empty() && h0 == 0.0 && std::string_view(named) == "WGS84")
         ellipsoid = " +datum=WGS84";
 
+    const double centralMeridian =
+        std::remainder(rt::packedLongitude(rt::text(r.CentralMeridian)), 360.0);
+    if (!std::isfinite(centralMeridian))
+        return noMapping("the central meridian is not a longitude");
     std::string projection;
     switch (r.ProjectionType) {
     case 0:
     case 1: {
         // Both series are the transverse Mercator, the meridian arc from the equator.
-        const double centralMeridian =
-            std::remainder(rt::packedLongitude(rt::text(r.CentralMeridian)), 360.0);
         const double zone = (centralMeridian + 183.0) / 6.0;
         const bool utm = k0 == 0.9996 && falseEasting == 500000.0 &&
                          (falseNorthing == 0.0 || falseNorthing == 10000000.0) &&
@@ -186,8 +191,6 @@ GridMapping projDefinition(const _DefGeodetsyParameterSetting& r) {
     case 2: {
         // The engine's scale is k0 times the radius of the parallel of true
         // scale over the (enlarged) semi-major axis.
-        const double centralMeridian =
-            std::remainder(rt::packedLongitude(rt::text(r.CentralMeridian)), 360.0);
         const double trueScale = rt::packedLatitude(rt::text(r.DatumLatitude));
         if (!(std::fabs(trueScale) < 90.0))
             return noMapping("the Mercator's latitude of true scale " + number(trueScale, 6) +
@@ -209,8 +212,7 @@ GridMapping projDefinition(const _DefGeodetsyParameterSetting& r) {
         break;
     }
     default:
-        return noMapping("the projection type " + std::to_string(r.ProjectionType) +
-                         " puts every position at 0, 0");
+        break;
     }
 
     GridMapping m;

@@ -6,8 +6,8 @@
 // of its time, and written as a tiled, compressed GeoTIFF with overviews in
 // the project's grid (--project, or a ParaOfGeo section in --config) where
 // PROJ can name it, placed as the navigation view places it; otherwise in
-// the survey's UTM zone on WGS 84, with a line saying why. The towfish is placed with each
-// recording's own installation (cable, tow point, depth, antenna offsets,
+// the survey's UTM zone on WGS 84, with a line saying why. The towfish is
+// placed with each recording's own installation (cable, tow point, depth, antenna offsets,
 // heading source) unless --config (with a SonarSetPara section) or --project
 // gives the surveyor's corrected one. An XTF file (one frequency, its display
 // lines as written) brings its pings' own positions and no installation:
@@ -96,8 +96,8 @@ int runMosaic(const Args& args) {
         app::applyProcessingSettings(config, options.display.settings);
         if (projectArg || hasSection(*configArg, "SonarSetPara"))
             options.install = towfishInstallOf(config.sonar.install);
-        // The project's grid: a project's own record, or a settings file's
-        // ParaOfGeo (read before the project, which overrides it).
+        // The project's grid: the project's own record (as opening it reads
+        // it), else the ParaOfGeo section of the settings file.
         bool haveGrid = projectArg.has_value();
         if (!projectArg && hasSection(*configArg, "ParaOfGeo")) {
             if (!config.LoadConfigSection("ParaOfGeo", settingsFile(*configArg))) {
