@@ -48,7 +48,9 @@ std::uint32_t ViewPipeline::intake(acquisition::PingBatch& batch) {
 std::uint32_t ViewPipeline::afterIntake(std::uint32_t taken) {
     if (taken == 0 || batch_.wordCount == 0) return 0;
     const std::uint32_t last = batch_.pingCount - 1;
-    if (batch_.firstWords[last] < kLatestMax && batch_.secondWords[last] < kLatestMax) {
+    // The amplitude strip's copy; a pass without lines has no strip either.
+    if (linesWanted_ && batch_.firstWords[last] < kLatestMax &&
+        batch_.secondWords[last] < kLatestMax) {
         const auto first = batch_.firstPart(last);
         const auto second = batch_.secondPart(last);
         latestPortCount_ = batch_.portCount(last);
