@@ -174,8 +174,6 @@ bool writeGeoTiff(MosaicCanvas& canvas, const GridProjection& grid, const std::s
     options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
     options = CSLSetNameValue(options, "PREDICTOR", "2");
     options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
-    // Both cores compress the tiles and the overviews: nothing else runs now.
-    options = CSLSetNameValue(options, "NUM_THREADS", "2");
     std::unique_ptr<GDALDataset, DatasetCloser> ds(
         driver->Create(part.c_str(), static_cast<int>(columns), static_cast<int>(rows), 1,
                        GDT_UInt16, options));
