@@ -23,7 +23,10 @@ class CPageDisk : public QWidget {
     Q_OBJECT
   public:
     // The file dialog's texts follow the interface language.
-    void setEnglish(bool english) { english_ = english; }
+    void setEnglish(bool english) {
+        english_ = english;
+        sync();
+    }
     CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
               acquisition::Playback* playback, acquisition::OperatorNotices& notices,
               platform::MessageQueue& queue, QWidget* parent = nullptr);

@@ -79,12 +79,12 @@ CINDeviceSetCOMDlg::CINDeviceSetCOMDlg(NavigationInput& input, PortLister lister
         data_->addItem(QString::fromUtf8(t));
     for (const char* t : kCheckBitNames)
         check_->addItem(QString::fromUtf8(t));
-    form->addRow("COM Number:", port_);
-    form->addRow("Baud rate:", baud_);
-    form->addRow("Stop bit:", stop_);
-    form->addRow("Data bit:", data_);
-    form->addRow("Check bit:", check_);
-    open_ = new QPushButton("Open", this);
+    form->addRow("串口号：", port_);
+    form->addRow("波特率：", baud_);
+    form->addRow("停止位：", stop_);
+    form->addRow("数据位：", data_);
+    form->addRow("校验位：", check_);
+    open_ = new QPushButton("打开", this);
     form->addRow(open_);
     connect(open_, &QPushButton::clicked, this, [this] { onOpenClicked(); });
     refresh();
