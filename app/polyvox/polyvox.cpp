@@ -188,6 +188,7 @@ constexpr Text kTexts[] = {
     // Navigation pane
     {"导入测线", "Import Lines"},
     {"导入测线文件", "Import Survey Line"},
+    {"测线文件(*.lnw);;DXF文件(*.dxf)", "SurLine File(*.lnw);;dxf File(*.dxf)"},
     {"全图", "Fit"},
     {"平移", "Pan"},
     {"测距", "Measure"},
@@ -206,6 +207,8 @@ constexpr Text kTexts[] = {
     {"测线编辑", "Line Editor"},
     {"测线编辑器", "Survey Line Editor"},
     {"序号", "No."},
+    {"边线文件(*.lnw)", "BorderLine File(*.lnw)"},
+    {"测线文件(*.lnw)", "Surveyline File(*.lnw)"},
     {"测线数：", "Lines num:"},
     {"X坐标", "X coordinates"},
     {"Y坐标", "Y coordinates"},

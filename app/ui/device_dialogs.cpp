@@ -48,8 +48,11 @@ QRadioButton* radio(QWidget* parent, const char* label, const char* name) {
     return button;
 }
 
+// Written in Chinese like every text; speakLanguage gives the English interface its words.
 QDialogButtonBox* okCancel(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(text("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(text("取消"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -555,8 +558,8 @@ CHideAdvenced::CHideAdvenced(AdvancedContext& context, QWidget* parent)
 }
 
 void showAdvancedSettingsDialog(QWidget* parent, AdvancedContext& context) {
+    // A service dialog: its labels are Chinese in both interfaces.
     CHideAdvenced dialog(context, parent);
-    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 

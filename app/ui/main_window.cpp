@@ -138,8 +138,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     sheet_ = new QTabWidget(control_);
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
-                              session_->notices(), queue_, sheet_);
-    diskPage_->setEnglish(english);
+                              session_->notices(), queue_, english, sheet_);
     controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
     sheet_->addTab(sonarPage_, app::uiText("声纳参数", english));
     sheet_->addTab(controlPages_->displayPage(), app::uiText("显示设置", english));

@@ -29,8 +29,9 @@ QString text(const std::string& s) {
 
 CPageDisk::CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
                      acquisition::Playback* playback, acquisition::OperatorNotices& notices,
-                     platform::MessageQueue& queue, QWidget* parent)
-    : QWidget(parent), rules_(raw, xtf, playback, notices), rawRecorder_(raw), queue_(queue) {
+                     platform::MessageQueue& queue, bool english, QWidget* parent)
+    : QWidget(parent), rules_(raw, xtf, playback, notices), rawRecorder_(raw), queue_(queue),
+      english_(english) {
     setWindowTitle(QStringLiteral("磁盘"));
     auto* layout = new QVBoxLayout(this);
 

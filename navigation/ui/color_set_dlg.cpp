@@ -102,7 +102,9 @@ void CColorSetDlg::paintButton(int i) {
     QPushButton* b = buttons_[static_cast<std::size_t>(i)];
     if (b == nullptr) return;
     const QColor c = fromBgr(colours_.*(kKeys[static_cast<std::size_t>(i)].field));
-    const QColor text = c.lightness() > 128 ? Qt::black : Qt::white;
+    // By how bright the colour looks: yellow and cyan take black text.
+    const int brightness = (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    const QColor text = brightness > 150 ? Qt::black : Qt::white;
     b->setStyleSheet(QString("background: %1; color: %2;").arg(c.name(), text.name()));
 }
 

@@ -79,6 +79,7 @@ QImage CNaviFormView::grabMap() {
     extras.editorLines = editorLines_;
     extras.editorSelected = editorSelected_ ? *editorSelected_ : -1;
     extras.cursor = cursor_;
+    extras.english = english_;
     paintNaviMap(p, model_, extras);
     return image;
 }
@@ -315,7 +316,8 @@ void CNaviFormView::importLines() {
     } else {
         const QStringList chosen =
             QFileDialog::getOpenFileNames(this, app::uiText("导入测线文件", english_),
-                                          QString(), "SurLine File(*.lnw);;dxf File(*.dxf)");
+                                          QString(),
+                                          app::uiText("测线文件(*.lnw);;DXF文件(*.dxf)", english_));
         for (const QString& f : chosen)
             files.push_back(f.toStdString());
     }

@@ -258,7 +258,7 @@ void CSurLineEditDlg::openFile() {
         path = hooks_.chooseOpenFile();
     } else {
         path = QFileDialog::getOpenFileName(this, app::uiText("打开测线文件", english_),
-                                            QString(), "BorderLine File(*.lnw)")
+                                            QString(), app::uiText("边线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return;
@@ -295,7 +295,7 @@ bool CSurLineEditDlg::saveAs() {
             start = qs(view_->projectPlace().naviFolder + "/surveyline1.lnw");
         path = QFileDialog::getSaveFileName(
                    this, app::uiText("测线文件另存为：", english_), start,
-                   "Surveyline File(*.lnw)")
+                   app::uiText("测线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return false;
