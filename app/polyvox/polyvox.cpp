@@ -279,6 +279,20 @@ constexpr Text kTexts[] = {
     {"宽度", "Width"},
     {"高度", "Height"},
     {"如有必要，请描述目标！", "If necessary, describe the target!"},
+    // The conversion tool Filvert
+    {"Filvert - KSF 转 XTF", "Filvert - KSF to XTF"},
+    {"原始数据文件（.ksf）：", "Recordings (.ksf):"},
+    {"输出文件夹：", "Output folder:"},
+    {"添加文件...", "Add Files..."},
+    {"转换", "Convert"},
+    {"选择原始数据文件", "Choose recordings"},
+    {"输出文件夹", "Output folder"},
+    {"请先添加要转换的文件。", "Add the recordings to convert first."},
+    {"无法建立输出文件夹。", "The output folder cannot be made."},
+    {"完成：转换 %1 个，失败 %2 个。", "Done: %1 converted, %2 failed."},
+    {"正在转换 %1", "Converting %1"},
+    {"已取消。", "Cancelled."},
+    {"数据文件(*.ksf);;所有文件 (*)", "Data File(*.ksf);;All Files (*)"},
 };
 
 constexpr bool before(const Text& a, const Text& b) {
