@@ -1,5 +1,7 @@
 #include "mosaic/geotiff_writer.h"
 
+#include "position/geodesy_engine.h"
+
 #include <cpl_conv.h>
 #include <cpl_string.h>
 #include <gdal_priv.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace kestrova::mosaic {
@@ -19,14 +22,10 @@ GridProjection& GridProjection::operator=(GridProjection&&) noexcept = default;
 
 std::optional<GridProjection> GridProjection::from(std::unique_ptr<OGRSpatialReference> grid,
                                                    std::string name) {
+    // The positions are the receiver's, on WGS 84, whatever the grid's datum:
+    // a grid on another datum takes them through its shift to WGS 84.
     auto geographic = std::make_unique<OGRSpatialReference>();
-    if (grid->GetAttrValue("DATUM") && grid->IsProjected()) {
-        OGRSpatialReference* geo = grid->CloneGeogCS();
-        if (!geo) return std::nullopt;
-        geographic.reset(geo);
-    } else if (geographic->SetWellKnownGeogCS("WGS84") != OGRERR_NONE) {
-        return std::nullopt;
-    }
+    if (geographic->importFromEPSG(4326) != OGRERR_NONE) return std::nullopt;
     // Longitude first, easting first, whatever the authority's axis order.
     geographic->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     grid->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
@@ -58,8 +57,57 @@ std::optional<GridProjection> GridProjection::fromProj(const std::string& defini
     return from(std::move(grid), definition);
 }
 
+std::optional<GridProjection>
+GridProjection::forProject(const _DefGeodetsyParameterSetting& record,
+                           const std::string& definition, double latitude, double longitude,
+                           std::string& why) {
+    auto grid = fromProj(definition);
+    if (!grid) {
+        why = "PROJ does not take the project's grid " + definition;
+        return std::nullopt;
+    }
+    auto engine = std::make_unique<position::GeodesyEngine>(record);
+    if (!engine->valid()) {
+        why = "the geodesy engine could not be created";
+        return std::nullopt;
+    }
+    // The engine's series and PROJ's transverse Mercator agree near the
+    // central meridian and part far from it: the survey must lie where both
+    // give the same grid, or the file's CRS would misplace the picture.
+    double worst = 0.0;
+    for (double dB : {-0.25, 0.0, 0.25}) {
+        for (double dL : {-0.25, 0.0, 0.25}) {
+            const double B = std::clamp(latitude + dB, -89.0, 89.0), L = longitude + dL;
+            double east = 0.0, north = 0.0;
+            const position::GridPoint g = engine->forward(B, L, 0.0);
+            if (!grid->forward(B, L, east, north) || !g.success) {
+                worst = std::numeric_limits<double>::infinity();
+                continue;
+            }
+            worst = std::max(worst, std::hypot(east - g.y, north - g.x));
+        }
+    }
+    if (!(worst <= kProjectGridTolerance)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the project's grid and its PROJ form part by %.2f m around the survey",
+                      worst);
+        why = text;
+        return std::nullopt;
+    }
+    grid->engine_ = std::move(engine);
+    grid->name_ = "project grid: " + definition;
+    return grid;
+}
+
 bool GridProjection::forward(double latitude, double longitude, double& east,
                              double& north) const {
+    if (engine_) {
+        const position::GridPoint g = engine_->forward(latitude, longitude, 0.0);
+        east = g.y;
+        north = g.x;
+        return g.success;
+    }
     double x = longitude, y = latitude;
     if (!toGrid_->Transform(1, &x, &y)) return false;
     east = x;
@@ -69,6 +117,12 @@ bool GridProjection::forward(double latitude, double longitude, double& east,
 
 bool GridProjection::inverse(double east, double north, double& latitude,
                              double& longitude) const {
+    if (engine_) {
+        const tessmark::GeoPoint p = engine_->inverse(north, east, 0.0);
+        latitude = p.latitude;
+        longitude = p.longitude;
+        return std::isfinite(latitude) && std::isfinite(longitude);
+    }
     double x = east, y = north;
     if (!fromGrid_->Transform(1, &x, &y)) return false;
     longitude = x;

@@ -3,6 +3,7 @@
 // raster is laid out in (the project's, or the survey's UTM zone on WGS 84),
 // and the tiled, compressed file with its overviews.
 
+#include "libs/tessmark/geodetic_record.h"
 #include "navigation/mosaic_canvas.h"
 
 #include <memory>
@@ -11,6 +12,10 @@
 
 class OGRSpatialReference;
 class OGRCoordinateTransformation;
+
+namespace kestrova::position {
+class GeodesyEngine;
+}
 
 namespace kestrova::mosaic {
 
@@ -29,6 +34,16 @@ class GridProjection {
     static std::optional<GridProjection> utmFor(double latitude, double longitude);
     // A PROJ definition ("+proj=tmerc ..."); nullopt when PROJ does not take it.
     static std::optional<GridProjection> fromProj(const std::string& definition);
+    // The project's grid: the file's CRS from the PROJ definition made of the
+    // geodetic record, positions through the program's geodesy engine on that
+    // record (where the navigation view puts them). Nullopt, with the reason,
+    // when PROJ does not take the definition or the two part by more than
+    // kProjectGridTolerance around the survey's first position.
+    static std::optional<GridProjection> forProject(const _DefGeodetsyParameterSetting& record,
+                                                    const std::string& definition,
+                                                    double latitude, double longitude,
+                                                    std::string& why);
+    static constexpr double kProjectGridTolerance = 0.05; // metres
 
     bool forward(double latitude, double longitude, double& east, double& north) const;
     bool inverse(double east, double north, double& latitude, double& longitude) const;
@@ -41,6 +56,8 @@ class GridProjection {
                                               std::string name);
     std::unique_ptr<OGRSpatialReference> grid_;
     std::unique_ptr<OGRCoordinateTransformation> toGrid_, fromGrid_;
+    // The project's grid: positions go through the engine, not PROJ.
+    std::unique_ptr<position::GeodesyEngine> engine_;
     std::string name_;
 };
 

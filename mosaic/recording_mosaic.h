@@ -30,6 +30,10 @@ struct MosaicOptions {
     // The project's grid as a PROJ definition; without it the UTM zone of the
     // survey's first position on WGS 84.
     std::optional<std::string> gridDefinition;
+    // The geodetic record gridDefinition was made from: positions are placed
+    // through the geodesy engine on it, as the navigation view places them
+    // (the survey's UTM zone when the two disagree where it lies).
+    std::optional<_DefGeodetsyParameterSetting> gridRecord;
     std::size_t tilesInMemory = 256;
 };
 
@@ -68,6 +72,8 @@ class SurveyMosaic {
 
     const std::optional<GridProjection>& grid() const { return grid_; }
     bool gridFailed() const { return gridFailed_; }
+    // Why the project's grid was not taken, when it was given and not taken.
+    const std::string& gridNote() const { return gridNote_; }
     // The vessel's fixes, one a second at most, for the track layers.
     const std::vector<TrackPoint>& track() const { return track_; }
     std::uint64_t placed() const { return placed_; }
@@ -79,6 +85,7 @@ class SurveyMosaic {
     MosaicCanvas canvas_;
     std::optional<GridProjection> grid_;
     bool gridFailed_ = false;
+    std::string gridNote_;
     std::vector<TrackPoint> track_;
     std::uint64_t placed_ = 0;
 };

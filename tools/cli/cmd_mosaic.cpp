@@ -4,8 +4,10 @@
 // ping of the chosen frequency is drawn by the waterfall views' own display
 // pipeline, laid on a flat seabed from its altitude at the towfish position
 // of its time, and written as a tiled, compressed GeoTIFF with overviews in
-// the survey's UTM zone on WGS 84. The towfish is placed with each
-// recording's own installation (cable, tow point, depth, antenna offsets,
+// the project's grid (--project, or a ParaOfGeo section in --config) where
+// PROJ can name it, placed as the navigation view places it; otherwise in
+// the survey's UTM zone on WGS 84, with a line saying why. The towfish is
+// placed with each recording's own installation (cable, tow point, depth, antenna offsets,
 // heading source) unless --config (with a SonarSetPara section) or --project
 // gives the surveyor's corrected one. An XTF file (one frequency, its display
 // lines as written) brings its pings' own positions and no installation:
@@ -17,6 +19,7 @@
 #include "app/config/configuration.h"
 #include "app/session/display_settings.h"
 #include "display/drovanta_api.h"
+#include "mosaic/grid_mapping.h"
 #include "mosaic/kmz_writer.h"
 #include "mosaic/recording_mosaic.h"
 #include "platform/fs.h"
@@ -49,11 +52,15 @@ navigation::TowfishInstall towfishInstallOf(const app::InstallationSettings& in)
     return t;
 }
 
-bool hasInstallation(const std::string& configArg) {
-    std::string file = configArg;
-    if (platform::isDirectory(file)) file = platform::joinPath(file, app::kSystemConfigFile);
-    platform::IniFile ini(file);
-    return ini.load() && ini.document().hasSection("SonarSetPara");
+std::string settingsFile(const std::string& configArg) {
+    if (platform::isDirectory(configArg))
+        return platform::joinPath(configArg, app::kSystemConfigFile);
+    return configArg;
+}
+
+bool hasSection(const std::string& configArg, const char* section) {
+    platform::IniFile ini(settingsFile(configArg));
+    return ini.load() && ini.document().hasSection(section);
 }
 
 int runMosaic(const Args& args) {
@@ -74,6 +81,7 @@ int runMosaic(const Args& args) {
         if (in.size() > 1 && in[0] == '-') return usageError(kUsage, "unknown option " + in);
     if (targetFolder && !kmz) return usageError(kUsage, "--targets goes with --kmz");
     mosaic::MosaicOptions options;
+    std::string gridNote; // why the project's grid is not the mosaic's
     if (frequency && *frequency != "HF" && *frequency != "LF")
         return usageError(kUsage, "--frequency is HF or LF");
     options.channel = frequency && *frequency == "LF" ? 1 : 0;
@@ -86,8 +94,28 @@ int runMosaic(const Args& args) {
         app::defaultMessenger().setEnglish(config.readLanguageFlag());
         if (!loadOperatorSettings(config, configArg, projectArg)) return kExitFailure;
         app::applyProcessingSettings(config, options.display.settings);
-        if (projectArg || hasInstallation(*configArg))
+        if (projectArg || hasSection(*configArg, "SonarSetPara"))
             options.install = towfishInstallOf(config.sonar.install);
+        // The project's grid: the project's own record (as opening it reads
+        // it), else the ParaOfGeo section of the settings file.
+        bool haveGrid = projectArg.has_value();
+        if (!projectArg && hasSection(*configArg, "ParaOfGeo")) {
+            if (!config.LoadConfigSection("ParaOfGeo", settingsFile(*configArg))) {
+                std::fprintf(stderr, "kestrova-cli: cannot read section ParaOfGeo of %s\n",
+                             settingsFile(*configArg).c_str());
+                return kExitFailure;
+            }
+            haveGrid = true;
+        }
+        if (haveGrid) {
+            const mosaic::GridMapping grid = mosaic::projDefinition(config.geo.record);
+            if (grid.mapped) {
+                options.gridDefinition = grid.definition;
+                options.gridRecord = config.geo.record;
+            } else {
+                gridNote = grid.reason;
+            }
+        }
     }
     options.display.readAhead = !sequential;
     options.display.splitFrequencies = !sequential;
@@ -126,6 +154,10 @@ int runMosaic(const Args& args) {
         std::fprintf(stderr, "kestrova-cli: the survey's positions have no grid to map them to\n");
         return kExitFailure;
     }
+    if (gridNote.empty()) gridNote = survey.gridNote();
+    if (!gridNote.empty() && survey.grid())
+        std::fprintf(stderr, "kestrova-cli: the mosaic is in %s, not the project's grid: %s\n",
+                     survey.grid()->name().c_str(), gridNote.c_str());
     std::string error;
     if (failed || !survey.write(*out, error)) {
         if (!failed)

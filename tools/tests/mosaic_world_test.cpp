@@ -5,6 +5,8 @@
 #include "tools/sonar-sim/sim_process.h"
 #include "tools/tests/cli_process.h"
 
+#include "libs/tessmark/engine_handle.h"
+#include "mosaic/grid_mapping.h"
 #include "platform/tests/temp_folder.h"
 
 #include <cpl_vsi.h>
@@ -21,6 +23,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <netinet/in.h>
@@ -80,9 +83,14 @@ std::vector<Object> worldObjects() {
     return out;
 }
 
+// Where a latitude and longitude lie in a file's grid: easting, northing.
+using ToGrid = std::function<bool(double latitude, double longitude, double& x, double& y)>;
+
 // For each object the survey covered: how far the brightest spot (of a 1.25 m
-// box mean) within 6 m of its true position lies from it.
-std::vector<double> objectErrors(const std::string& tif, const std::vector<Object>& objects) {
+// box mean) within 6 m of its true position lies from it. The position in the
+// grid through the file's own CRS, or through `toGrid` when given.
+std::vector<double> objectErrors(const std::string& tif, const std::vector<Object>& objects,
+                                 const ToGrid& toGrid = nullptr) {
     std::vector<double> errors;
     GDALAllRegister();
     std::unique_ptr<GDALDataset> ds(GDALDataset::Open(tif.c_str(), GDAL_OF_RASTER));
@@ -103,7 +111,7 @@ std::vector<double> objectErrors(const std::string& tif, const std::vector<Objec
     const int n = 2 * half + 1;
     for (const Object& o : objects) {
         double x = o.longitude, y = o.latitude;
-        if (!t->Transform(1, &x, &y)) continue;
+        if (toGrid ? !toGrid(o.latitude, o.longitude, x, y) : !t->Transform(1, &x, &y)) continue;
         const int col = static_cast<int>(std::floor((x - g[0]) / cell));
         const int row = static_cast<int>(std::floor((y - g[3]) / g[5]));
         if (col - half < 0 || row - half < 0 || col + half >= ds->GetRasterXSize() ||
@@ -297,6 +305,95 @@ TEST_F(MosaicWorld, ObjectsLieWhereTheWorldPutsThem) {
         shown += std::to_string(e) + " ";
     RecordProperty("object_errors_without_layback_m", shown);
     EXPECT_TRUE(anyOff) << "the check does not see the layback";
+}
+
+// Guards: a project whose grid is a Gauss-Krüger zone on Beijing 54 with a
+// seven-parameter shift from WGS 84 gets its mosaic in that grid: the file's
+// CRS is the record's PROJ definition (a GIS program places each object where
+// the engine does, within 5 cm), and each object lies where the engine puts
+// it. A grid PROJ cannot draw (turned by the plane step) falls back to the UTM
+// zone and the command says why in one line.
+TEST_F(MosaicWorld, ProjectGridIsTheMosaicsGrid) {
+    ASSERT_FALSE(recording_->empty()) << "the survey was not recorded";
+    const auto objects = worldObjects();
+    ASSERT_GE(objects.size(), 4u);
+    // The same record as the configuration file holds it.
+    _DefGeodetsyParameterSetting record = defaultGeodeticRecord();
+    std::string section = "[ParaOfGeo]\nProjectionType=1\nTargetEllipsoid=2\n";
+    auto key = [&](const char* name, char* field, std::size_t size, const char* value) {
+        std::memset(field, 0, size);
+        std::strncpy(field, value, size - 1);
+        section += std::string(name) + "=" + value + "\n";
+    };
+#define KEY(field, value) key(#field, record.field, sizeof record.field, value)
+    KEY(TargetSemimajor, "6378245.0");
+    KEY(TargetFlattening, "298.3");
+    KEY(CentralMeridian, "117000000000E");
+    KEY(EastConst, "39500000");
+    KEY(ETransDx, "-31.4");
+    KEY(ETransDy, "144.3");
+    KEY(ETransDz, "81.2");
+    KEY(ETransRx, "0.35");
+    KEY(ETransRy, "-1.2");
+    KEY(ETransRz, "2.5");
+    KEY(ETransSc, "-3.2");
+#undef KEY
+    record.ProjectionType = 1;
+    record.TargetEllipsoid = 2;
+    record.ETransType = 1;
+    section += "ETransType=1\n";
+    const mosaic::GridMapping mapping = mosaic::projDefinition(record);
+    ASSERT_TRUE(mapping.mapped) << mapping.reason;
+
+    writeText(folder_->file("Grid.ini"), section);
+    const std::string tif = folder_->file("grid.tif");
+    const CliRun r = runCli("mosaic " + *recording_ + " --out " + tif + " --config " +
+                            folder_->file("Grid.ini"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"grid\":\"project grid: " + mapping.definition + "\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err, "");
+
+    tessmark::EngineHandle engine;
+    engine.setRecord(record);
+    const ToGrid byEngine = [&](double latitude, double longitude, double& x, double& y) {
+        const tessmark::GridPoint p = engine.toGrid(latitude, longitude, 0.0);
+        x = p.east;
+        y = p.north;
+        return std::isfinite(x) && std::isfinite(y);
+    };
+    const auto errors = objectErrors(tif, objects, byEngine);
+    ASSERT_GE(errors.size(), 1u) << "no object in the surveyed strip";
+    for (double e : errors)
+        EXPECT_LE(e, 2.0);
+    {
+        GDALAllRegister();
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(tif.c_str(), GDAL_OF_RASTER));
+        ASSERT_TRUE(ds && ds->GetSpatialRef());
+        OGRSpatialReference wgs84, grid(*ds->GetSpatialRef());
+        wgs84.importFromEPSG(4326);
+        wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        grid.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        std::unique_ptr<OGRCoordinateTransformation> t(
+            OGRCreateCoordinateTransformation(&wgs84, &grid));
+        ASSERT_TRUE(t);
+        for (const Object& o : objects) {
+            double x = o.longitude, y = o.latitude, ex = 0.0, ey = 0.0;
+            ASSERT_TRUE(t->Transform(1, &x, &y) && byEngine(o.latitude, o.longitude, ex, ey));
+            EXPECT_LE(std::hypot(x - ex, y - ey), 0.05);
+        }
+    }
+
+    writeText(folder_->file("Turned.ini"), section + "PTransType=1\nPTransRa='+001000000000'\n");
+    const CliRun turned = runCli("mosaic " + *recording_ + " --out " + tif + " --config " +
+                                 folder_->file("Turned.ini"));
+    ASSERT_EQ(turned.exitCode, 0) << turned.err;
+    EXPECT_NE(turned.out.find("\"grid\":\"WGS 84 / UTM zone 50N\""), std::string::npos)
+        << turned.out;
+    EXPECT_EQ(turned.err, "kestrova-cli: the mosaic is in WGS 84 / UTM zone 50N, not the "
+                          "project's grid: the plane transformation turns the grid by 1 "
+                          "degrees\n");
 }
 
 // Guards: input without positions gives a clear message and no file; a file

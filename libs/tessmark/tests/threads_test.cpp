@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -84,12 +85,17 @@ TEST(EngineThreads, ConversionsNeverMixTwoRecords) {
     std::atomic<int> sawB{0};
     constexpr int kConversions = 20000;
 
-    // Each reader converts at least kConversions points and goes on (within a
-    // bound) until it has seen both records, so the swaps really interleave.
+    // Each reader converts at least kConversions points and goes on (for at
+    // most 30 s) until it has seen both records, so the swaps really interleave.
+    // Until then it yields at every step: on a loaded machine the writer must
+    // get its turn.
     auto reader = [&](bool forward) {
         int mineA = 0;
         int mineB = 0;
-        for (int n = 0; n < 50 * kConversions && (n < kConversions || !mineA || !mineB); ++n) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (int n = 0; (n < kConversions || !mineA || !mineB) &&
+                        (n % 256 != 0 || std::chrono::steady_clock::now() < deadline);
+             ++n) {
             const int i = n % kPoints;
             Triple r{};
             const std::vector<Triple>& wantA = forward ? fwdA : invA;
@@ -106,7 +112,7 @@ TEST(EngineThreads, ConversionsNeverMixTwoRecords) {
             } else {
                 ++mixed;
             }
-            if (n % 256 == 0) std::this_thread::yield();
+            if (n % 256 == 0 || !mineA || !mineB) std::this_thread::yield();
         }
         sawA += mineA;
         sawB += mineB;
