@@ -7,7 +7,6 @@
 namespace kestrova::display {
 namespace {
 
-
 std::string printed(const char* format, double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, format, v);

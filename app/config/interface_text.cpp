@@ -22,9 +22,13 @@ void reportMissing(const char* chinese) {
 
 } // namespace
 
-void bindEnglishTexts(TextLookup lookup) { gLookup.store(lookup); }
+void bindEnglishTexts(TextLookup lookup) {
+    gLookup.store(lookup);
+}
 
-bool englishTextsBound() { return gLookup.load() != nullptr; }
+bool englishTextsBound() {
+    return gLookup.load() != nullptr;
+}
 
 const char* englishText(const char* chinese) {
     const TextLookup lookup = gLookup.load();

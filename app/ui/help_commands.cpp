@@ -63,25 +63,24 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
         const QString folder = QString::fromStdString(config.userFolder());
         box.setInformativeText(
             QStringLiteral("%1 <a href=\"file://%2\">%2</a>")
-                .arg(QString::fromUtf8(app::uiText("设置：", english)),
-                     folder.toHtmlEscaped()));
+                .arg(QString::fromUtf8(app::uiText("设置：", english)), folder.toHtmlEscaped()));
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
         if (!english) box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
         box.exec();
     });
-    QObject::connect(
-        &frame, &CMainFrame::languageSwitchRequested, &frame, [&frame, &config](bool toEnglish) {
-            QMessageBox box(QMessageBox::Information,
-                            QString::fromUtf8(app::uiText("信息", !toEnglish)),
-                            languageQuestion(toEnglish), QMessageBox::Ok | QMessageBox::Cancel,
-                            &frame);
-            if (toEnglish) { // asked in the Chinese interface
-                box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
-                box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
-            }
-            const bool cancelled = box.exec() == QMessageBox::Cancel;
-            applyLanguageAnswer(config, toEnglish, cancelled);
-        });
+    QObject::connect(&frame, &CMainFrame::languageSwitchRequested, &frame,
+                     [&frame, &config](bool toEnglish) {
+                         QMessageBox box(QMessageBox::Information,
+                                         QString::fromUtf8(app::uiText("信息", !toEnglish)),
+                                         languageQuestion(toEnglish),
+                                         QMessageBox::Ok | QMessageBox::Cancel, &frame);
+                         if (toEnglish) { // asked in the Chinese interface
+                             box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+                             box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
+                         }
+                         const bool cancelled = box.exec() == QMessageBox::Cancel;
+                         applyLanguageAnswer(config, toEnglish, cancelled);
+                     });
     QObject::connect(&frame, &CMainFrame::conversionToolRequested, &frame,
                      [&config] { startConversionTool(config); });
 }

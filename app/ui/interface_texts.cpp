@@ -35,7 +35,8 @@ QString interfaceText(const QString& text, bool english) {
     if (colon > 0 && colon + 1 < text.size()) {
         const QString caption = text.left(colon + 1);
         const QString value = text.mid(colon + 1).trimmed();
-        return interfaceText(caption, true) + (hasChinese(value) ? interfaceText(value, true) : value);
+        return interfaceText(caption, true) +
+               (hasChinese(value) ? interfaceText(value, true) : value);
     }
     return QString::fromUtf8(uiText(utf8.constData(), true));
 }

@@ -454,8 +454,7 @@ void CMainFrame::openFileForPlayback() {
     } else {
         const std::string folder = session_->projects().current().dataFolderPath();
         file = QFileDialog::getOpenFileName(
-                   this,
-                   QString::fromUtf8(app::uiText("选择回放文件", english)),
+                   this, QString::fromUtf8(app::uiText("选择回放文件", english)),
                    QString::fromStdString(folder),
                    QString::fromUtf8(app::uiText("数据文件(*.ksf);;所有文件 (*.*)", english)))
                    .toStdString();

@@ -159,9 +159,7 @@ void CPageDisk::chooseAndOpen() {
             start = QDir(dataFolder).exists() ? dataFolder : QString();
         }
         path = QFileDialog::getOpenFileName(
-                   this,
-                   QString::fromUtf8(app::uiText("选择回放文件", english_)),
-                   start,
+                   this, QString::fromUtf8(app::uiText("选择回放文件", english_)), start,
                    QString::fromUtf8(app::uiText("数据文件(*.ksf);;所有文件 (*.*)", english_)))
                    .toStdString();
     }

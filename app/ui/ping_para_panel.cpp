@@ -22,8 +22,8 @@ CPingParaPanel::CPingParaPanel(const QString& title, bool english, QWidget* pare
     for (int i = 0; i < kFields; ++i) {
         const int column = (i / kRows) * 2;
         const int row = i % kRows;
-        grid->addWidget(new QLabel(QString::fromUtf8(app::uiText(kChinese[i], english)), this),
-                        row, column);
+        grid->addWidget(new QLabel(QString::fromUtf8(app::uiText(kChinese[i], english)), this), row,
+                        column);
         auto* value = new QLabel(QString::fromUtf8(app::uiText("无", english)), this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         values_[static_cast<std::size_t>(i)] = value;

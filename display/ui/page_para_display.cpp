@@ -9,8 +9,8 @@
 namespace kestrova::display::ui {
 namespace {
 
-const char* const kSonarCaptions[] = {
-    "脉冲：", "量程：", "功率：", "信号：", "脉宽：", "增益：", "扩展：", "吸收："};
+const char* const kSonarCaptions[] = {"脉冲：", "量程：", "功率：", "信号：",
+                                      "脉宽：", "增益：", "扩展：", "吸收："};
 
 // The caption a label was built with: the interface language may have renamed it.
 QString captionOf(const QLabel* c) {
@@ -32,9 +32,8 @@ CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShar
     auto* grid = new QGridLayout();
     int line = 0;
     const std::pair<const char*, const char*> lines[] = {
-        {"日期：", "时间："},     {"经度：", "纬度："}, {"航向：", "航速："},
-        {"深度：", "艏向："}, {"纵摇：", "横摇："},         {"温度：", "湿度："},
-        {"压力：", nullptr}};
+        {"日期：", "时间："}, {"经度：", "纬度："}, {"航向：", "航速："}, {"深度：", "艏向："},
+        {"纵摇：", "横摇："}, {"温度：", "湿度："}, {"压力：", nullptr}};
     for (const auto& [left, right] : lines) {
         addReadout(grid, line, 0, QString::fromUtf8(left));
         if (right) addReadout(grid, line, 2, QString::fromUtf8(right));
@@ -129,10 +128,10 @@ void CPageParaDisplay::update(const StatusPageInputs& in) {
 void CPageParaDisplay::sync() {
     const StatusPageState& s = rules_.state();
     const std::pair<const char*, const std::string*> values[] = {
-        {"日期：", &s.date},         {"时间：", &s.time},        {"经度：", &s.longitude},
-        {"纬度：", &s.latitude}, {"航向：", &s.course},    {"航速：", &s.speed},
-        {"深度：", &s.depth},       {"艏向：", &s.heading},  {"纵摇：", &s.pitch},
-        {"横摇：", &s.roll},         {"温度：", &s.temperature}, {"湿度：", &s.humidity},
+        {"日期：", &s.date},     {"时间：", &s.time},        {"经度：", &s.longitude},
+        {"纬度：", &s.latitude}, {"航向：", &s.course},      {"航速：", &s.speed},
+        {"深度：", &s.depth},    {"艏向：", &s.heading},     {"纵摇：", &s.pitch},
+        {"横摇：", &s.roll},     {"温度：", &s.temperature}, {"湿度：", &s.humidity},
         {"压力：", &s.pressure}};
     for (const auto& [caption, value] : values)
         if (QLabel* l = readout(QString::fromUtf8(caption))) l->setText(text(*value));

@@ -51,8 +51,8 @@ CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& mes
     auto* column = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
     for (int i = 0; i < kColours; ++i) {
-        auto* b = new QPushButton(
-            app::uiText(kKeys[static_cast<std::size_t>(i)].chinese, english), this);
+        auto* b =
+            new QPushButton(app::uiText(kKeys[static_cast<std::size_t>(i)].chinese, english), this);
         buttons_[static_cast<std::size_t>(i)] = b;
         grid->addWidget(b, i / 3, i % 3);
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
@@ -60,8 +60,7 @@ CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& mes
     }
     column->addLayout(grid);
     auto* box = new QDialogButtonBox(this);
-    auto* restore =
-        box->addButton(app::uiText("恢复默认", english), QDialogButtonBox::ResetRole);
+    auto* restore = box->addButton(app::uiText("恢复默认", english), QDialogButtonBox::ResetRole);
     box->addButton(app::uiText("确定", english), QDialogButtonBox::AcceptRole);
     box->addButton(app::uiText("取消", english), QDialogButtonBox::RejectRole);
     connect(restore, &QPushButton::clicked, this, [this] { restoreDefaults(); });

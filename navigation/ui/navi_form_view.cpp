@@ -315,8 +315,7 @@ void CNaviFormView::importLines() {
         files = host_.chooseLineFiles();
     } else {
         const QStringList chosen =
-            QFileDialog::getOpenFileNames(this, app::uiText("导入测线文件", english_),
-                                          QString(),
+            QFileDialog::getOpenFileNames(this, app::uiText("导入测线文件", english_), QString(),
                                           app::uiText("测线文件(*.lnw);;DXF文件(*.dxf)", english_));
         for (const QString& f : chosen)
             files.push_back(f.toStdString());

@@ -303,9 +303,9 @@ void drawMosaic(QPainter& p, NaviModel& m) {
     const int t = MosaicCanvas::kTileCells;
     // The grid box the window covers, whatever the turn.
     double e0 = 1e300, e1 = -1e300, n0 = 1e300, n1 = -1e300;
-    for (const auto& corner : {std::pair{0.0, 0.0}, std::pair{double(v.width), 0.0},
-                               std::pair{0.0, double(v.height)},
-                               std::pair{double(v.width), double(v.height)}}) {
+    for (const auto& corner :
+         {std::pair{0.0, 0.0}, std::pair{double(v.width), 0.0}, std::pair{0.0, double(v.height)},
+          std::pair{double(v.width), double(v.height)}}) {
         const GridPoint g = screenToGrid(v, corner.first, corner.second);
         e0 = std::min(e0, g.east);
         e1 = std::max(e1, g.east);

@@ -31,8 +31,8 @@ struct ModeTexts {
 
 const ModeTexts& modeTexts(CoordinateMode mode) {
     static constexpr ModeTexts kGrid{"X坐标", "Y坐标", "注：x为东向坐标，y为北向坐标"};
-    static constexpr ModeTexts kGeographic{"B坐标", "L坐标",
-                                           "注：纬度格式 04 29 29.6751 N，经度格式 076 21 7.3738 E"};
+    static constexpr ModeTexts kGeographic{
+        "B坐标", "L坐标", "注：纬度格式 04 29 29.6751 N，经度格式 076 21 7.3738 E"};
     return mode == CoordinateMode::Grid ? kGrid : kGeographic;
 }
 
@@ -257,8 +257,8 @@ void CSurLineEditDlg::openFile() {
     if (hooks_.chooseOpenFile) {
         path = hooks_.chooseOpenFile();
     } else {
-        path = QFileDialog::getOpenFileName(this, app::uiText("打开测线文件", english_),
-                                            QString(), app::uiText("边线文件(*.lnw)", english_))
+        path = QFileDialog::getOpenFileName(this, app::uiText("打开测线文件", english_), QString(),
+                                            app::uiText("边线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return;
@@ -293,9 +293,8 @@ bool CSurLineEditDlg::saveAs() {
         QString start = "surveyline1.lnw";
         if (view_ && !view_->projectPlace().naviFolder.empty())
             start = qs(view_->projectPlace().naviFolder + "/surveyline1.lnw");
-        path = QFileDialog::getSaveFileName(
-                   this, app::uiText("测线文件另存为：", english_), start,
-                   app::uiText("测线文件(*.lnw)", english_))
+        path = QFileDialog::getSaveFileName(this, app::uiText("测线文件另存为：", english_), start,
+                                            app::uiText("测线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return false;

@@ -1,8 +1,9 @@
 // Each interface speaks one language: every text of the main frame (captions,
 // labels, buttons, lists, tabs, panes, menus, tooltips), walked offscreen, has
 // no Chinese in the English interface and no English words in the Chinese
-// one. The English texts are Polyvox's, so a text it lacks shows up here. Units, numbers, abbreviations in capitals, model names, file
-// extensions and the program's own name are shared by both.
+// one. The English texts are Polyvox's, so a text it lacks shows up here.
+// Units, numbers, abbreviations in capitals, model names, file extensions and
+// the program's own name are shared by both.
 
 #include "app/ui/main_window.h"
 #include "app/ui/qt_message_sink.h"

@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
     const char* bin = std::getenv("KESTROVA_BIN");
     kestrova::app::EnglishTexts polyvox;
     if (!polyvox.load(bin != nullptr ? bin : "build/bin"))
-        std::fprintf(stderr, "no Polyvox for the English interface: %s\n",
-                     polyvox.error().c_str());
+        std::fprintf(stderr, "no Polyvox for the English interface: %s\n", polyvox.error().c_str());
     return RUN_ALL_TESTS();
 }

@@ -51,12 +51,12 @@ FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* paren
     resize(560, 360);
 
     connect(add_, &QPushButton::clicked, this, [this] {
-        addFiles(QFileDialog::getOpenFileNames(this, text("选择原始数据文件"),
-                                               QString(), text("数据文件(*.ksf);;所有文件 (*)")));
+        addFiles(QFileDialog::getOpenFileNames(this, text("选择原始数据文件"), QString(),
+                                               text("数据文件(*.ksf);;所有文件 (*)")));
     });
     connect(browse_, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(
-            this, text("输出文件夹"), out_->text());
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, text("输出文件夹"), out_->text());
         if (!folder.isEmpty()) out_->setText(folder);
     });
     connect(convert_, &QPushButton::clicked, this, [this] { convert(); });
@@ -117,9 +117,7 @@ void FilvertWindow::startNext() {
         index_ = -1;
         setBusy(false);
         progress_->setValue(100);
-        status_->setText(text("完成：转换 %1 个，失败 %2 个。")
-                             .arg(converted_)
-                             .arg(failed_) +
+        status_->setText(text("完成：转换 %1 个，失败 %2 个。").arg(converted_).arg(failed_) +
                          (errors_.isEmpty() ? QString() : "\n" + errors_.trimmed()));
         emit finished(failed_ == 0);
         return;

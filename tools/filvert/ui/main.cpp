@@ -1,8 +1,8 @@
 // Filvert: converts raw recordings (.ksf) to XTF in a small window.
 //   Filvert [0|1] [--out FOLDER] [--run] [FILE.ksf...]
 // 0 or 1 is the language flag the survey program passes (1: English); without
-// it the program's language rule applies. English needs libPolyvox.so beside it. --run converts the given files at
-// once and ends with 0 when all converted (for scripts).
+// it the program's language rule applies. English needs libPolyvox.so beside it. --run converts the
+// given files at once and ends with 0 when all converted (for scripts).
 
 #include "app/config/configuration.h"
 #include "app/config/interface_text.h"
