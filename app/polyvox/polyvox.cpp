@@ -139,6 +139,10 @@ constexpr Text kTexts[] = {
     {"偶校验", "Even"},
     {"标记", "Mark"},
     {"空格", "Space"},
+    {"IP地址：", "IP address:"},
+    {"端口：", "Port:"},
+    {"TCP客户端", "TCP_Client"},
+    {"TCP服务器", "TCP_Server"},
     // Target pane read-outs (caption and value in one text)
     {"X(东)：", "X(East):"},
     {"Y(北)：", "Y(North):"},

@@ -79,9 +79,9 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     }
     connection_ = new QStackedWidget(gps);
     connection_->addWidget(new QWidget(connection_)); // "Close": nothing to set
-    net_ = new position::ui::CINDeviceSetNetTypeDlg(connection_);
-    com_ =
-        new position::ui::CINDeviceSetCOMDlg(ctx_.position.input(), ctx_.serialPorts, connection_);
+    net_ = new position::ui::CINDeviceSetNetTypeDlg(connection_, english);
+    com_ = new position::ui::CINDeviceSetCOMDlg(ctx_.position.input(), ctx_.serialPorts,
+                                                connection_, english);
     connection_->addWidget(net_);
     connection_->addWidget(com_);
     protocol_ = new QComboBox(gps);
@@ -193,6 +193,7 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     column->addLayout(bottom);
 
     load();
+    speakLanguage(this, ctx_.config.messenger().english());
 }
 
 void CFitPara::load() {
@@ -310,7 +311,6 @@ void CFitPara::coordinate() {
 
 bool showFitParaDialog(QWidget* parent, FitParaContext& context) {
     CFitPara dialog(context, parent);
-    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -330,9 +330,10 @@ CALertSet::CALertSet(AlarmContext& context, QWidget* parent)
     gpsAlarm_->setObjectName("gpsAlarm");
     gpsAlarm_->setChecked(v.alertGps);
     auto* levels = new QButtonGroup(this);
+    const char* kLevelObjectNames[] = {"No Data", "Stand Alone", "Differential", "RTK Fixed"};
     auto* levelRow = new QHBoxLayout;
     for (std::size_t i = 0; i < level_.size(); ++i) {
-        level_[i] = radio(this, kGpsAlarmLevelNames[i], kGpsAlarmLevelNames[i]);
+        level_[i] = radio(this, kGpsAlarmLevelNames[i], kLevelObjectNames[i]);
         levels->addButton(level_[i], static_cast<int>(i));
         levelRow->addWidget(level_[i]);
     }
@@ -360,6 +361,7 @@ CALertSet::CALertSet(AlarmContext& context, QWidget* parent)
     column->addLayout(levelRow);
     column->addWidget(okCancel(this));
     refreshEnables();
+    speakLanguage(this, ctx_.config.messenger().english());
 }
 
 void CALertSet::refreshEnables() {
@@ -380,7 +382,6 @@ void CALertSet::reject() {
 
 bool showAlarmSettingDialog(QWidget* parent, AlarmContext& context) {
     CALertSet dialog(context, parent);
-    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -431,6 +432,7 @@ CAdjustPressure::CAdjustPressure(PressureContext& context, QWidget* parent)
     });
     if (ctx_.setPressureWindow) ctx_.setPressureWindow(window_);
     refresh();
+    speakLanguage(this, ctx_.messenger.english());
 }
 
 CAdjustPressure::~CAdjustPressure() {
@@ -461,7 +463,6 @@ void CAdjustPressure::refresh() {
 
 void showCalibrationPressureDialog(QWidget* parent, PressureContext& context) {
     CAdjustPressure dialog(context, parent);
-    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 
