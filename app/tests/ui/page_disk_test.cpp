@@ -29,7 +29,7 @@ class DiskWidgetTest : public ::testing::Test {
           assembler(sink, status), playback(assembler, status, notices, &queue) {
         raw.setProjectFolder(project.path());
         xtf.setProjectFolder(project.path());
-        page = std::make_unique<CPageDisk>(raw, xtf, &playback, notices, queue);
+        page = std::make_unique<CPageDisk>(raw, xtf, &playback, notices, queue, true);
         raw.setDiskPage(page->window());
         xtf.setDiskPage(page->window());
         playback.setDiskPage(page->window());
