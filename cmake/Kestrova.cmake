@@ -94,7 +94,9 @@ function(kestrova_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   kestrova_warnings(${name})
   if(A_QT_MAIN)
-    add_dependencies(${name} Polyvox) # the English interface's texts
+    # The English interface's texts, bound by the shared test main.
+    target_link_libraries(${name} PRIVATE kestrova_config)
+    add_dependencies(${name} Polyvox)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
