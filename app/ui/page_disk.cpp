@@ -18,11 +18,26 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <string_view>
+#include <utility>
+
 namespace kestrova::app::ui {
 namespace {
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// The recording's size texts are made in English ("File size: 1.5 MB"); the
+// Chinese interface shows its own caption before the number.
+QString sizeShown(const std::string& s, bool english) {
+    if (english) return text(s);
+    static constexpr std::pair<std::string_view, const char*> kCaptions[] = {
+        {"File size:", "文件大小："}, {"HF size:", "高频大小："}, {"LF size:", "低频大小："}};
+    for (const auto& [caption, chinese] : kCaptions)
+        if (s.starts_with(caption))
+            return QString::fromUtf8(chinese) + text(s.substr(caption.size())).trimmed();
+    return text(s);
 }
 
 } // namespace
@@ -177,9 +192,9 @@ void CPageDisk::sync() {
     }
     rawName_->setText(text(s.rawName));
     xtfName_->setText(text(s.xtfName));
-    fileSize_->setText(text(s.fileSize));
-    hfSize_->setText(text(s.hfSize));
-    lfSize_->setText(text(s.lfSize));
+    fileSize_->setText(sizeShown(s.fileSize, english_));
+    hfSize_->setText(sizeShown(s.hfSize, english_));
+    lfSize_->setText(sizeShown(s.lfSize, english_));
     freeSpace_->setText(text(s.freeSpace));
     index_->setText(text(s.playback.indexText));
     speed_->setText(text(s.speedText));

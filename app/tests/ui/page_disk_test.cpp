@@ -85,6 +85,19 @@ TEST_F(DiskWidgetTest, RecordBoxesMakeFilesAndLabelsFollow) {
     EXPECT_EQ(filesIn(project.file("Data")).size(), 3u);
 }
 
+// The Chinese interface shows its own caption before the recording's size.
+TEST_F(DiskWidgetTest, ChineseSizeCaption) {
+    CPageDisk chinese(raw, xtf, &playback, notices, queue, false);
+    raw.setDiskPage(chinese.window());
+    chinese.rawBox()->click();
+    raw.writeFrame(pingFrame(PingSpec{}));
+    queue.drain();
+    EXPECT_EQ(chinese.fileSizeLabel()->text(), QString::fromUtf8("文件大小：1.0 KB"));
+    chinese.rawBox()->click();
+    queue.drain();
+    raw.setDiskPage(page->window());
+}
+
 // Guards: a refused record box (disk too small) must not stay ticked.
 TEST_F(DiskWidgetTest, RefusedRecordingLeavesTheBoxClear) {
     clocks.freeBytes = 1ull << 30;
