@@ -20,13 +20,13 @@ constexpr int kCalibrationTimeoutSeconds = 10;
 constexpr int kCalibrationTickMs = 1000;
 
 namespace pressure_text {
-constexpr const char* kCaption = "Calibration Pressure";
-constexpr const char* kStep1 = "1. Do you need to calibrate the pressure?";
-constexpr const char* kStep2 = "2. Make sure that the TowFish  is in the AIR.";
-constexpr const char* kStep3 = "3. Click the Calibration button to start calibrating.";
-constexpr const char* kCalibrationButton = "Calibration";
-constexpr const char* kRestoreButton = "Restore Defaults";
-constexpr const char* kCloseButton = "Close";
+constexpr const char* kCaption = "压力校准";
+constexpr const char* kStep1 = "1. 是否需要校准压力？";
+constexpr const char* kStep2 = "2. 确认拖鱼在空气中。";
+constexpr const char* kStep3 = "3. 点击“校准”按钮开始校准。";
+constexpr const char* kCalibrationButton = "校准";
+constexpr const char* kRestoreButton = "恢复默认值";
+constexpr const char* kCloseButton = "关闭";
 } // namespace pressure_text
 
 class PressureCalibration {

@@ -17,14 +17,14 @@
 
 namespace kestrova::app {
 
-constexpr std::array<const char*, 4> kGpsAlarmLevelNames{"No Data", "Stand Alone", "Differential",
-                                                         "RTK Fixed"};
+constexpr std::array<const char*, 4> kGpsAlarmLevelNames{"无数据", "单点定位", "差分定位",
+                                                         "RTK固定解"};
 
 namespace alarm_text {
-constexpr const char* kCaption = "Alarm Setting";
-constexpr const char* kAltitudeAlarm = "TowFish Altitude Alarm";
-constexpr const char* kAltitude = "Altitude:";
-constexpr const char* kGpsAlarm = "GPS Alarm";
+constexpr const char* kCaption = "报警设置";
+constexpr const char* kAltitudeAlarm = "拖鱼高度报警";
+constexpr const char* kAltitude = "高度：";
+constexpr const char* kGpsAlarm = "GPS报警";
 } // namespace alarm_text
 
 class AlarmSettingRules {

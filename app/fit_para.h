@@ -18,16 +18,16 @@
 namespace kestrova::app {
 
 namespace fit_text {
-constexpr const char* kCaption = "Device Parameters";
-constexpr const char* kGpsConnection = "GPS device connection";
-constexpr const char* kDataProtocol = "INS Data Protocol:";
-constexpr const char* kDragPoint = "Drag point is the reference point";
-constexpr const char* kCoordinate = "Coordinate";
-constexpr std::array<const char*, 3> kModeNames{"Close", "Net", "COM"};
-constexpr std::array<const char*, 2> kHeadingNames{"Fish Gyro", "GPS Course"};
-constexpr std::array<const char*, 2> kSyncModeNames{"Internal", "External"};
-constexpr std::array<const char*, 2> kSyncPolarityNames{"Positive", "Negative"};
-constexpr std::array<const char*, 3> kLatLonFormatNames{"deg:min:sec", "deg:min", "deg"};
+constexpr const char* kCaption = "设备参数";
+constexpr const char* kGpsConnection = "GPS设备连接";
+constexpr const char* kDataProtocol = "INS数据协议：";
+constexpr const char* kDragPoint = "拖点为参考点";
+constexpr const char* kCoordinate = "坐标系";
+constexpr std::array<const char*, 3> kModeNames{"关闭", "网络", "COM"};
+constexpr std::array<const char*, 2> kHeadingNames{"拖鱼罗经", "GPS航向"};
+constexpr std::array<const char*, 2> kSyncModeNames{"内同步", "外同步"};
+constexpr std::array<const char*, 2> kSyncPolarityNames{"正极性", "负极性"};
+constexpr std::array<const char*, 3> kLatLonFormatNames{"度:分:秒", "度:分", "度"};
 constexpr const char* kLoadLibraryFailedZh = "加载Oberlane.dll失败！";
 constexpr const char* kLoadLibraryFailedEn = "Load Oberlane.dll Error!";
 constexpr const char* kEntryMissingZh = "DLL中函数查找失败！";

@@ -24,12 +24,13 @@ char pulseCodeForWidth(int widthUs) {
 
 PingParameterTexts formatPingParameters(const PingParameterCodes& c, bool english) {
     PingParameterTexts t;
+    const char* none = english ? "None" : "无";
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", c.year, c.month, c.day);
     t.date = text;
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.hour, c.minute, c.second);
     t.time = text;
-    t.pressure = c.pressure >= PingParameterCodes::kPressureNone ? std::string("None")
+    t.pressure = c.pressure >= PingParameterCodes::kPressureNone ? std::string(none)
                                                                  : printed("%d mbar", c.pressure);
     t.range = printed("%d m", c.rangeMetres);
     if (c.powerFlag == '0')
@@ -37,15 +38,15 @@ PingParameterTexts formatPingParameters(const PingParameterCodes& c, bool englis
     else if (c.powerCode >= '1' && c.powerCode <= '9')
         t.power = printed("%d dB", 180 + 5 * (c.powerCode - '1'));
     else
-        t.power = "None";
-    t.signal = c.signal == '1' ? "CW" : c.signal == '2' ? "LFM" : "None";
+        t.power = none;
+    t.signal = c.signal == '1' ? "CW" : c.signal == '2' ? "LFM" : none;
     static constexpr int kPulseUs[] = {15, 30, 50, 100, 200, 500, 1000, 2000, 4000};
     if (c.pulse >= '1' && c.pulse <= '9')
         t.pulse = printed("%d us", kPulseUs[c.pulse - '1']);
     else if (c.pulse == 'a')
         t.pulse = "8000 us";
     else
-        t.pulse = "None";
+        t.pulse = none;
     t.gain = printed("%d dB", c.gain);
     t.spreading = printed("%d dB", c.spreading);
     t.absorption = printed("%d dB/km", c.absorption);

@@ -229,7 +229,7 @@ NewProjectEntry ProjectManager::newProjectPreset() const {
 OpenProjectRequest ProjectManager::openProjectRequest() const {
     OpenProjectRequest r;
     r.title = config_.messenger().english() ? "Open project" : "打开工程";
-    r.filter = "Project File(*.ksp)";
+    r.filter = config_.messenger().english() ? "Project File(*.ksp)" : "工程文件(*.ksp)";
     r.defaultExtension = "ksp";
     r.initialFolder = defaultProjectLocation();
     if (!project_.open) {

@@ -93,6 +93,11 @@ function(kestrova_add_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   kestrova_warnings(${name})
+  if(A_QT_MAIN)
+    # The English interface's texts, bound by the shared test main.
+    target_link_libraries(${name} PRIVATE kestrova_config)
+    add_dependencies(${name} Polyvox)
+  endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KESTROVA_BIN=${KESTROVA_BIN_DIR};KESTROVA_SOURCE=${CMAKE_SOURCE_DIR}")

@@ -7,8 +7,6 @@
 namespace kestrova::display {
 namespace {
 
-constexpr const char* kNone = "None";
-
 std::string printed(const char* format, double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, format, v);
@@ -42,6 +40,7 @@ void StatusPage::deviceIdentified() {
 }
 
 void StatusPage::clear() {
+    const char* kNone = noneText();
     for (std::string* t : {&state_.date, &state_.time, &state_.longitude, &state_.latitude,
                            &state_.course, &state_.speed, &state_.depth, &state_.heading,
                            &state_.pitch, &state_.roll, &state_.altitude})
@@ -56,6 +55,10 @@ void StatusPage::clear() {
     state_.altitudeColour = kAltitudeSafeColour;
 }
 
+const char* StatusPage::noneText() const {
+    return config_.messenger().english() ? "None" : "无";
+}
+
 std::string StatusPage::altitudeText() const {
     return printed("%0.1f", shared_.processing.currentAltitude);
 }
@@ -63,7 +66,7 @@ std::string StatusPage::altitudeText() const {
 std::string StatusPage::positionText(double degrees, char hemisphere, bool longitude) const {
     const std::string angle =
         position::format_angle(degrees, longitude, config_.sonar.install.latLonFormat);
-    if (angle.empty()) return kNone;
+    if (angle.empty()) return noneText();
     if (hemisphere == 0)
         hemisphere = longitude ? (degrees < 0 ? 'W' : 'E') : (degrees < 0 ? 'S' : 'N');
     return angle + " " + hemisphere;

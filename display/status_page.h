@@ -71,6 +71,7 @@ class StatusPage {
 
     // "%0.1f" of the current altitude.
     std::string altitudeText() const;
+    const char* noneText() const; // "None" in the interface language
     // Latitude or longitude with its hemisphere letter, in the operator's format.
     std::string positionText(double degrees, char hemisphere, bool longitude) const;
 

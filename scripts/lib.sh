@@ -4,7 +4,7 @@
 KESTROVA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KESTROVA_PACKAGES=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
                    qt6-base-dev libgl1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev
-                   xvfb libgdal-dev)
+                   xvfb libgdal-dev qt6-translations-l10n)
 
 kestrova_jobs() { nproc 2>/dev/null || echo 2; }
 

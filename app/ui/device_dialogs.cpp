@@ -48,8 +48,11 @@ QRadioButton* radio(QWidget* parent, const char* label, const char* name) {
     return button;
 }
 
+// Written in Chinese like every text; speakLanguage gives the English interface its words.
 QDialogButtonBox* okCancel(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(text("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(text("取消"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -76,9 +79,9 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     }
     connection_ = new QStackedWidget(gps);
     connection_->addWidget(new QWidget(connection_)); // "Close": nothing to set
-    net_ = new position::ui::CINDeviceSetNetTypeDlg(connection_);
-    com_ =
-        new position::ui::CINDeviceSetCOMDlg(ctx_.position.input(), ctx_.serialPorts, connection_);
+    net_ = new position::ui::CINDeviceSetNetTypeDlg(connection_, english);
+    com_ = new position::ui::CINDeviceSetCOMDlg(ctx_.position.input(), ctx_.serialPorts,
+                                                connection_, english);
     connection_->addWidget(net_);
     connection_->addWidget(com_);
     protocol_ = new QComboBox(gps);
@@ -103,9 +106,9 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     auto* install = new QGroupBox(this);
     auto* form = new QFormLayout(install);
     soundVelocity_ = number(install, "soundVelocity", 0, 100000);
-    form->addRow(tr("Sound velocity (m/s):"), soundVelocity_);
+    form->addRow(tr("声速(m/s)："), soundVelocity_);
     speedAuto_ = radio(install, "GPS", "speedAuto");
-    speedManual_ = radio(install, "Manual", "speedManual");
+    speedManual_ = radio(install, "手动", "speedManual");
     auto* speedGroup = new QButtonGroup(this);
     speedGroup->addButton(speedAuto_);
     speedGroup->addButton(speedManual_);
@@ -114,7 +117,7 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     speedRow->addWidget(speedAuto_);
     speedRow->addWidget(speedManual_);
     speedRow->addWidget(shipSpeed_);
-    form->addRow(tr("Ship speed (kn):"), speedRow);
+    form->addRow(tr("船速(kn)："), speedRow);
     gpsX_ = number(install, "gpsX", -100000, 100000);
     gpsY_ = number(install, "gpsY", -100000, 100000);
     gpsZ_ = number(install, "gpsZ", -100000, 100000);
@@ -125,14 +128,14 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     offsets->addWidget(gpsY_);
     offsets->addWidget(new QLabel("Z", install));
     offsets->addWidget(gpsZ_);
-    form->addRow(tr("GPS antenna (m):"), offsets);
+    form->addRow(tr("GPS天线(m)："), offsets);
     form->addRow(new QLabel(text(fit_text::kDragPoint), install));
     towLength_ = number(install, "towLength", -100000, 100000);
-    form->addRow(tr("Tow cable length (m):"), towLength_);
+    form->addRow(tr("拖缆长度(m)："), towLength_);
     towPointToWater_ = number(install, "towPointToWater", -100000, 100000);
-    form->addRow(tr("Tow point above water (m):"), towPointToWater_);
-    depthAuto_ = radio(install, "Device", "depthAuto");
-    depthManual_ = radio(install, "Manual", "depthManual");
+    form->addRow(tr("拖点高出水面(m)："), towPointToWater_);
+    depthAuto_ = radio(install, "设备", "depthAuto");
+    depthManual_ = radio(install, "手动", "depthManual");
     auto* depthGroup = new QButtonGroup(this);
     depthGroup->addButton(depthAuto_);
     depthGroup->addButton(depthManual_);
@@ -141,9 +144,9 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     depthRow->addWidget(depthAuto_);
     depthRow->addWidget(depthManual_);
     depthRow->addWidget(towfishDepth_);
-    form->addRow(tr("Towfish depth (m):"), depthRow);
+    form->addRow(tr("拖鱼深度(m)："), depthRow);
     density_ = number(install, "density", -1000, 1000, 4);
-    form->addRow(tr("Density (g/cm3):"), density_);
+    form->addRow(tr("密度(g/cm3)："), density_);
     auto* headingGroup = new QButtonGroup(this);
     auto* headingRow = new QHBoxLayout;
     const char* headingNames[] = {"headingFishGyro", "headingGpsCourse"};
@@ -152,7 +155,7 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
         headingGroup->addButton(heading_[i]);
         headingRow->addWidget(heading_[i]);
     }
-    form->addRow(tr("Heading:"), headingRow);
+    form->addRow(tr("艏向："), headingRow);
     auto* syncGroup = new QButtonGroup(this);
     auto* syncRow = new QHBoxLayout;
     const char* syncNames[] = {"syncInternal", "syncExternal"};
@@ -166,12 +169,12 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     for (const char* name : fit_text::kSyncPolarityNames)
         polarity_->addItem(text(name));
     syncRow->addWidget(polarity_);
-    form->addRow(tr("Sync:"), syncRow);
+    form->addRow(tr("同步："), syncRow);
     latLon_ = new QComboBox(install);
     latLon_->setObjectName("latLonFormat");
     for (const char* name : fit_text::kLatLonFormatNames)
         latLon_->addItem(text(name));
-    form->addRow(tr("Latitude/longitude:"), latLon_);
+    form->addRow(tr("经纬度："), latLon_);
     coordinate_ = new QPushButton(text(fit_text::kCoordinate), this);
     coordinate_->setObjectName("coordinate");
     connect(coordinate_, &QPushButton::clicked, this, [this] { coordinate(); });
@@ -190,6 +193,7 @@ CFitPara::CFitPara(FitParaContext& context, QWidget* parent) : QDialog(parent), 
     column->addLayout(bottom);
 
     load();
+    speakLanguage(this, ctx_.config.messenger().english());
 }
 
 void CFitPara::load() {
@@ -307,7 +311,6 @@ void CFitPara::coordinate() {
 
 bool showFitParaDialog(QWidget* parent, FitParaContext& context) {
     CFitPara dialog(context, parent);
-    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -327,9 +330,10 @@ CALertSet::CALertSet(AlarmContext& context, QWidget* parent)
     gpsAlarm_->setObjectName("gpsAlarm");
     gpsAlarm_->setChecked(v.alertGps);
     auto* levels = new QButtonGroup(this);
+    const char* kLevelObjectNames[] = {"No Data", "Stand Alone", "Differential", "RTK Fixed"};
     auto* levelRow = new QHBoxLayout;
     for (std::size_t i = 0; i < level_.size(); ++i) {
-        level_[i] = radio(this, kGpsAlarmLevelNames[i], kGpsAlarmLevelNames[i]);
+        level_[i] = radio(this, kGpsAlarmLevelNames[i], kLevelObjectNames[i]);
         levels->addButton(level_[i], static_cast<int>(i));
         levelRow->addWidget(level_[i]);
     }
@@ -357,6 +361,7 @@ CALertSet::CALertSet(AlarmContext& context, QWidget* parent)
     column->addLayout(levelRow);
     column->addWidget(okCancel(this));
     refreshEnables();
+    speakLanguage(this, ctx_.config.messenger().english());
 }
 
 void CALertSet::refreshEnables() {
@@ -377,7 +382,6 @@ void CALertSet::reject() {
 
 bool showAlarmSettingDialog(QWidget* parent, AlarmContext& context) {
     CALertSet dialog(context, parent);
-    speakLanguage(&dialog, context.config.messenger().english());
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -428,6 +432,7 @@ CAdjustPressure::CAdjustPressure(PressureContext& context, QWidget* parent)
     });
     if (ctx_.setPressureWindow) ctx_.setPressureWindow(window_);
     refresh();
+    speakLanguage(this, ctx_.messenger.english());
 }
 
 CAdjustPressure::~CAdjustPressure() {
@@ -458,7 +463,6 @@ void CAdjustPressure::refresh() {
 
 void showCalibrationPressureDialog(QWidget* parent, PressureContext& context) {
     CAdjustPressure dialog(context, parent);
-    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 
@@ -555,8 +559,8 @@ CHideAdvenced::CHideAdvenced(AdvancedContext& context, QWidget* parent)
 }
 
 void showAdvancedSettingsDialog(QWidget* parent, AdvancedContext& context) {
+    // A service dialog: its labels are Chinese in both interfaces.
     CHideAdvenced dialog(context, parent);
-    speakLanguage(&dialog, context.messenger.english());
     dialog.exec();
 }
 

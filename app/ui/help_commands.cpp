@@ -1,5 +1,7 @@
 #include "app/ui/help_commands.h"
 
+#include "app/config/interface_text.h"
+
 #include "app/ui/main_window.h"
 #include "platform/fs.h"
 
@@ -14,8 +16,7 @@
 namespace kestrova::app::ui {
 namespace {
 
-constexpr const char* kToChineseEn = "Really change to Chinese version?\r\nIf OK, please restart "
-                                     "the software";
+constexpr const char* kToChineseZh = "确定要切换到中文版本吗？\r\n如果确定，请重新启动软件";
 constexpr const char* kToEnglishZh = "确定要切换到英文版本吗？\r\n如果确定，请重新启动软件";
 constexpr const char* kNoToolZh = "无法启动转换工具 %1！";
 constexpr const char* kNoToolEn = "Unable to start the conversion tool %1!";
@@ -32,7 +33,8 @@ QString aboutText() {
 
 QString languageQuestion(bool toEnglish) {
     // "English" is offered only in the Chinese interface, "Chinese" only in the English one.
-    return toEnglish ? QString::fromUtf8(kToEnglishZh) : QString::fromUtf8(kToChineseEn);
+    return toEnglish ? QString::fromUtf8(kToEnglishZh)
+                     : QString::fromUtf8(app::uiText(kToChineseZh, true));
 }
 
 bool applyLanguageAnswer(Configuration& config, bool toEnglish, bool cancelled) {
@@ -61,25 +63,24 @@ void connectHelpCommands(CMainFrame& frame, Configuration& config) {
         const QString folder = QString::fromStdString(config.userFolder());
         box.setInformativeText(
             QStringLiteral("%1 <a href=\"file://%2\">%2</a>")
-                .arg(english ? QStringLiteral("Settings:") : QString::fromUtf8("设置："),
-                     folder.toHtmlEscaped()));
+                .arg(QString::fromUtf8(app::uiText("设置：", english)), folder.toHtmlEscaped()));
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
         if (!english) box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
         box.exec();
     });
-    QObject::connect(
-        &frame, &CMainFrame::languageSwitchRequested, &frame, [&frame, &config](bool toEnglish) {
-            QMessageBox box(QMessageBox::Information,
-                            toEnglish ? QString::fromUtf8("信息") : QStringLiteral("Information"),
-                            languageQuestion(toEnglish), QMessageBox::Ok | QMessageBox::Cancel,
-                            &frame);
-            if (toEnglish) { // asked in the Chinese interface
-                box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
-                box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
-            }
-            const bool cancelled = box.exec() == QMessageBox::Cancel;
-            applyLanguageAnswer(config, toEnglish, cancelled);
-        });
+    QObject::connect(&frame, &CMainFrame::languageSwitchRequested, &frame,
+                     [&frame, &config](bool toEnglish) {
+                         QMessageBox box(QMessageBox::Information,
+                                         QString::fromUtf8(app::uiText("信息", !toEnglish)),
+                                         languageQuestion(toEnglish),
+                                         QMessageBox::Ok | QMessageBox::Cancel, &frame);
+                         if (toEnglish) { // asked in the Chinese interface
+                             box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+                             box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("取消"));
+                         }
+                         const bool cancelled = box.exec() == QMessageBox::Cancel;
+                         applyLanguageAnswer(config, toEnglish, cancelled);
+                     });
     QObject::connect(&frame, &CMainFrame::conversionToolRequested, &frame,
                      [&config] { startConversionTool(config); });
 }

@@ -1,10 +1,11 @@
 #pragma once
-// The texts of the control pages that are written once in the code: one table
-// of (Chinese, English) pairs. After a page tree is built, speakLanguage()
-// turns every caption, label, button, list item, tab and tooltip that the
-// table knows into the interface language; the original text is kept as the
-// widget's "sourceText" property so pages that find a readout by its caption
-// still can.
+// The pages and dialogs are built with their texts in Chinese. In the English
+// interface speakLanguage() then turns every caption, label, button, list
+// item, tab and tooltip into Polyvox's English text (uiText); the text the
+// widget was built with is kept as its "sourceText" property so pages that
+// find a readout by its caption still can.
+
+#include "app/config/interface_text.h"
 
 #include <QString>
 
@@ -12,15 +13,11 @@ class QWidget;
 
 namespace kestrova::app::ui {
 
-struct TextPair {
-    const char* chinese;
-    const char* english;
-};
-
-// The text in the interface language, or `text` itself when the table has no pair.
+// The text in the interface language. A Chinese caption followed by its value
+// ("长度：12.50 m") is turned caption by caption.
 QString interfaceText(const QString& text, bool english);
 
-// Every known text of `root` and its children in the interface language.
+// Every text of `root` and its children in the interface language.
 void speakLanguage(QWidget* root, bool english);
 
 // The caption a widget was built with (before speakLanguage changed it).

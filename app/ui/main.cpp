@@ -15,19 +15,20 @@
 // window just before.
 
 #include "app/config/configuration.h"
+#include "app/config/interface_text.h"
 #include "app/ui/help_commands.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_message_sink.h"
 #include "display/drovanta_api.h"
 #include "platform/fs.h"
 #include "platform/instance_lock.h"
-#include "platform/library.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 
 #include <cstdlib>
@@ -88,15 +89,20 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The English interface needs its resource library beside the program.
-    platform::SharedLibrary polyvox;
-    if (config.messenger().english() &&
-        (!polyvox.openBesideProgram("libPolyvox.so") || !polyvox.symbol("polyvox_language"))) {
+    // The English interface needs its resource library beside the program:
+    // the window's English texts are Polyvox's.
+    app::EnglishTexts polyvox;
+    if (config.messenger().english() && !polyvox.load()) {
         config.messenger().ShowMessage(kNoResourceZh, kNoResourceEn,
                                        app::mb::kOk | app::mb::kIconError);
         config.messenger().setSink(nullptr);
         return 1;
     }
+
+    // Qt's own dialogs (file choice, standard buttons) in Chinese too.
+    QTranslator qtChinese;
+    if (!config.messenger().english() && app::ui::loadQtChinese(qtChinese))
+        QCoreApplication::installTranslator(&qtChinese);
 
     display::DrovantaApi drovanta;
     if (!drovanta.load() || !drovanta.initialize()) {

@@ -110,8 +110,8 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     auto* panels = new QHBoxLayout();
-    hfPanel_ = new CPingParaPanel(english ? "High Frequency" : "高频", english, central);
-    lfPanel_ = new CPingParaPanel(english ? "Low Frequency" : "低频", english, central);
+    hfPanel_ = new CPingParaPanel(app::uiText("高频", english), english, central);
+    lfPanel_ = new CPingParaPanel(app::uiText("低频", english), english, central);
     panels->addWidget(hfPanel_);
     panels->addWidget(lfPanel_);
     column->addLayout(panels);
@@ -133,19 +133,18 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     setCentralWidget(central);
 
     // The "Control" pane: its property sheet with the pages that exist.
-    control_ = new QDockWidget(english ? "Control" : "控制", this);
+    control_ = new QDockWidget(app::uiText("控制", english), this);
     control_->setObjectName("ControlPane");
     sheet_ = new QTabWidget(control_);
     sonarPage_ = new CPageSonarParaSet(config_, session_->device(), *this, sheet_);
     diskPage_ = new CPageDisk(session_->rawRecorder(), session_->xtfWriter(), &session_->playback(),
-                              session_->notices(), queue_, sheet_);
-    diskPage_->setEnglish(english);
+                              session_->notices(), queue_, english, sheet_);
     controlPages_ = std::make_unique<ControlPages>(config_, *session_, sheet_);
-    sheet_->addTab(sonarPage_, english ? "Sonar parameter" : "声纳参数");
-    sheet_->addTab(controlPages_->displayPage(), english ? "Display settings" : "显示设置");
-    sheet_->addTab(diskPage_, english ? "Storage and playback" : "存储与回放");
-    sheet_->addTab(controlPages_->bottomPage(), english ? "Altitude Tracker" : "高度跟踪");
-    sheet_->addTab(controlPages_->statusPage(), english ? "Status information" : "状态信息");
+    sheet_->addTab(sonarPage_, app::uiText("声纳参数", english));
+    sheet_->addTab(controlPages_->displayPage(), app::uiText("显示设置", english));
+    sheet_->addTab(diskPage_, app::uiText("存储与回放", english));
+    sheet_->addTab(controlPages_->bottomPage(), app::uiText("高度跟踪", english));
+    sheet_->addTab(controlPages_->statusPage(), app::uiText("状态信息", english));
     control_->setWidget(sheet_);
     addDockWidget(Qt::LeftDockWidgetArea, control_);
     buildTargetPane();
@@ -153,7 +152,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
 
     // The navigation pane: the map with its tool bar. It shows the vessel,
     // track, coverage and planned lines; the main frame feeds it on 0x467.
-    naviDock_ = new QDockWidget(english ? "Navigation" : "导航", this);
+    naviDock_ = new QDockWidget(app::uiText("导航", english), this);
     naviDock_->setObjectName("NavigationPane");
     navigation::ui::NaviViewHost naviHost;
     naviHost.projectPlace = [this] {
@@ -197,7 +196,7 @@ CMainFrame::CMainFrame(Configuration& config, const display::DrovantaApi& drovan
     }
     panes_[0]->setText(QString::fromStdString(modelPaneText("", english)));
     panes_[1]->setText(QString::fromStdString(identifierPaneText("")));
-    panes_[2]->setText(english ? QString(kSlantPaneLabel) : QString::fromUtf8(kSlantPaneLabelZh));
+    panes_[2]->setText(QString::fromUtf8(app::uiText(kSlantPaneLabelZh, english)));
     for (auto* w : {hfWidget_, lfWidget_})
         connect(w, &display::ui::WaterfallWidget::slantText, panes_[2], &QLabel::setText);
 
@@ -241,7 +240,7 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::buildCommands() {
     const bool english = config_.messenger().english();
-    QMenu* menu = menuBar()->addMenu(english ? "Commands" : "命令");
+    QMenu* menu = menuBar()->addMenu(app::uiText("命令", english));
     for (FrameCommand c : allFrameCommands()) {
         auto* a = new QAction(QString::fromStdString(commandText(c, english)), this);
         a->setObjectName(QString("command%1").arg(commandId(c)));
@@ -255,7 +254,7 @@ void CMainFrame::buildCommands() {
             inHelp = inHelp || h == c;
         if (!inHelp) menu->addAction(a);
     }
-    toolbar_ = addToolBar(english ? "Main" : "主工具栏");
+    toolbar_ = addToolBar(app::uiText("主工具栏", english));
     toolbar_->setObjectName("MainToolBar");
     // The strip's images in the buttons' order (0 Project ... 13 Target),
     // then 14 XTF off, 15 and 16 the recording buttons on, 17 Help, 18 Quit.
@@ -273,7 +272,7 @@ void CMainFrame::buildCommands() {
                            action(FrameCommand::XtfFile));
     // "Help" is a drop-down of the help commands.
     auto* help = new QToolButton(toolbar_);
-    help->setText(english ? "Help" : "帮助");
+    help->setText(app::uiText("帮助", english));
     help->setPopupMode(QToolButton::InstantPopup);
     help->setIcon(image(17));
     help->setToolTip(help->text());
@@ -284,10 +283,10 @@ void CMainFrame::buildCommands() {
     help->setMenu(helpMenu);
     toolbar_->addWidget(help)->setToolTip(help->text());
     // Quit: the same question as the window's close button.
-    quit_ = new QAction(english ? "Quit" : "退出", this);
+    quit_ = new QAction(app::uiText("退出", english), this);
     quit_->setObjectName("commandQuit");
     quit_->setShortcut(QKeySequence::Quit);
-    quit_->setToolTip(english ? "Quit Kestrova" : "退出Kestrova");
+    quit_->setToolTip(app::uiText("退出Kestrova", english));
     quit_->setIcon(image(18));
     connect(quit_, &QAction::triggered, this, &QWidget::close);
     addAction(quit_);
@@ -455,12 +454,9 @@ void CMainFrame::openFileForPlayback() {
     } else {
         const std::string folder = session_->projects().current().dataFolderPath();
         file = QFileDialog::getOpenFileName(
-                   this,
-                   english ? QStringLiteral("Select the file for playback")
-                           : QString::fromUtf8("选择回放文件"),
+                   this, QString::fromUtf8(app::uiText("选择回放文件", english)),
                    QString::fromStdString(folder),
-                   english ? QStringLiteral("Data File(*.ksf);;All Files (*.*)")
-                           : QString::fromUtf8("数据文件(*.ksf);;所有文件 (*.*)"))
+                   QString::fromUtf8(app::uiText("数据文件(*.ksf);;所有文件 (*.*)", english)))
                    .toStdString();
     }
     if (file.empty() || !session_->enterPlayback(file)) {
@@ -562,7 +558,7 @@ std::string CMainFrame::takeSnapshot() {
     if (path) {
         const bool english = config_.messenger().english();
         // Pane 2 (the slant read-out) says where it went until the pointer moves.
-        panes_[2]->setText((english ? "Snapshot: " : "截图：") + QString::fromStdString(*path));
+        panes_[2]->setText((app::uiText("截图：", english)) + QString::fromStdString(*path));
     }
     return path.value_or(std::string());
 }
@@ -741,7 +737,7 @@ void CMainFrame::buildTargetPane() {
         if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return std::nullopt;
         return targets::GeoPosition{g.latitude, g.longitude};
     };
-    targetPane_ = new QDockWidget(english ? "Target" : "目标", this);
+    targetPane_ = new QDockWidget(app::uiText("目标", english), this);
     targetPane_->setObjectName("TargetPane");
     targetView_ = new targets::ui::CTargetFormView(std::move(links), targetPane_);
     targetPane_->setWidget(targetView_);

@@ -1,5 +1,8 @@
 #include "app/ui/page_disk.h"
 
+#include "acquisition/operator_notice.h"
+#include "app/config/interface_text.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +18,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <string_view>
+#include <utility>
+
 namespace kestrova::app::ui {
 namespace {
 
@@ -22,19 +28,32 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// The recording's size texts are made in English ("File size: 1.5 MB"); the
+// Chinese interface shows its own caption before the number.
+QString sizeShown(const std::string& s, bool english) {
+    if (english) return text(s);
+    static constexpr std::pair<std::string_view, const char*> kCaptions[] = {
+        {"File size:", "文件大小："}, {"HF size:", "高频大小："}, {"LF size:", "低频大小："}};
+    for (const auto& [caption, chinese] : kCaptions)
+        if (s.starts_with(caption))
+            return QString::fromUtf8(chinese) + text(s.substr(caption.size())).trimmed();
+    return text(s);
+}
+
 } // namespace
 
 CPageDisk::CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
                      acquisition::Playback* playback, acquisition::OperatorNotices& notices,
-                     platform::MessageQueue& queue, QWidget* parent)
-    : QWidget(parent), rules_(raw, xtf, playback, notices), rawRecorder_(raw), queue_(queue) {
-    setWindowTitle(QStringLiteral("Disk"));
+                     platform::MessageQueue& queue, bool english, QWidget* parent)
+    : QWidget(parent), rules_(raw, xtf, playback, notices), rawRecorder_(raw), queue_(queue),
+      english_(english) {
+    setWindowTitle(QStringLiteral("磁盘"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* record = new QGroupBox(QStringLiteral("Recording"), this);
+    auto* record = new QGroupBox(QStringLiteral("记录"), this);
     auto* rg = new QGridLayout(record);
-    raw_ = new QCheckBox(QStringLiteral("Save KSF"), record);
-    xtf_ = new QCheckBox(QStringLiteral("XTF File"), record);
+    raw_ = new QCheckBox(QStringLiteral("保存KSF"), record);
+    xtf_ = new QCheckBox(QStringLiteral("XTF文件"), record);
     rawName_ = new QLabel(record);
     xtfName_ = new QLabel(record);
     fileSize_ = new QLabel(record);
@@ -48,20 +67,20 @@ CPageDisk::CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
     rg->addWidget(xtfName_, 2, 1);
     rg->addWidget(hfSize_, 3, 1);
     rg->addWidget(lfSize_, 4, 1);
-    rg->addWidget(new QLabel(QStringLiteral("Free space:"), record), 5, 0);
+    rg->addWidget(new QLabel(QStringLiteral("剩余空间："), record), 5, 0);
     rg->addWidget(freeSpace_, 5, 1);
     layout->addWidget(record);
 
-    auto* play = new QGroupBox(QStringLiteral("Playback"), this);
+    auto* play = new QGroupBox(QStringLiteral("回放"), this);
     auto* pg = new QGridLayout(play);
-    open_ = new QPushButton(QStringLiteral("Open"), play);
-    previous_ = new QPushButton(QStringLiteral("Previous"), play);
-    next_ = new QPushButton(QStringLiteral("Next"), play);
+    open_ = new QPushButton(QStringLiteral("打开"), play);
+    previous_ = new QPushButton(QStringLiteral("上一个"), play);
+    next_ = new QPushButton(QStringLiteral("下一个"), play);
     index_ = new QLabel(play);
-    start_ = new QPushButton(QStringLiteral("Start"), play);
-    stop_ = new QPushButton(QStringLiteral("Stop"), play);
-    speedUp_ = new QPushButton(QStringLiteral("Speedup"), play);
-    slowDown_ = new QPushButton(QStringLiteral("Slowdown"), play);
+    start_ = new QPushButton(QStringLiteral("开始"), play);
+    stop_ = new QPushButton(QStringLiteral("停止"), play);
+    speedUp_ = new QPushButton(QStringLiteral("加速"), play);
+    slowDown_ = new QPushButton(QStringLiteral("减速"), play);
     speed_ = new QLabel(play);
     progress_ = new QSlider(Qt::Horizontal, play);
     progress_->setRange(0, 100);
@@ -155,12 +174,8 @@ void CPageDisk::chooseAndOpen() {
             start = QDir(dataFolder).exists() ? dataFolder : QString();
         }
         path = QFileDialog::getOpenFileName(
-                   this,
-                   english_ ? QStringLiteral("Select the file for playback")
-                            : QString::fromUtf8("选择回放文件"),
-                   start,
-                   english_ ? QStringLiteral("Data File(*.ksf);;All Files (*.*)")
-                            : QString::fromUtf8("数据文件(*.ksf);;所有文件 (*.*)"))
+                   this, QString::fromUtf8(app::uiText("选择回放文件", english_)), start,
+                   QString::fromUtf8(app::uiText("数据文件(*.ksf);;所有文件 (*.*)", english_)))
                    .toStdString();
     }
     openFile(path);
@@ -177,16 +192,20 @@ void CPageDisk::sync() {
     }
     rawName_->setText(text(s.rawName));
     xtfName_->setText(text(s.xtfName));
-    fileSize_->setText(text(s.fileSize));
-    hfSize_->setText(text(s.hfSize));
-    lfSize_->setText(text(s.lfSize));
+    fileSize_->setText(sizeShown(s.fileSize, english_));
+    hfSize_->setText(sizeShown(s.hfSize, english_));
+    lfSize_->setText(sizeShown(s.lfSize, english_));
     freeSpace_->setText(text(s.freeSpace));
     index_->setText(text(s.playback.indexText));
     speed_->setText(text(s.speedText));
     progressText_->setText(text(s.progressText));
-    status_->setText(text(s.status));
+    // The loaded-file notice is a message pair; the rest of the status is empty.
+    status_->setText(!english_ && s.status == acquisition::notice::kFileLoaded.english
+                         ? QString::fromUtf8(acquisition::notice::kFileLoaded.chinese)
+                         : text(s.status));
     open_->setEnabled(s.playback.openEnabled);
-    start_->setText(text(s.playback.startText));
+    start_->setText(QString::fromUtf8(
+        app::uiText(s.playback.startText == "Pause" ? "暂停" : "开始", english_)));
     start_->setEnabled(s.playbackControlsEnabled && s.playback.startEnabled);
     stop_->setEnabled(s.playbackControlsEnabled && s.playback.stopEnabled);
     previous_->setEnabled(s.playback.previousEnabled);

@@ -22,11 +22,10 @@ namespace kestrova::app::ui {
 class CPageDisk : public QWidget {
     Q_OBJECT
   public:
-    // The file dialog's texts follow the interface language.
-    void setEnglish(bool english) { english_ = english; }
+    // `english`: the interface language of the texts it writes while it runs.
     CPageDisk(acquisition::RawRecorder& raw, acquisition::XtfWriter& xtf,
               acquisition::Playback* playback, acquisition::OperatorNotices& notices,
-              platform::MessageQueue& queue, QWidget* parent = nullptr);
+              platform::MessageQueue& queue, bool english, QWidget* parent = nullptr);
     ~CPageDisk() override;
 
     // The window the recorders and playback post to (set it with their setDiskPage).
@@ -90,7 +89,7 @@ class CPageDisk : public QWidget {
     QPushButton* speedUp_ = nullptr;
     QPushButton* slowDown_ = nullptr;
     QSlider* progress_ = nullptr;
-    bool english_ = true;
+    bool english_;
 };
 
 } // namespace kestrova::app::ui

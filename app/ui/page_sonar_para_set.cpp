@@ -21,17 +21,17 @@ constexpr std::array<SliderKind, 5> kVisibleSliders{SliderKind::Range, SliderKin
 QString sliderName(SliderKind k) {
     switch (k) {
     case SliderKind::Range:
-        return QStringLiteral("Range");
+        return QStringLiteral("量程");
     case SliderKind::Power:
-        return QStringLiteral("Power");
+        return QStringLiteral("功率");
     case SliderKind::Pulse:
-        return QStringLiteral("Pulsewidth");
+        return QStringLiteral("脉宽");
     case SliderKind::Gain:
-        return QStringLiteral("Gain");
+        return QStringLiteral("增益");
     case SliderKind::Spreading:
-        return QStringLiteral("Spreading");
+        return QStringLiteral("扩展");
     case SliderKind::Absorption:
-        return QStringLiteral("Absorption");
+        return QStringLiteral("吸收");
     }
     return {};
 }
@@ -45,10 +45,10 @@ QString text(const std::string& s) {
 CPageSonarParaSet::CPageSonarParaSet(Configuration& config, SonarCommandPort& port,
                                      SonarPageHost& host, QWidget* parent)
     : QWidget(parent), config_(config), rules_(config, port, host) {
-    setWindowTitle(QStringLiteral("Sonar parameter"));
+    setWindowTitle(QStringLiteral("声纳参数"));
     auto* layout = new QVBoxLayout(this);
-    buildRow(Frequency::HF, QStringLiteral("High Frequency"));
-    buildRow(Frequency::LF, QStringLiteral("Low Frequency"));
+    buildRow(Frequency::HF, QStringLiteral("高频"));
+    buildRow(Frequency::LF, QStringLiteral("低频"));
     layout->addWidget(rows_[0].box);
     layout->addWidget(rows_[1].box);
     layout->addStretch(1);
@@ -80,7 +80,7 @@ void CPageSonarParaSet::buildRow(Frequency f, const QString& title) {
     Row& row = rows_[f == Frequency::HF ? 0 : 1];
     row.box = new QGroupBox(title, this);
     auto* grid = new QGridLayout(row.box);
-    row.onOff = new QCheckBox(QStringLiteral("On/Off"), row.box);
+    row.onOff = new QCheckBox(QStringLiteral("开/关"), row.box);
     grid->addWidget(row.onOff, 0, 0, 1, 5);
     connect(row.onOff, &QCheckBox::clicked, this, [this, f](bool checked) {
         rules_.onOffClicked(f, checked);
@@ -117,7 +117,7 @@ void CPageSonarParaSet::buildRow(Frequency f, const QString& title) {
     }
     // Signal shape: present for the stored value's rules, not shown.
     row.shape = new QComboBox(row.box);
-    row.shape->setToolTip(QStringLiteral("Signal shape"));
+    row.shape->setToolTip(QStringLiteral("信号形式"));
     row.shape->addItem(QStringLiteral("CW"));
     row.shape->addItem(QStringLiteral("LFM"));
     row.shape->hide();

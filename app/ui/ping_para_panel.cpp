@@ -1,5 +1,7 @@
 #include "app/ui/ping_para_panel.h"
 
+#include "app/config/interface_text.h"
+
 #include <QGridLayout>
 #include <QLabel>
 
@@ -7,9 +9,6 @@ namespace kestrova::app::ui {
 
 CPingParaPanel::CPingParaPanel(const QString& title, bool english, QWidget* parent)
     : QGroupBox(title, parent) {
-    static const char* const kEnglish[kFields] = {
-        "Date:",   "Time:",       "Pressure:", "Range:",     "Power:",
-        "Signal:", "Pulsewidth:", "Gain:",     "Spreading:", "Absorption:"};
     static const char* const kChinese[kFields] = {"日期：", "时间：", "压力：", "量程：", "功率：",
                                                   "信号：", "脉宽：", "增益：", "扩展：", "吸收："};
     auto* grid = new QGridLayout(this);
@@ -23,9 +22,9 @@ CPingParaPanel::CPingParaPanel(const QString& title, bool english, QWidget* pare
     for (int i = 0; i < kFields; ++i) {
         const int column = (i / kRows) * 2;
         const int row = i % kRows;
-        grid->addWidget(new QLabel(QString::fromUtf8(english ? kEnglish[i] : kChinese[i]), this),
-                        row, column);
-        auto* value = new QLabel(QStringLiteral("None"), this);
+        grid->addWidget(new QLabel(QString::fromUtf8(app::uiText(kChinese[i], english)), this), row,
+                        column);
+        auto* value = new QLabel(QString::fromUtf8(app::uiText("无", english)), this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         values_[static_cast<std::size_t>(i)] = value;
         grid->addWidget(value, row, column + 1);

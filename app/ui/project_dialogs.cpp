@@ -1,5 +1,7 @@
 #include "app/ui/project_dialogs.h"
 
+#include "app/config/interface_text.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -10,18 +12,10 @@
 #include <QVBoxLayout>
 
 namespace kestrova::app::ui {
-namespace {
-
-QString text(bool english, const char* en, const char* zh) {
-    return QString::fromUtf8(english ? en : zh);
-}
-
-} // namespace
-
 CProjectManageDlg::CProjectManageDlg(bool english, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(text(english, "Project manage", "工程管理"));
-    new_ = new QPushButton(text(english, "New Project", "新建工程"), this);
-    open_ = new QPushButton(text(english, "Open Project", "打开工程"), this);
+    setWindowTitle(app::uiText("工程管理", english));
+    new_ = new QPushButton(app::uiText("新建工程", english), this);
+    open_ = new QPushButton(app::uiText("打开工程", english), this);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(new_);
     layout->addWidget(open_);
@@ -37,11 +31,11 @@ CProjectManageDlg::CProjectManageDlg(bool english, QWidget* parent) : QDialog(pa
 
 CCreateProjectDlg::CCreateProjectDlg(const NewProjectEntry& preset, bool english, QWidget* parent)
     : QDialog(parent), picker_(pickFolder), english_(english) {
-    setWindowTitle(text(english, "New project", "新建工程"));
+    setWindowTitle(app::uiText("新工程", english));
     name_ = new QLineEdit(QString::fromStdString(preset.name), this);
     location_ =
         new QLineEdit(QString::fromStdString(withoutTrailingSeparators(preset.location)), this);
-    browse_ = new QPushButton(text(english, "Browse...", "浏览..."), this);
+    browse_ = new QPushButton(app::uiText("浏览...", english), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     cancel_ = buttons->button(QDialogButtonBox::Cancel);
@@ -55,8 +49,8 @@ CCreateProjectDlg::CCreateProjectDlg(const NewProjectEntry& preset, bool english
     locationRow->addWidget(location_, 1);
     locationRow->addWidget(browse_);
     auto* form = new QFormLayout;
-    form->addRow(text(english, "Project Name", "工程名称"), name_);
-    form->addRow(text(english, "Location", "工程路径"), locationRow);
+    form->addRow(app::uiText("工程名称", english), name_);
+    form->addRow(app::uiText("工程位置", english), locationRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -69,7 +63,7 @@ CCreateProjectDlg::CCreateProjectDlg(const NewProjectEntry& preset, bool english
 
 void CCreateProjectDlg::browse() {
     if (!picker_) return;
-    QString chosen = picker_(this, text(english_, "Project Path", "工程路径"), location_->text());
+    QString chosen = picker_(this, app::uiText("工程路径", english_), location_->text());
     if (chosen.isEmpty()) return;
     location_->setText(QString::fromStdString(withoutTrailingSeparators(chosen.toStdString())));
 }

@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QThread>
+#include <QTranslator>
 
 #include <utility>
 
@@ -74,6 +76,11 @@ void nameButtonsInChinese(QMessageBox& box) {
 }
 
 } // namespace
+
+bool loadQtChinese(QTranslator& translator) {
+    return translator.load(QStringLiteral("qtbase_zh_CN"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 int QtMessageSink::showOnInterfaceThread(const OperatorMessage& message) {
     QMessageBox box(iconOf(message.flags), QString::fromStdString(message.caption),

@@ -8,7 +8,14 @@
 #include <QPointer>
 #include <QWidget>
 
+class QTranslator;
+
 namespace kestrova::app::ui {
+
+// Qt's own texts in Chinese (the file dialog, the standard buttons): Qt's
+// qtbase_zh_CN translation from Qt's translations folder. False when it is not
+// installed; the program then runs on with Qt's English words there.
+bool loadQtChinese(QTranslator& translator);
 
 class QtMessageSink : public MessageSink {
   public:

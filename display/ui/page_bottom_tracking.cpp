@@ -34,9 +34,9 @@ void setChecked(QAbstractButton* b, bool on) {
 CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShared& shared,
                                          ControlPageHost& host, QWidget* parent)
     : QWidget(parent), config_(config), rules_(config, shared, host) {
-    setWindowTitle(QStringLiteral("Altitude Tracker"));
+    setWindowTitle(QStringLiteral("高度跟踪"));
     auto* layout = new QVBoxLayout(this);
-    onOff_ = new QCheckBox(QStringLiteral("On/Off"), this);
+    onOff_ = new QCheckBox(QStringLiteral("开/关"), this);
     layout->addWidget(onOff_);
     connect(onOff_, &QCheckBox::clicked, this, [this](bool on) {
         rules_.onOffClicked(on);
@@ -45,9 +45,9 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
 
     auto* source = new QGroupBox(this);
     auto* sourceGrid = new QGridLayout(source);
-    sonarData_ = new QRadioButton(QStringLiteral("Sonar Data"), source);
-    manual_ = new QRadioButton(QStringLiteral("Manual Setting"), source);
-    towfish_ = new QRadioButton(QStringLiteral("Towfish"), source);
+    sonarData_ = new QRadioButton(QStringLiteral("声纳数据"), source);
+    manual_ = new QRadioButton(QStringLiteral("手动设置"), source);
+    towfish_ = new QRadioButton(QStringLiteral("拖鱼"), source);
     auto* sources = new QButtonGroup(source);
     for (QRadioButton* b : {sonarData_, manual_, towfish_})
         sources->addButton(b);
@@ -57,8 +57,8 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
     frequencyBox_ = new QWidget(source);
     auto* freq = new QHBoxLayout(frequencyBox_);
     freq->setContentsMargins(20, 0, 0, 0);
-    hf_ = new QRadioButton(QStringLiteral("High Frequency"), frequencyBox_);
-    lf_ = new QRadioButton(QStringLiteral("Low Frequency"), frequencyBox_);
+    hf_ = new QRadioButton(QStringLiteral("高频"), frequencyBox_);
+    lf_ = new QRadioButton(QStringLiteral("低频"), frequencyBox_);
     auto* frequencies = new QButtonGroup(frequencyBox_);
     frequencies->addButton(hf_);
     frequencies->addButton(lf_);
@@ -90,8 +90,8 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
     auto* grid = new QGridLayout(search_);
     grid->setContentsMargins(0, 0, 0, 0);
     int line = 0;
-    for (auto [row, name, which] : {std::tuple{&start_, QStringLiteral("Start"), Which::Start},
-                                    std::tuple{&stop_, QStringLiteral("Stop"), Which::Stop}}) {
+    for (auto [row, name, which] : {std::tuple{&start_, QStringLiteral("开始"), Which::Start},
+                                    std::tuple{&stop_, QStringLiteral("停止"), Which::Stop}}) {
         *row = makeRow(name);
         grid->addWidget(row->name, line, 0);
         grid->addWidget(row->low, line, 1);
@@ -103,7 +103,7 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
     }
     layout->addWidget(search_);
     auto* thresholdLine = new QGridLayout();
-    threshold_ = makeRow(QStringLiteral("Threshold"));
+    threshold_ = makeRow(QStringLiteral("阈值"));
     thresholdLine->addWidget(threshold_.name, 0, 0);
     thresholdLine->addWidget(threshold_.low, 0, 1);
     thresholdLine->addWidget(threshold_.slider, 0, 2);
@@ -118,7 +118,7 @@ CPageBottomTracking::CPageBottomTracking(app::Configuration& config, DisplayShar
     altitude_ = new QLineEdit(manualBox_);
     altitude_->setObjectName("ManualAltitude");
     unit_ = new QLabel(QStringLiteral("m"), manualBox_);
-    apply_ = new QPushButton(QStringLiteral("Apply"), manualBox_);
+    apply_ = new QPushButton(QStringLiteral("应用"), manualBox_);
     manual->addWidget(altitude_);
     manual->addWidget(unit_);
     manual->addWidget(apply_);

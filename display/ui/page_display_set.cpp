@@ -50,11 +50,11 @@ void PalettePreview::paintEvent(QPaintEvent*) {
 CPageDisplaySet::CPageDisplaySet(app::Configuration& config, DisplayShared& shared,
                                  ControlPageHost& host, QWidget* parent)
     : QWidget(parent), config_(config), rules_(config, shared, host) {
-    setWindowTitle(QStringLiteral("Display settings"));
+    setWindowTitle(QStringLiteral("显示设置"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
-    build(Frequency::HF, QStringLiteral("High Frequency"), grid, 0);
-    build(Frequency::LF, QStringLiteral("Low  Frequency"), grid, 3);
+    build(Frequency::HF, QStringLiteral("高频"), grid, 0);
+    build(Frequency::LF, QStringLiteral("低频"), grid, 3);
     layout->addLayout(grid);
     layout->addStretch(1);
 
@@ -98,11 +98,11 @@ void CPageDisplaySet::build(Frequency f, const QString& title, QGridLayout* grid
     strengthRow->addWidget(c.value);
     grid->addLayout(strengthRow, line + 1, 0, 1, 4);
 
-    c.colorName = new QLabel(QStringLiteral("Color"), this);
+    c.colorName = new QLabel(QStringLiteral("颜色"), this);
     c.palette = new QComboBox(this);
-    for (const char* name : kPaletteNames)
-        c.palette->addItem(QString::fromLatin1(name));
-    c.invert = new QCheckBox(QStringLiteral("Invert"), this);
+    for (const char* name : {"棕色", "棱彩", "灰度", "彩虹"}) // brown, prismy, gray, jet
+        c.palette->addItem(QString::fromUtf8(name));
+    c.invert = new QCheckBox(QStringLiteral("反色"), this);
     c.preview = new PalettePreview(this);
     auto* paletteRow = new QHBoxLayout();
     paletteRow->addWidget(c.colorName);

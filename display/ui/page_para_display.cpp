@@ -9,8 +9,8 @@
 namespace kestrova::display::ui {
 namespace {
 
-const char* const kSonarCaptions[] = {
-    "Ping:", "Range:", "Power:", "Signal:", "Pulsewidth:", "Gain:", "Spreading:", "Absorption:"};
+const char* const kSonarCaptions[] = {"脉冲：", "量程：", "功率：", "信号：",
+                                      "脉宽：", "增益：", "扩展：", "吸收："};
 
 // The caption a label was built with: the interface language may have renamed it.
 QString captionOf(const QLabel* c) {
@@ -27,17 +27,16 @@ QString text(const std::string& s) {
 CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShared& shared,
                                    QWidget* parent)
     : QWidget(parent), config_(config), rules_(config, shared) {
-    setWindowTitle(QStringLiteral("Status information"));
+    setWindowTitle(QStringLiteral("状态信息"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
     int line = 0;
     const std::pair<const char*, const char*> lines[] = {
-        {"Date:", "Time:"},     {"Longitude:", "Latitude:"}, {"Course:", "Speed:"},
-        {"Depth:", "Heading:"}, {"Pitch:", "Roll:"},         {"Temp:", "Humidity:"},
-        {"Pressure:", nullptr}};
+        {"日期：", "时间："}, {"经度：", "纬度："}, {"航向：", "航速："}, {"深度：", "艏向："},
+        {"纵摇：", "横摇："}, {"温度：", "湿度："}, {"压力：", nullptr}};
     for (const auto& [left, right] : lines) {
-        addReadout(grid, line, 0, QString::fromLatin1(left));
-        if (right) addReadout(grid, line, 2, QString::fromLatin1(right));
+        addReadout(grid, line, 0, QString::fromUtf8(left));
+        if (right) addReadout(grid, line, 2, QString::fromUtf8(right));
         ++line;
     }
     layout->addLayout(grid);
@@ -47,13 +46,13 @@ CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShar
         auto* rowGrid = new QGridLayout(rowBox_[i]);
         rowGrid->setContentsMargins(0, 6, 0, 0);
         rowCaption_[i] =
-            new QLabel(i == 0 ? QStringLiteral("High:") : QStringLiteral("Low:"), rowBox_[i]);
+            new QLabel(i == 0 ? QStringLiteral("高频：") : QStringLiteral("低频："), rowBox_[i]);
         QFont bold = rowCaption_[i]->font();
         bold.setBold(true);
         rowCaption_[i]->setFont(bold);
         rowGrid->addWidget(rowCaption_[i], 0, 0, 1, 4);
         for (int k = 0; k < 8; ++k) {
-            auto* caption = new QLabel(QString::fromLatin1(kSonarCaptions[k]), rowBox_[i]);
+            auto* caption = new QLabel(QString::fromUtf8(kSonarCaptions[k]), rowBox_[i]);
             auto* value = new QLabel(rowBox_[i]);
             rowGrid->addWidget(caption, 1 + k / 2, (k % 2) * 2);
             rowGrid->addWidget(value, 1 + k / 2, (k % 2) * 2 + 1);
@@ -63,7 +62,7 @@ CPageParaDisplay::CPageParaDisplay(app::Configuration& config, const DisplayShar
     }
 
     auto* altitudeRow = new QHBoxLayout();
-    altitudeCaption_ = new QLabel(QStringLiteral("Altitude(m):"), this);
+    altitudeCaption_ = new QLabel(QStringLiteral("高度(m)："), this);
     altitude_ = new QLabel(this);
     altitude_->setObjectName("AltitudeFigure");
     QFont big = altitude_->font();
@@ -129,25 +128,25 @@ void CPageParaDisplay::update(const StatusPageInputs& in) {
 void CPageParaDisplay::sync() {
     const StatusPageState& s = rules_.state();
     const std::pair<const char*, const std::string*> values[] = {
-        {"Date:", &s.date},         {"Time:", &s.time},        {"Longitude:", &s.longitude},
-        {"Latitude:", &s.latitude}, {"Course:", &s.course},    {"Speed:", &s.speed},
-        {"Depth:", &s.depth},       {"Heading:", &s.heading},  {"Pitch:", &s.pitch},
-        {"Roll:", &s.roll},         {"Temp:", &s.temperature}, {"Humidity:", &s.humidity},
-        {"Pressure:", &s.pressure}};
+        {"日期：", &s.date},     {"时间：", &s.time},        {"经度：", &s.longitude},
+        {"纬度：", &s.latitude}, {"航向：", &s.course},      {"航速：", &s.speed},
+        {"深度：", &s.depth},    {"艏向：", &s.heading},     {"纵摇：", &s.pitch},
+        {"横摇：", &s.roll},     {"温度：", &s.temperature}, {"湿度：", &s.humidity},
+        {"压力：", &s.pressure}};
     for (const auto& [caption, value] : values)
-        if (QLabel* l = readout(QString::fromLatin1(caption))) l->setText(text(*value));
+        if (QLabel* l = readout(QString::fromUtf8(caption))) l->setText(text(*value));
     auto show = [this](const char* caption, bool visible) {
         for (const auto& [c, v] : readouts_)
-            if (captionOf(c) == QString::fromLatin1(caption)) {
+            if (captionOf(c) == QString::fromUtf8(caption)) {
                 c->setVisible(visible);
                 v->setVisible(visible);
             }
     };
-    show("Pressure:", s.pressureVisible);
-    for (const char* c : {"Heading:", "Pitch:", "Roll:"})
+    show("压力：", s.pressureVisible);
+    for (const char* c : {"艏向：", "纵摇：", "横摇："})
         show(c, s.attitudeVisible);
-    show("Temp:", s.temperatureVisible);
-    show("Humidity:", s.humidityVisible);
+    show("温度：", s.temperatureVisible);
+    show("湿度：", s.humidityVisible);
 
     rowCaption_[0]->setText(text(s.firstRowCaption));
     rowBox_[1]->setVisible(s.lfRowVisible);

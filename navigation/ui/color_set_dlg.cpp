@@ -1,5 +1,7 @@
 #include "navigation/ui/color_set_dlg.h"
 
+#include "app/config/interface_text.h"
+
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -10,27 +12,26 @@ namespace kestrova::navigation::ui {
 namespace {
 
 struct ColourKey {
-    const char* english;
     const char* chinese;
     int app::NaviSettings::*field;
 };
 
 constexpr std::array<ColourKey, CColorSetDlg::kColours> kKeys = {{
-    {"Planned Lines", "计划测线", &app::NaviSettings::surColor},
-    {"Planned Line Selected", "选中测线", &app::NaviSettings::reSurColor},
-    {"Line Direction Arrow", "测线方向箭头", &app::NaviSettings::surArrColor},
-    {"Auxiliary Solid Line", "辅助实线", &app::NaviSettings::solidLineColor},
-    {"Auxiliary Dotted Line", "辅助虚线", &app::NaviSettings::dotLineColor},
-    {"Distance Measure Line", "测距线", &app::NaviSettings::disColor},
-    {"Vessel Track", "船迹", &app::NaviSettings::trackColor},
-    {"High Frequency Coverage Left", "高频覆盖左", &app::NaviSettings::coverLineColorHFL},
-    {"High Frequency Coverage Right", "高频覆盖右", &app::NaviSettings::coverLineColorHFR},
-    {"Low Frequency Coverage Left", "低频覆盖左", &app::NaviSettings::coverLineColorLFL},
-    {"Low Frequency Coverage Right", "低频覆盖右", &app::NaviSettings::coverLineColorLFR},
-    {"Line Name", "测线名", &app::NaviSettings::textColor},
-    {"Vessel", "船", &app::NaviSettings::boatColor},
-    {"View Background", "视图背景", &app::NaviSettings::viewBkColor},
-    {"Navigation Information", "导航信息", &app::NaviSettings::viewNaviColor},
+    {"计划测线", &app::NaviSettings::surColor},
+    {"选中测线", &app::NaviSettings::reSurColor},
+    {"测线方向箭头", &app::NaviSettings::surArrColor},
+    {"辅助实线", &app::NaviSettings::solidLineColor},
+    {"辅助虚线", &app::NaviSettings::dotLineColor},
+    {"测距线", &app::NaviSettings::disColor},
+    {"船迹", &app::NaviSettings::trackColor},
+    {"高频覆盖左", &app::NaviSettings::coverLineColorHFL},
+    {"高频覆盖右", &app::NaviSettings::coverLineColorHFR},
+    {"低频覆盖左", &app::NaviSettings::coverLineColorLFL},
+    {"低频覆盖右", &app::NaviSettings::coverLineColorLFR},
+    {"测线名", &app::NaviSettings::textColor},
+    {"船", &app::NaviSettings::boatColor},
+    {"视图背景", &app::NaviSettings::viewBkColor},
+    {"导航信息", &app::NaviSettings::viewNaviColor},
 }};
 constexpr int kVessel = 12;
 
@@ -46,13 +47,12 @@ int toBgr(const QColor& c) {
 CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& messenger,
                            bool english, QWidget* parent)
     : QDialog(parent), colours_(colours), messenger_(messenger) {
-    setWindowTitle(english ? "Color Settings" : "颜色设置");
+    setWindowTitle(app::uiText("颜色设置", english));
     auto* column = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
     for (int i = 0; i < kColours; ++i) {
-        auto* b = new QPushButton(english ? kKeys[static_cast<std::size_t>(i)].english
-                                          : kKeys[static_cast<std::size_t>(i)].chinese,
-                                  this);
+        auto* b =
+            new QPushButton(app::uiText(kKeys[static_cast<std::size_t>(i)].chinese, english), this);
         buttons_[static_cast<std::size_t>(i)] = b;
         grid->addWidget(b, i / 3, i % 3);
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
@@ -60,10 +60,9 @@ CColorSetDlg::CColorSetDlg(const app::NaviSettings& colours, app::Messenger& mes
     }
     column->addLayout(grid);
     auto* box = new QDialogButtonBox(this);
-    auto* restore =
-        box->addButton(english ? "Restore Defaults" : "恢复默认", QDialogButtonBox::ResetRole);
-    box->addButton(english ? "OK" : "确定", QDialogButtonBox::AcceptRole);
-    box->addButton(english ? "Cancel" : "取消", QDialogButtonBox::RejectRole);
+    auto* restore = box->addButton(app::uiText("恢复默认", english), QDialogButtonBox::ResetRole);
+    box->addButton(app::uiText("确定", english), QDialogButtonBox::AcceptRole);
+    box->addButton(app::uiText("取消", english), QDialogButtonBox::RejectRole);
     connect(restore, &QPushButton::clicked, this, [this] { restoreDefaults(); });
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -102,7 +101,9 @@ void CColorSetDlg::paintButton(int i) {
     QPushButton* b = buttons_[static_cast<std::size_t>(i)];
     if (b == nullptr) return;
     const QColor c = fromBgr(colours_.*(kKeys[static_cast<std::size_t>(i)].field));
-    const QColor text = c.lightness() > 128 ? Qt::black : Qt::white;
+    // By how bright the colour looks: yellow and cyan take black text.
+    const int brightness = (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    const QColor text = brightness > 150 ? Qt::black : Qt::white;
     b->setStyleSheet(QString("background: %1; color: %2;").arg(c.name(), text.name()));
 }
 

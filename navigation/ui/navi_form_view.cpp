@@ -1,5 +1,7 @@
 #include "navigation/ui/navi_form_view.h"
 
+#include "app/config/interface_text.h"
+
 #include "navigation/ui/navi_painter.h"
 #include "navigation/ui/sur_line_edit_dlg.h"
 #include "platform/fs.h"
@@ -77,6 +79,7 @@ QImage CNaviFormView::grabMap() {
     extras.editorLines = editorLines_;
     extras.editorSelected = editorSelected_ ? *editorSelected_ : -1;
     extras.cursor = cursor_;
+    extras.english = english_;
     paintNaviMap(p, model_, extras);
     return image;
 }
@@ -312,8 +315,8 @@ void CNaviFormView::importLines() {
         files = host_.chooseLineFiles();
     } else {
         const QStringList chosen =
-            QFileDialog::getOpenFileNames(this, english_ ? "Import Survey Line" : "导入测线",
-                                          QString(), "SurLine File(*.lnw);;dxf File(*.dxf)");
+            QFileDialog::getOpenFileNames(this, app::uiText("导入测线文件", english_), QString(),
+                                          app::uiText("测线文件(*.lnw);;DXF文件(*.dxf)", english_));
         for (const QString& f : chosen)
             files.push_back(f.toStdString());
     }
@@ -362,29 +365,28 @@ CNavigationPanelWnd::CNavigationPanelWnd(app::Messenger& messenger, bool english
     view_ = new CNaviFormView(messenger, english, std::move(host), this);
     struct Tool {
         int id;
-        const char* english;
         const char* chinese;
     };
     namespace c = navi_command;
     const Tool tools[] = {
-        {c::kFit, "Fit", "全图"},
-        {c::kPan, "Pan", "平移"},
-        {c::kMeasure, "Measure", "测距"},
-        {c::kRotatePlus, "+10°", "+10°"},
-        {c::kRotateMinus, "-10°", "-10°"},
-        {c::kNorthUp, "North Up", "北向上"},
-        {c::kTurn180, "180°", "180°"},
-        {c::kClearTrack, "Clear Track", "清除航迹"},
-        {c::kPreviousLine, "Previous Line", "上一条"},
-        {c::kNextLine, "Next Line", "下一条"},
-        {c::kReverseLine, "Reverse Line", "反向"},
-        {c::kLineEditor, "Line Editor", "测线编辑"},
-        {c::kImportLines, "Import Lines", "导入测线"},
-        {c::kCloseLines, "Close Lines", "关闭测线"},
-        {c::kSettings, "Settings", "设置"},
+        {c::kFit, "全图"},
+        {c::kPan, "平移"},
+        {c::kMeasure, "测距"},
+        {c::kRotatePlus, "+10°"},
+        {c::kRotateMinus, "-10°"},
+        {c::kNorthUp, "北向上"},
+        {c::kTurn180, "180°"},
+        {c::kClearTrack, "清除航迹"},
+        {c::kPreviousLine, "上一条"},
+        {c::kNextLine, "下一条"},
+        {c::kReverseLine, "反向"},
+        {c::kLineEditor, "测线编辑"},
+        {c::kImportLines, "导入测线"},
+        {c::kCloseLines, "关闭测线"},
+        {c::kSettings, "设置"},
     };
     for (const Tool& t : tools) {
-        QAction* a = toolbar_->addAction(english ? t.english : t.chinese);
+        QAction* a = toolbar_->addAction(app::uiText(t.chinese, english));
         const int id = t.id;
         connect(a, &QAction::triggered, view_, [this, id] { view_->command(id); });
     }

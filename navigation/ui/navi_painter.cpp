@@ -303,9 +303,9 @@ void drawMosaic(QPainter& p, NaviModel& m) {
     const int t = MosaicCanvas::kTileCells;
     // The grid box the window covers, whatever the turn.
     double e0 = 1e300, e1 = -1e300, n0 = 1e300, n1 = -1e300;
-    for (const auto& corner : {std::pair{0.0, 0.0}, std::pair{double(v.width), 0.0},
-                               std::pair{0.0, double(v.height)},
-                               std::pair{double(v.width), double(v.height)}}) {
+    for (const auto& corner :
+         {std::pair{0.0, 0.0}, std::pair{double(v.width), 0.0}, std::pair{0.0, double(v.height)},
+          std::pair{double(v.width), double(v.height)}}) {
         const GridPoint g = screenToGrid(v, corner.first, corner.second);
         e0 = std::min(e0, g.east);
         e1 = std::max(e1, g.east);
@@ -370,6 +370,18 @@ void drawTargets(QPainter& p, const NaviModel& m) {
     }
 }
 
+// The speed read-out ("ShipSpeed:5.00 knot"); the Chinese interface names the
+// caption and the units in Chinese.
+QString shownSpeed(double knots, int unit, bool english) {
+    const QString text = QString::fromStdString(speedText(knots, unit));
+    if (english) return text;
+    QString chinese = text;
+    chinese.replace(QStringLiteral("ShipSpeed:"), QString::fromUtf8("船速："));
+    chinese.replace(QStringLiteral(" knot"), QString::fromUtf8(" 节"));
+    chinese.replace(QStringLiteral(" km/h"), QString::fromUtf8(" 公里/小时"));
+    return chinese;
+}
+
 } // namespace
 
 QImage tintedBoat(const QImage& boat, int bgr) {
@@ -424,7 +436,7 @@ void paintNaviMap(QPainter& p, NaviModel& m, const NaviPaintExtras& extras) {
         p.setFont(font);
         p.setPen(fromBgr(s.viewNaviColor));
         p.drawText(QPointF(10, 24),
-                   QString::fromStdString(speedText(last ? last->speed : 0.0, s.shipVelFmt)));
+                   shownSpeed(last ? last->speed : 0.0, s.shipVelFmt, extras.english));
     }
     if (m.measureStart && m.measureEnd) {
         const ScreenPoint a = gridToScreen(v, m.measureStart->east, m.measureStart->north);

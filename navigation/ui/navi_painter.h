@@ -16,6 +16,7 @@ struct NaviPaintExtras {
     const std::vector<SurveyLine>* editorLines = nullptr;
     int editorSelected = -1;
     std::optional<GridPoint> cursor;
+    bool english = true; // the interface language of the speed text
 };
 
 // Paints everything in order; applies the follow mode to the model's view

@@ -1,5 +1,7 @@
 #include "navigation/ui/navi_setting_dlg.h"
 
+#include "app/config/interface_text.h"
+
 #include "navigation/ui/color_set_dlg.h"
 
 #include <QCheckBox>
@@ -14,58 +16,55 @@ namespace kestrova::navigation::ui {
 CNaviSettingDlg::CNaviSettingDlg(const NaviSettingValues& values, app::Messenger& messenger,
                                  bool english, QWidget* parent)
     : QDialog(parent), values_(values), messenger_(messenger), english_(english) {
-    setWindowTitle(english ? "Settings" : "设置");
-    auto tr = [english](const char* en, const char* zh) { return english ? en : zh; };
+    setWindowTitle(app::uiText("设置", english));
+    auto tr = [english](const char* chinese) { return app::uiText(chinese, english); };
     auto* column = new QVBoxLayout(this);
 
-    auto* colours = new QPushButton(tr("Color Settings", "颜色设置"), this);
+    auto* colours = new QPushButton(tr("颜色设置"), this);
     connect(colours, &QPushButton::clicked, this, [this] {
         CColorSetDlg dlg(values_.settings, messenger_, english_, this);
         if (dlg.exec() == QDialog::Accepted) values_.settings = dlg.colours();
     });
     column->addWidget(colours);
 
-    auto group = [&](const char* en, const char* zh) {
-        auto* g = new QGroupBox(tr(en, zh), this);
+    auto group = [&](const char* chinese) {
+        auto* g = new QGroupBox(tr(chinese), this);
         g->setLayout(new QVBoxLayout());
         column->addWidget(g);
         return g;
     };
-    auto check = [&](QGroupBox* g, const char* en, const char* zh, bool on) {
-        auto* c = new QCheckBox(tr(en, zh), g);
+    auto check = [&](QGroupBox* g, const char* chinese, bool on) {
+        auto* c = new QCheckBox(tr(chinese), g);
         c->setChecked(on);
         g->layout()->addWidget(c);
         return c;
     };
     const app::NaviSettings& s = values.settings;
-    QGroupBox* cover = group("Coverage Settings", "覆盖设置");
-    coverHF_ = check(cover, "High Frequency Coverage", "高频覆盖", s.coverLineHF != 0);
-    coverLF_ = check(cover, "Low Frequency Coverage", "低频覆盖", s.coverLineLF != 0);
-    mosaic_ = check(cover, "Mosaic", "镶嵌图", values.showMosaic);
-    QGroupBox* target = group("Target Settings", "目标设置");
-    target_ = check(target, "Display Target", "显示目标", s.target != 0);
-    QGroupBox* view = group("View Settings", "视图设置");
-    grid_ = check(view, "Coordinate Grid", "坐标网格", s.grid != 0);
-    compass_ = check(view, "North Arrow", "指北针", s.compass != 0);
-    speed_ = check(view, "Ship Speed", "船速", values.showSpeed);
+    QGroupBox* cover = group("覆盖设置");
+    coverHF_ = check(cover, "高频覆盖", s.coverLineHF != 0);
+    coverLF_ = check(cover, "低频覆盖", s.coverLineLF != 0);
+    mosaic_ = check(cover, "镶嵌图", values.showMosaic);
+    QGroupBox* target = group("目标设置");
+    target_ = check(target, "显示目标", s.target != 0);
+    QGroupBox* view = group("视图设置");
+    grid_ = check(view, "坐标网格", s.grid != 0);
+    compass_ = check(view, "指北针", s.compass != 0);
+    speed_ = check(view, "船速", values.showSpeed);
 
-    QGroupBox* unit = group("Speed Unit", "速度单位");
-    const char* units[3][2] = {{"Knot", "节"}, {"m/s", "米/秒"}, {"Km/h", "公里/小时"}};
+    QGroupBox* unit = group("速度单位");
+    const char* units[3] = {"节", "米/秒", "公里/小时"};
     for (int i = 0; i < 3; ++i) {
-        auto* r = new QRadioButton(tr(units[i][0], units[i][1]), unit);
+        auto* r = new QRadioButton(tr(units[i]), unit);
         unit->layout()->addWidget(r);
         unit_[static_cast<std::size_t>(i)] = r;
     }
     unit_[static_cast<std::size_t>(s.shipVelFmt >= 0 && s.shipVelFmt <= 2 ? s.shipVelFmt : 0)]
         ->setChecked(true);
 
-    QGroupBox* follow = group("Ship Tracking Mode", "船跟踪模式");
-    const char* modes[4][2] = {{"No Tracking", "不跟踪"},
-                               {"In View", "视图内"},
-                               {"In Center", "居中"},
-                               {"Vessel Up", "船首向上"}};
+    QGroupBox* follow = group("船跟踪模式");
+    const char* modes[4] = {"不跟踪", "视图内", "居中", "船首向上"};
     for (int i = 0; i < 4; ++i) {
-        auto* r = new QRadioButton(tr(modes[i][0], modes[i][1]), follow);
+        auto* r = new QRadioButton(tr(modes[i]), follow);
         follow->layout()->addWidget(r);
         follow_[static_cast<std::size_t>(i)] = r;
     }
@@ -74,8 +73,8 @@ CNaviSettingDlg::CNaviSettingDlg(const NaviSettingValues& values, app::Messenger
         ->setChecked(true);
 
     auto* box = new QDialogButtonBox(this);
-    box->addButton(tr("OK", "确定"), QDialogButtonBox::AcceptRole);
-    box->addButton(tr("Cancel", "取消"), QDialogButtonBox::RejectRole);
+    box->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+    box->addButton(tr("取消"), QDialogButtonBox::RejectRole);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     column->addWidget(box);

@@ -1,5 +1,7 @@
 #include "navigation/ui/offset_line_sheet.h"
 
+#include "app/config/interface_text.h"
+
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -25,10 +27,6 @@ QDoubleSpinBox* metresBox(QWidget* parent) {
     return box;
 }
 
-const char* tr2(bool english, const char* en, const char* zh) {
-    return english ? en : zh;
-}
-
 } // namespace
 
 CParallelLinePage::CParallelLinePage(bool english, QWidget* parent) : QWidget(parent) {
@@ -39,9 +37,9 @@ CParallelLinePage::CParallelLinePage(bool english, QWidget* parent) : QWidget(pa
     left_->setObjectName("leftCount");
     right_->setObjectName("rightCount");
     spacing_->setObjectName("spacing");
-    form->addRow(tr2(english, "Lines left of center:", "中心线左侧条数："), left_);
-    form->addRow(tr2(english, "Lines right of center:", "中心线右侧条数："), right_);
-    form->addRow(tr2(english, "Distance between lines:", "线间距："), spacing_);
+    form->addRow(app::uiText("中心线左侧条数：", english), left_);
+    form->addRow(app::uiText("中心线右侧条数：", english), right_);
+    form->addRow(app::uiText("线间距：", english), spacing_);
     setParams(ParallelParams{});
 }
 
@@ -63,9 +61,9 @@ CStairStepPage::CStairStepPage(bool english, QWidget* parent) : QWidget(parent) 
     count_->setObjectName("count");
     east_->setObjectName("shiftX");
     north_->setObjectName("shiftY");
-    form->addRow(tr2(english, "Number of lines:", "测线条数："), count_);
-    form->addRow(tr2(english, "Shift in x (east):", "x（东向）偏移："), east_);
-    form->addRow(tr2(english, "Shift in y (north):", "y（北向）偏移："), north_);
+    form->addRow(app::uiText("测线条数：", english), count_);
+    form->addRow(app::uiText("x（东向）偏移：", english), east_);
+    form->addRow(app::uiText("y（北向）偏移：", english), north_);
     setParams(ShiftParams{});
 }
 
@@ -81,20 +79,20 @@ void CStairStepPage::setParams(const ShiftParams& p) {
 
 COffsetLineSheet::COffsetLineSheet(const OffsetChoice& start, bool english, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(tr2(english, "Line deviation", "测线偏移"));
+    setWindowTitle(app::uiText("测线偏移", english));
     auto* column = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     parallel_ = new CParallelLinePage(english, tabs_);
     stair_ = new CStairStepPage(english, tabs_);
     parallel_->setParams(start.parallelParams);
     stair_->setParams(start.shiftParams);
-    tabs_->addTab(parallel_, tr2(english, "Parallel Lines", "平行线"));
-    tabs_->addTab(stair_, tr2(english, "Stair Step", "阶梯偏移"));
+    tabs_->addTab(parallel_, app::uiText("平行线", english));
+    tabs_->addTab(stair_, app::uiText("阶梯偏移", english));
     showPage(start.parallel);
     column->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(tr2(english, "OK", "确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(tr2(english, "Cancel", "取消"));
+    buttons->button(QDialogButtonBox::Ok)->setText(app::uiText("确定", english));
+    buttons->button(QDialogButtonBox::Cancel)->setText(app::uiText("取消", english));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     column->addWidget(buttons);

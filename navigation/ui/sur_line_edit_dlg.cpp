@@ -1,5 +1,7 @@
 #include "navigation/ui/sur_line_edit_dlg.h"
 
+#include "app/config/interface_text.h"
+
 #include "navigation/ui/navi_form_view.h"
 
 #include <QAction>
@@ -20,6 +22,20 @@
 namespace kestrova::navigation::ui {
 namespace {
 
+// The coordinate mode's column captions and note.
+struct ModeTexts {
+    const char* first;
+    const char* second;
+    const char* note;
+};
+
+const ModeTexts& modeTexts(CoordinateMode mode) {
+    static constexpr ModeTexts kGrid{"X坐标", "Y坐标", "注：x为东向坐标，y为北向坐标"};
+    static constexpr ModeTexts kGeographic{
+        "B坐标", "L坐标", "注：纬度格式 04 29 29.6751 N，经度格式 076 21 7.3738 E"};
+    return mode == CoordinateMode::Grid ? kGrid : kGeographic;
+}
+
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -35,29 +51,29 @@ CSurLineEditDlg::CSurLineEditDlg(CNaviFormView* view, app::Messenger& messenger,
     }
     editor_ = std::make_unique<LineEditor>(messenger_, *engine);
     setModal(false);
-    auto t = [english](const char* en, const char* zh) { return english ? en : zh; };
+    auto t = [english](const char* chinese) { return app::uiText(chinese, english); };
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 0);
 
     auto* bars = new QHBoxLayout;
-    fileBar_ = new QToolBar(t("File", "文件"), this);
-    fileBar_->addAction(t("New", "新建"), this, &CSurLineEditDlg::newFile);
-    fileBar_->addAction(t("Open", "打开"), this, &CSurLineEditDlg::openFile);
-    fileBar_->addAction(t("Save", "保存"), this, [this] { save(); });
-    fileBar_->addAction(t("Save As", "另存为"), this, [this] { saveAs(); });
-    fileBar_->addAction(t("Close", "关闭"), this, &QDialog::close);
-    lineBar_ = new QToolBar(t("Planned Line Toolbar", "测线工具栏"), this);
+    fileBar_ = new QToolBar(t("文件"), this);
+    fileBar_->addAction(t("新建"), this, &CSurLineEditDlg::newFile);
+    fileBar_->addAction(t("打开"), this, &CSurLineEditDlg::openFile);
+    fileBar_->addAction(t("保存"), this, [this] { save(); });
+    fileBar_->addAction(t("另存为"), this, [this] { saveAs(); });
+    fileBar_->addAction(t("关闭"), this, &QDialog::close);
+    lineBar_ = new QToolBar(t("测线工具栏"), this);
     lineBar_->setObjectName("PlannedLineToolbar");
-    lineBar_->addAction(t("Sel", "选点"), this, &CSurLineEditDlg::pickPoints);
-    lineBar_->addAction(t("Add", "添加"), this, &CSurLineEditDlg::addLine);
-    lineBar_->addAction(t("Del", "删除"), this, &CSurLineEditDlg::deleteLine);
-    lineBar_->addAction(t("Shift", "偏移"), this, &CSurLineEditDlg::offsetLines);
-    pointBar_ = new QToolBar(t("Line Point Toolbar", "测线点工具栏"), this);
+    lineBar_->addAction(t("选点"), this, &CSurLineEditDlg::pickPoints);
+    lineBar_->addAction(t("添加"), this, &CSurLineEditDlg::addLine);
+    lineBar_->addAction(t("删除"), this, &CSurLineEditDlg::deleteLine);
+    lineBar_->addAction(t("偏移"), this, &CSurLineEditDlg::offsetLines);
+    pointBar_ = new QToolBar(t("测线点工具栏"), this);
     pointBar_->setObjectName("LinePointToolbar");
-    pointBar_->addAction(t("Add", "添加"), this, &CSurLineEditDlg::addPoint);
-    pointBar_->addAction(t("Del", "删除"), this, &CSurLineEditDlg::deletePoint);
-    pointBar_->addAction(t("Ins", "插入"), this, &CSurLineEditDlg::insertPoint);
+    pointBar_->addAction(t("添加"), this, &CSurLineEditDlg::addPoint);
+    pointBar_->addAction(t("删除"), this, &CSurLineEditDlg::deletePoint);
+    pointBar_->addAction(t("插入"), this, &CSurLineEditDlg::insertPoint);
     bars->addWidget(fileBar_);
     bars->addWidget(lineBar_);
     bars->addWidget(pointBar_);
@@ -65,8 +81,8 @@ CSurLineEditDlg::CSurLineEditDlg(CNaviFormView* view, app::Messenger& messenger,
     column->addLayout(bars);
 
     auto* modes = new QHBoxLayout;
-    gridMode_ = new QRadioButton(t("Grid coordinates", "平面坐标"), this);
-    geoMode_ = new QRadioButton(t("Geographic coordinates", "经纬度坐标"), this);
+    gridMode_ = new QRadioButton(t("平面坐标"), this);
+    geoMode_ = new QRadioButton(t("经纬度坐标"), this);
     gridMode_->setChecked(true);
     connect(geoMode_, &QRadioButton::toggled, this, &CSurLineEditDlg::setGeographic);
     modes->addWidget(gridMode_);
@@ -164,18 +180,19 @@ void CSurLineEditDlg::viewRedraw() {
 }
 
 void CSurLineEditDlg::refreshTitle() {
-    const std::string base = english_ ? "Survey Line Editor" : "测线编辑";
+    const std::string base = app::uiText("测线编辑器", english_);
     std::string title = editor_->path().empty() ? base : base + " - " + editor_->path();
     if (editor_->modified()) title += " *";
     setWindowTitle(qs(title));
 }
 
 void CSurLineEditDlg::refreshStatus() {
-    countPane_->setText(qs(editor_->countText()));
-    notePane_->setText(qs(editor_->noteText()));
-    const auto captions = editor_->columnCaptions();
-    firstLabel_->setText(qs(captions.first));
-    secondLabel_->setText(qs(captions.second));
+    const ModeTexts& m = modeTexts(editor_->mode());
+    countPane_->setText(QString::fromUtf8(app::uiText("测线数：", english_)) +
+                        QString::number(editor_->lines().size()));
+    notePane_->setText(QString::fromUtf8(app::uiText(m.note, english_)));
+    firstLabel_->setText(QString::fromUtf8(app::uiText(m.first, english_)));
+    secondLabel_->setText(QString::fromUtf8(app::uiText(m.second, english_)));
 }
 
 void CSurLineEditDlg::refreshLines() {
@@ -191,9 +208,10 @@ void CSurLineEditDlg::refreshLines() {
 
 void CSurLineEditDlg::refreshPoints() {
     filling_ = true;
-    const auto captions = editor_->columnCaptions();
-    points_->setHorizontalHeaderLabels(
-        {english_ ? "No." : "序号", qs(captions.first), qs(captions.second)});
+    const ModeTexts& m = modeTexts(editor_->mode());
+    points_->setHorizontalHeaderLabels({app::uiText("序号", english_),
+                                        app::uiText(m.first, english_),
+                                        app::uiText(m.second, english_)});
     points_->setRowCount(0);
     const int sel = editor_->selectedLine();
     if (sel >= 0) {
@@ -239,8 +257,8 @@ void CSurLineEditDlg::openFile() {
     if (hooks_.chooseOpenFile) {
         path = hooks_.chooseOpenFile();
     } else {
-        path = QFileDialog::getOpenFileName(this, english_ ? "Open the Line File" : "打开测线文件",
-                                            QString(), "BorderLine File(*.lnw)")
+        path = QFileDialog::getOpenFileName(this, app::uiText("打开测线文件", english_), QString(),
+                                            app::uiText("边线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return;
@@ -275,9 +293,8 @@ bool CSurLineEditDlg::saveAs() {
         QString start = "surveyline1.lnw";
         if (view_ && !view_->projectPlace().naviFolder.empty())
             start = qs(view_->projectPlace().naviFolder + "/surveyline1.lnw");
-        path = QFileDialog::getSaveFileName(
-                   this, english_ ? "Save the Line File as:" : "测线文件另存为：", start,
-                   "Surveyline File(*.lnw)")
+        path = QFileDialog::getSaveFileName(this, app::uiText("测线文件另存为：", english_), start,
+                                            app::uiText("测线文件(*.lnw)", english_))
                    .toStdString();
     }
     if (path.empty()) return false;

@@ -1,5 +1,6 @@
 #include "position/ui/ins_device_dialogs.h"
 
+#include "app/config/interface_text.h"
 #include "platform/serial.h"
 
 #include <QComboBox>
@@ -13,20 +14,35 @@
 #include <QVBoxLayout>
 
 namespace kestrova::position::ui {
+namespace {
 
-CINDeviceSetNetTypeDlg::CINDeviceSetNetTypeDlg(QWidget* parent) : QWidget(parent) {
+QString text(const char* chinese, bool english) {
+    return QString::fromUtf8(app::uiText(chinese, english));
+}
+
+// The network types and parity choices as the Chinese interface names them
+// (in the order of kNetTypeNames and kCheckBitNames).
+constexpr std::array<const char*, 3> kNetTypesChinese{"UDP", "TCP客户端", "TCP服务器"};
+constexpr std::array<const char*, 5> kCheckBitsChinese{"无", "奇校验", "偶校验", "标记", "空格"};
+static_assert(kNetTypesChinese.size() == kNetTypeNames.size());
+static_assert(kCheckBitsChinese.size() == kCheckBitNames.size());
+
+} // namespace
+
+CINDeviceSetNetTypeDlg::CINDeviceSetNetTypeDlg(QWidget* parent, bool english)
+    : QWidget(parent), english_(english) {
     auto* form = new QFormLayout;
     address_ = new QLineEdit(this);
     address_->setObjectName("address");
     address_->setMaxLength(15);
-    form->addRow(tr("IP address:"), address_);
+    form->addRow(text("IP地址：", english), address_);
     port_ = new QSpinBox(this);
     port_->setObjectName("port");
     port_->setRange(0, 65535);
-    form->addRow(tr("Port:"), port_);
+    form->addRow(text("端口：", english), port_);
     auto* types = new QHBoxLayout;
     for (std::size_t i = 0; i < types_.size(); ++i) {
-        types_[i] = new QRadioButton(QString::fromUtf8(kNetTypeNames[i]), this);
+        types_[i] = new QRadioButton(text(kNetTypesChinese[i], english), this);
         types->addWidget(types_[i]);
     }
     status_ = new QLabel(this);
@@ -53,13 +69,16 @@ NetworkDialogResult CINDeviceSetNetTypeDlg::apply(const app::InsSettings& curren
     for (std::size_t i = 0; i < types_.size(); ++i)
         if (types_[i]->isChecked()) v.netType = static_cast<int>(i);
     NetworkDialogResult r = applyNetworkDialog(current, v);
-    status_->setText(r.ok ? QString() : QString::fromStdString(r.errorEnglish));
+    status_->setText(r.ok ? QString()
+                          : QString::fromStdString(english_ ? r.errorEnglish : r.errorChinese));
     return r;
 }
 
-CINDeviceSetCOMDlg::CINDeviceSetCOMDlg(NavigationInput& input, PortLister lister, QWidget* parent)
+CINDeviceSetCOMDlg::CINDeviceSetCOMDlg(NavigationInput& input, PortLister lister, QWidget* parent,
+                                       bool english)
     : QWidget(parent), input_(input),
-      lister_(lister ? std::move(lister) : PortLister([] { return platform::listSerialPorts(); })) {
+      lister_(lister ? std::move(lister) : PortLister([] { return platform::listSerialPorts(); })),
+      english_(english) {
     auto* form = new QFormLayout(this);
     auto combo = [this](const char* name) {
         auto* box = new QComboBox(this);
@@ -77,14 +96,14 @@ CINDeviceSetCOMDlg::CINDeviceSetCOMDlg(NavigationInput& input, PortLister lister
         stop_->addItem(QString::fromUtf8(t));
     for (const char* t : kDataBitNames)
         data_->addItem(QString::fromUtf8(t));
-    for (const char* t : kCheckBitNames)
-        check_->addItem(QString::fromUtf8(t));
-    form->addRow("COM Number:", port_);
-    form->addRow("Baud rate:", baud_);
-    form->addRow("Stop bit:", stop_);
-    form->addRow("Data bit:", data_);
-    form->addRow("Check bit:", check_);
-    open_ = new QPushButton("Open", this);
+    for (const char* t : kCheckBitsChinese)
+        check_->addItem(text(t, english));
+    form->addRow(text("串口号：", english), port_);
+    form->addRow(text("波特率：", english), baud_);
+    form->addRow(text("停止位：", english), stop_);
+    form->addRow(text("数据位：", english), data_);
+    form->addRow(text("校验位：", english), check_);
+    open_ = new QPushButton(text("打开", english), this);
     form->addRow(open_);
     connect(open_, &QPushButton::clicked, this, [this] { onOpenClicked(); });
     refresh();
@@ -107,7 +126,7 @@ void CINDeviceSetCOMDlg::refresh() {
 
 void CINDeviceSetCOMDlg::showState(bool open) {
     const SerialDialogView v = serialDialogView(input_.settings(), ports_, {}, open);
-    open_->setText(QString::fromStdString(v.buttonText));
+    open_->setText(text(v.buttonText == "Close" ? "关闭" : "打开", english_));
     for (QComboBox* box : {port_, baud_, stop_, data_, check_})
         box->setEnabled(v.settingsEnabled);
 }

@@ -4,7 +4,8 @@
 // "TCP_Client" / "TCP_Server") and CINDeviceSetCOMDlg ("COM Number:", "Baud
 // rate:", "Stop bit:", "Data bit:", "Check bit:" and the "Open"/"Close"
 // button). The rules live in position_settings_rules.h; these widgets mirror
-// them and forward the operator's actions.
+// them and forward the operator's actions. Their texts are written in Chinese
+// and shown in the interface language (`english`).
 
 #include "position/navigation_input.h"
 #include "position/position_settings_rules.h"
@@ -28,7 +29,7 @@ namespace kestrova::position::ui {
 class CINDeviceSetNetTypeDlg : public QWidget {
     Q_OBJECT
   public:
-    explicit CINDeviceSetNetTypeDlg(QWidget* parent = nullptr);
+    explicit CINDeviceSetNetTypeDlg(QWidget* parent = nullptr, bool english = true);
 
     // Shows the stored settings.
     void load(const app::InsSettings& settings);
@@ -46,6 +47,7 @@ class CINDeviceSetNetTypeDlg : public QWidget {
     QSpinBox* port_ = nullptr;
     std::array<QRadioButton*, 3> types_{};
     QLabel* status_ = nullptr;
+    bool english_;
 };
 
 class CINDeviceSetCOMDlg : public QWidget {
@@ -55,7 +57,7 @@ class CINDeviceSetCOMDlg : public QWidget {
 
     // `lister` gives the serial ports (the Linux way by default).
     explicit CINDeviceSetCOMDlg(NavigationInput& input, PortLister lister = {},
-                                QWidget* parent = nullptr);
+                                QWidget* parent = nullptr, bool english = true);
 
     // Re-reads the port list and the input's state (after message 1548, for
     // example when a failed port was closed by the navigation thread).
@@ -81,6 +83,7 @@ class CINDeviceSetCOMDlg : public QWidget {
 
     NavigationInput& input_;
     PortLister lister_;
+    bool english_;
     std::vector<std::string> ports_;
     QComboBox* port_ = nullptr;
     QComboBox* baud_ = nullptr;

@@ -1,6 +1,7 @@
 #include "targets/ui/target_form_view.h"
 
 #include "acquisition/frame_format.h"
+#include "app/config/interface_text.h"
 #include "platform/fs.h"
 #include "targets/target_name.h"
 
@@ -59,6 +60,16 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// A read-out of the target texts ("Length:12.50 m", as files and the command
+// line tool write them); the Chinese interface shows it under its caption.
+QString readout(const char* chinese, const std::string& text, bool english) {
+    if (english) return q(text);
+    const std::size_t colon = text.find(':');
+    std::string value = colon == std::string::npos ? text : text.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(' '));
+    return QString::fromUtf8(chinese) + q(value);
+}
+
 constexpr QSize kPictureFallback(480, 640);
 
 } // namespace
@@ -66,12 +77,13 @@ constexpr QSize kPictureFallback(480, 640);
 CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
     : QWidget(parent), links_(std::move(links)), store_(links_.config->messenger()) {
     if (links_.freeSpace) store_.setFreeSpace(links_.freeSpace);
-    const bool english = links_.config->messenger().english();
+    english_ = links_.config->messenger().english();
+    const bool english = english_;
     auto* layout = new QVBoxLayout(this);
 
     list_ = new QTreeWidget(this);
     list_->setColumnCount(1);
-    list_->setHeaderLabels({"Name"});
+    list_->setHeaderLabels({app::uiText("名称", english)});
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setMaximumHeight(140);
@@ -80,9 +92,9 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
             [this](QTreeWidgetItem* item) { showTarget(list_->indexOfTopLevelItem(item)); });
 
     auto* buttons = new QGridLayout();
-    auto button = [&](const char* en, const char* zh, int r, int c, auto fn) {
-        auto* b = new QPushButton(english ? en : zh, this);
-        b->setObjectName(en);
+    auto button = [&](const char* name, const char* chinese, int r, int c, auto fn) {
+        auto* b = new QPushButton(app::uiText(chinese, english), this);
+        b->setObjectName(name);
         connect(b, &QPushButton::clicked, this, fn);
         buttons->addWidget(b, r, c);
     };
@@ -98,8 +110,9 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
 
     auto* settings = new QHBoxLayout();
     paletteBox_ = new QComboBox(this);
-    paletteBox_->addItems({"brown", "prismy", "gray", "jet"});
-    invertBox_ = new QCheckBox(english ? "Invert" : "反色", this);
+    for (const char* name : {"棕色", "棱彩", "灰度", "彩虹"})
+        paletteBox_->addItem(app::uiText(name, english));
+    invertBox_ = new QCheckBox(app::uiText("反色", english), this);
     strength_ = new QSlider(Qt::Horizontal, this);
     strength_->setRange(0, 99);
     strength_->setValue(30);
@@ -141,7 +154,7 @@ CTargetFormView::CTargetFormView(TargetViewLinks links, QWidget* parent)
     layout->addLayout(texts);
 
     description_ = new QPlainTextEdit(this);
-    description_->setPlaceholderText("If necessary, describe the target!");
+    description_->setPlaceholderText(app::uiText("如有必要，请描述目标！", english));
     description_->setMaximumHeight(90);
     connect(description_, &QPlainTextEdit::textChanged, this, [this] {
         if (!updating_ && hasTarget()) dirty_ = true;
@@ -375,10 +388,10 @@ void CTargetFormView::fillTexts(std::optional<std::uint32_t> ping,
     const int fmt = links_.config->sonar.install.latLonFormat;
     std::optional<GeoPosition> geo;
     if (point && links_.gridToGeo) geo = links_.gridToGeo(*point);
-    lat_->setText(q(latitudeText(geo, fmt)));
-    lon_->setText(q(longitudeText(geo, fmt)));
-    east_->setText(q(eastText(point)));
-    north_->setText(q(northText(point)));
+    lat_->setText(readout("纬度：", latitudeText(geo, fmt), english_));
+    lon_->setText(readout("经度：", longitudeText(geo, fmt), english_));
+    east_->setText(readout("X(东)：", eastText(point), english_));
+    north_->setText(readout("Y(北)：", northText(point), english_));
     if (!ping || !hasTarget()) return;
     const display::TargetSnapshot& s = *links_.snapshot;
     const auto h = acquisition::PingHeader::decode(
@@ -391,30 +404,30 @@ void CTargetFormView::fillTexts(std::optional<std::uint32_t> ping,
     t.hour = h->hour;
     t.minute = h->minute;
     t.second = h->second;
-    time_->setText(q(timeText(t)));
-    ping_->setText(q(pingText(h->pingNumber)));
+    time_->setText(readout("时间：", timeText(t), english_));
+    ping_->setText(readout("脉冲：", pingText(h->pingNumber), english_));
 }
 
 void CTargetFormView::fillMarkedTexts(bool fresh) {
     if (!hasTarget()) return;
     const TargetSummary sum = summarize(*links_.snapshot, block_, soundSpeed(), {});
     fillTexts(std::nullopt, sum.grid);
-    time_->setText(q(timeText(block_)));
-    ping_->setText(q(pingText(block_.pingNumber)));
+    time_->setText(readout("时间：", timeText(block_), english_));
+    ping_->setText(readout("脉冲：", pingText(block_.pingNumber), english_));
     fillMeasureTexts(fresh);
 }
 
 void CTargetFormView::fillMeasureTexts(bool fresh) {
     if (fresh) {
         // A new target reads 0.00 m until it is measured.
-        length_->setText("Length:0.00 m");
-        width_->setText("Width:0.00 m");
-        height_->setText("Height:0.00 m");
+        length_->setText(readout("长度：", "Length:0.00 m", english_));
+        width_->setText(readout("宽度：", "Width:0.00 m", english_));
+        height_->setText(readout("高度：", "Height:0.00 m", english_));
         return;
     }
-    length_->setText(q(lengthText(block_.length)));
-    width_->setText(q(widthText(block_.width)));
-    height_->setText(q(heightText(block_.height)));
+    length_->setText(readout("长度：", lengthText(block_.length), english_));
+    width_->setText(readout("宽度：", widthText(block_.width), english_));
+    height_->setText(readout("高度：", heightText(block_.height), english_));
 }
 
 void CTargetFormView::advanceRunningNumber(std::uint32_t used) {
@@ -610,10 +623,10 @@ void CTargetFormView::pointerMoved(int x, int y) {
         if (a && b) d = groundDistance(*a, *b);
         if (tool_ == Tool::Length) {
             block_.length = d ? *d : -1.0;
-            length_->setText(q(measuringLengthText(d)));
+            length_->setText(readout("长度：", measuringLengthText(d), english_));
         } else {
             block_.width = d ? *d : -1.0;
-            width_->setText(q(measuringWidthText(d)));
+            width_->setText(readout("宽度：", measuringWidthText(d), english_));
         }
         dirty_ = true;
         canvas_->update();
@@ -668,7 +681,7 @@ void CTargetFormView::pointerPressed(int x, int y) {
         }
     }
     block_.height = h ? *h : -1.0;
-    height_->setText(q(measuringHeightText(h)));
+    height_->setText(readout("高度：", measuringHeightText(h), english_));
     dirty_ = true;
     heightDone_ = true; // the ticks stay until the next measurement
     tool_ = Tool::None;

@@ -134,6 +134,7 @@ class CTargetFormView : public QWidget {
     void setRowPicture(int row, bool picture);
 
     TargetViewLinks links_;
+    bool english_ = false; // the interface language, fixed for the run
     TargetStore store_;
     std::map<std::string, std::optional<GroundPoint>> placed_; // by target name
     platform::WindowHandle handle_ = platform::kNoWindow;

@@ -187,8 +187,9 @@ TEST(Program, HeadlessStartWithoutPalettesEndsAfterQuitAfter) {
     EXPECT_TRUE(err.contains("brown.clr")) << err.toStdString();
 }
 
-// The English interface without its resource library beside the program: the
-// operator is told and the program ends before a window; the Chinese one starts.
+// The English interface without its resource library beside the program (or
+// with a library lacking its texts): the operator is told and the program ends
+// before a window; with it the program starts.
 TEST(Program, EnglishNeedsPolyvoxBesideTheProgram) {
     application();
     QTemporaryDir dir;
@@ -221,6 +222,13 @@ TEST(Program, EnglishNeedsPolyvoxBesideTheProgram) {
     const auto [missing, err] = run();
     EXPECT_EQ(missing, 1);
     EXPECT_TRUE(err.contains("Unable to load resource DLL!")) << err.toStdString();
+    // A library of that name without the English texts' lookup is refused the same way.
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/libdrovanta.so"),
+                            dir.path() + "/libPolyvox.so"));
+    const auto [foreign, foreignErr] = run();
+    EXPECT_EQ(foreign, 1);
+    EXPECT_TRUE(foreignErr.contains("Unable to load resource DLL!")) << foreignErr.toStdString();
+    ASSERT_TRUE(QFile::remove(dir.path() + "/libPolyvox.so"));
     ASSERT_TRUE(QFile::copy(QString::fromStdString(binFolder() + "/libPolyvox.so"),
                             dir.path() + "/libPolyvox.so"));
     const auto [present, log] = run();

@@ -29,7 +29,7 @@ class DiskWidgetTest : public ::testing::Test {
           assembler(sink, status), playback(assembler, status, notices, &queue) {
         raw.setProjectFolder(project.path());
         xtf.setProjectFolder(project.path());
-        page = std::make_unique<CPageDisk>(raw, xtf, &playback, notices, queue);
+        page = std::make_unique<CPageDisk>(raw, xtf, &playback, notices, queue, true);
         raw.setDiskPage(page->window());
         xtf.setDiskPage(page->window());
         playback.setDiskPage(page->window());
@@ -83,6 +83,19 @@ TEST_F(DiskWidgetTest, RecordBoxesMakeFilesAndLabelsFollow) {
     EXPECT_EQ(page->rawNameLabel()->text(), "");
     EXPECT_EQ(page->fileSizeLabel()->text(), "");
     EXPECT_EQ(filesIn(project.file("Data")).size(), 3u);
+}
+
+// The Chinese interface shows its own caption before the recording's size.
+TEST_F(DiskWidgetTest, ChineseSizeCaption) {
+    CPageDisk chinese(raw, xtf, &playback, notices, queue, false);
+    raw.setDiskPage(chinese.window());
+    chinese.rawBox()->click();
+    raw.writeFrame(pingFrame(PingSpec{}));
+    queue.drain();
+    EXPECT_EQ(chinese.fileSizeLabel()->text(), QString::fromUtf8("文件大小：1.0 KB"));
+    chinese.rawBox()->click();
+    queue.drain();
+    raw.setDiskPage(page->window());
 }
 
 // Guards: a refused record box (disk too small) must not stay ticked.

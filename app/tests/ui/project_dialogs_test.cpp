@@ -144,7 +144,7 @@ TEST_F(ProjectDialogsTest, NewProjectDialogShowsThePresetAndBrowseDropsTrailingS
     EXPECT_EQ(dlg.entry().location, "/data/bay");
 
     CCreateProjectDlg chinese({"n", "/l"}, false);
-    EXPECT_EQ(chinese.windowTitle(), QString::fromUtf8("新建工程"));
+    EXPECT_EQ(chinese.windowTitle(), QString::fromUtf8("新工程"));
 }
 
 TEST_F(ProjectDialogsTest, FolderBrowserReturnsTheChosenFolder) {

@@ -100,8 +100,9 @@ TEST_F(ControlPagesUi, DisplaySettingsRedrawOnlyOnARealChangeAndShowThePalette) 
     EXPECT_EQ(page.strengthSlider(Frequency::HF)->value(), 99);
     EXPECT_EQ(page.strengthLabel(Frequency::HF)->text(), "99%");
     EXPECT_EQ(page.paletteList(Frequency::HF)->count(), 4);
-    EXPECT_EQ(page.paletteList(Frequency::HF)->itemText(3), "jet");
-    EXPECT_EQ(page.caption(Frequency::LF)->text(), "Low  Frequency");
+    // Built in Chinese; the window turns it into English through Polyvox.
+    EXPECT_EQ(page.paletteList(Frequency::HF)->itemText(3), QString::fromUtf8("彩虹"));
+    EXPECT_EQ(page.caption(Frequency::LF)->text(), QString::fromUtf8("低频"));
 
     ASSERT_EQ(page.preview(Frequency::HF)->colours().size(), 511u);
     const std::vector<std::uint32_t> brown = page.preview(Frequency::HF)->colours();
@@ -141,8 +142,8 @@ TEST_F(ControlPagesUi, DisplaySettingsRedrawOnlyOnARealChangeAndShowThePalette) 
 TEST_F(ControlPagesUi, StatusInformationShowsTheAltitudeOnlyWhileTracking) {
     CPageParaDisplay page(config, shared);
     page.show();
-    EXPECT_EQ(page.readout("Date:")->text(), "None");
-    EXPECT_EQ(page.readout("Pressure:")->text(), "0.0 mbar");
+    EXPECT_EQ(page.readout(QString::fromUtf8("日期："))->text(), "None");
+    EXPECT_EQ(page.readout(QString::fromUtf8("压力："))->text(), "0.0 mbar");
     EXPECT_FALSE(page.altitudeFigure()->isVisible());
     EXPECT_EQ(page.sonarRowCaption(Frequency::HF)->text(), "High:");
 
@@ -157,16 +158,16 @@ TEST_F(ControlPagesUi, StatusInformationShowsTheAltitudeOnlyWhileTracking) {
     EXPECT_EQ(page.altitudeFigure()->text(), "0.5");
     EXPECT_EQ(page.altitudeFigure()->font().pixelSize(), 40);
     EXPECT_TRUE(page.altitudeFigure()->styleSheet().contains("ff0000"));
-    EXPECT_EQ(page.sonarReadout(Frequency::LF, "Ping:")->text(), "12");
-    EXPECT_EQ(page.sonarReadout(Frequency::HF, "Ping:")->text(), "None");
+    EXPECT_EQ(page.sonarReadout(Frequency::LF, QString::fromUtf8("脉冲："))->text(), "12");
+    EXPECT_EQ(page.sonarReadout(Frequency::HF, QString::fromUtf8("脉冲："))->text(), "None");
 
     config.device.frequencyCount = 1;
     config.device.sensors.pressure = false;
     page.deviceIdentified();
     EXPECT_EQ(page.sonarRowCaption(Frequency::HF)->text(), "Sonar Para:");
     EXPECT_FALSE(page.sonarRowCaption(Frequency::LF)->isVisible());
-    EXPECT_FALSE(page.readout("Pressure:")->isVisible());
-    EXPECT_EQ(page.sonarReadout(Frequency::LF, "Ping:")->text(), "None");
+    EXPECT_FALSE(page.readout(QString::fromUtf8("压力："))->isVisible());
+    EXPECT_EQ(page.sonarReadout(Frequency::LF, QString::fromUtf8("脉冲："))->text(), "None");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tools/filvert/ui/filvert_window.h"
 
+#include "app/config/interface_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -17,16 +19,16 @@ namespace kestrova::filvert {
 
 FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* parent)
     : QWidget(parent), english_(english), programFolder_(std::move(programFolder)) {
-    setWindowTitle(text("Filvert - KSF to XTF", "Filvert - KSF 转 XTF"));
+    setWindowTitle(text("Filvert - KSF 转 XTF"));
     auto* column = new QVBoxLayout(this);
-    column->addWidget(new QLabel(text("Recordings (.ksf):", "原始数据文件（.ksf）："), this));
+    column->addWidget(new QLabel(text("原始数据文件（.ksf）："), this));
     list_ = new QListWidget(this);
     column->addWidget(list_, 1);
     auto* outRow = new QHBoxLayout();
-    outRow->addWidget(new QLabel(text("Output folder:", "输出文件夹："), this));
+    outRow->addWidget(new QLabel(text("输出文件夹："), this));
     out_ = new QLineEdit(this);
     outRow->addWidget(out_, 1);
-    browse_ = new QPushButton(text("Browse...", "浏览..."), this);
+    browse_ = new QPushButton(text("浏览..."), this);
     outRow->addWidget(browse_);
     column->addLayout(outRow);
     progress_ = new QProgressBar(this);
@@ -37,9 +39,9 @@ FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* paren
     status_->setWordWrap(true);
     column->addWidget(status_);
     auto* buttons = new QHBoxLayout();
-    add_ = new QPushButton(text("Add Files...", "添加文件..."), this);
-    convert_ = new QPushButton(text("Convert", "转换"), this);
-    cancel_ = new QPushButton(text("Cancel", "取消"), this);
+    add_ = new QPushButton(text("添加文件..."), this);
+    convert_ = new QPushButton(text("转换"), this);
+    cancel_ = new QPushButton(text("取消"), this);
     buttons->addWidget(add_);
     buttons->addStretch(1);
     buttons->addWidget(convert_);
@@ -49,12 +51,12 @@ FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* paren
     resize(560, 360);
 
     connect(add_, &QPushButton::clicked, this, [this] {
-        addFiles(QFileDialog::getOpenFileNames(this, text("Choose recordings", "选择原始数据文件"),
-                                               QString(), "Data File(*.ksf);;All Files (*)"));
+        addFiles(QFileDialog::getOpenFileNames(this, text("选择原始数据文件"), QString(),
+                                               text("数据文件(*.ksf);;所有文件 (*)")));
     });
     connect(browse_, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(
-            this, text("Output folder", "输出文件夹"), out_->text());
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, text("输出文件夹"), out_->text());
         if (!folder.isEmpty()) out_->setText(folder);
     });
     connect(convert_, &QPushButton::clicked, this, [this] { convert(); });
@@ -63,8 +65,8 @@ FilvertWindow::FilvertWindow(bool english, QString programFolder, QWidget* paren
     connect(&process_, &QProcess::finished, this, &FilvertWindow::onFinished);
 }
 
-QString FilvertWindow::text(const char* english, const char* chinese) const {
-    return english_ ? QString::fromUtf8(english) : QString::fromUtf8(chinese);
+QString FilvertWindow::text(const char* chinese) const {
+    return QString::fromUtf8(app::uiText(chinese, english_));
 }
 
 void FilvertWindow::addFiles(const QStringList& files) {
@@ -93,11 +95,11 @@ void FilvertWindow::setBusy(bool busy) {
 bool FilvertWindow::convert() {
     if (running()) return false;
     if (files_.isEmpty()) {
-        status_->setText(text("Add the recordings to convert first.", "请先添加要转换的文件。"));
+        status_->setText(text("请先添加要转换的文件。"));
         return false;
     }
     if (!QDir().mkpath(out_->text())) {
-        status_->setText(text("The output folder cannot be made.", "无法建立输出文件夹。"));
+        status_->setText(text("无法建立输出文件夹。"));
         return false;
     }
     converted_ = 0;
@@ -115,15 +117,13 @@ void FilvertWindow::startNext() {
         index_ = -1;
         setBusy(false);
         progress_->setValue(100);
-        status_->setText(text("Done: %1 converted, %2 failed.", "完成：转换 %1 个，失败 %2 个。")
-                             .arg(converted_)
-                             .arg(failed_) +
+        status_->setText(text("完成：转换 %1 个，失败 %2 个。").arg(converted_).arg(failed_) +
                          (errors_.isEmpty() ? QString() : "\n" + errors_.trimmed()));
         emit finished(failed_ == 0);
         return;
     }
     const QString file = files_[index_];
-    status_->setText(text("Converting %1", "正在转换 %1").arg(QFileInfo(file).fileName()));
+    status_->setText(text("正在转换 %1").arg(QFileInfo(file).fileName()));
     errors_.clear();
     process_.start(programFolder_ + "/kestrova-cli", {"export-xtf", file, "--out", out_->text()});
 }
@@ -154,7 +154,7 @@ void FilvertWindow::onFinished(int exitCode, QProcess::ExitStatus status) {
         index_ = -1;
         setBusy(false);
         progress_->setValue(0);
-        status_->setText(text("Cancelled.", "已取消。"));
+        status_->setText(text("已取消。"));
         emit finished(false);
         return;
     }

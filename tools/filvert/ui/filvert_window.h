@@ -40,7 +40,8 @@ class FilvertWindow : public QWidget {
     void onOutput();
     void onFinished(int exitCode, QProcess::ExitStatus status);
     void setBusy(bool busy);
-    QString text(const char* english, const char* chinese) const;
+    // A text written in Chinese, in the interface language (English: Polyvox).
+    QString text(const char* chinese) const;
     QStringList outputsOf(const QString& file) const;
 
     bool english_;
