@@ -108,10 +108,11 @@ std::optional<XtfPingInput> xtfInputFromHistoryLine(std::span<const std::uint8_t
     const std::size_t ns = std::min<std::size_t>(*r.u32le(192), history_line::kMaxStarboard);
     port.resize(np);
     starboard.resize(ns);
-    for (std::size_t i = 0; i < np; ++i)
-        port[i] = *r.u16le(history_line::kPortOffset + 2 * i);
-    for (std::size_t i = 0; i < ns; ++i)
-        starboard[i] = *r.u16le(history_line::kStarboardOffset + 2 * i);
+    // The halves are the ring's 16-bit display values as the processing
+    // stored them (in the machine's order), within the line's size.
+    if (np > 0) std::memcpy(port.data(), line.data() + history_line::kPortOffset, 2 * np);
+    if (ns > 0)
+        std::memcpy(starboard.data(), line.data() + history_line::kStarboardOffset, 2 * ns);
     return XtfPingInput{line.first(PingHeader::kSize), port, starboard};
 }
 

@@ -2,9 +2,13 @@
 // survey, HF/LF at 3600 samples per side, a position record every 0.2 s)
 // mosaicked as kestrova-cli mosaic does it (the views' display pipeline, the
 // navigation's towfish placement, the canvas and the GeoTIFF through GDAL),
-// against a plain 64 KiB read of the same file measured in the same run. The
+// against a plain 64 KiB read of the same file measured in the same run, from
+// the page cache and, as a second counter, from the disk (the file's cached
+// pages dropped before each read; the mosaic itself then reads cached). The
 // files live in a temporary folder removed at the end; the size is
 // KESTROVA_BENCH_MIB (default 256, at most 300). Reports the peak memory too.
+// KESTROVA_BENCH_TIF=PREFIX keeps each mosaic as PREFIX<resolution cm>.tif (to
+// compare the output of two builds).
 
 #include "acquisition/frame_format.h"
 #include "acquisition/ksf_header.h"
@@ -22,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -111,6 +116,13 @@ Workspace& workspace() {
 
 double g_plainRate = 0; // bytes per second of the plain read
 
+double processCpuSeconds() {
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
 void BM_PlainRead(benchmark::State& state) {
     Workspace& w = workspace();
     std::vector<std::uint8_t> buffer(64 << 10);
@@ -133,6 +145,37 @@ void BM_PlainRead(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+double g_uncachedRate = 0; // bytes per second of the same read from the disk
+
+// The same read with the file's pages dropped from the page cache first: what
+// a recording read once after a survey costs.
+void BM_PlainReadUncached(benchmark::State& state) {
+    Workspace& w = workspace();
+    std::vector<std::uint8_t> buffer(64 << 10);
+    double seconds = 0;
+    std::uint64_t total = 0;
+    for (auto _ : state) {
+        const int fd = ::open(w.recording.c_str(), O_RDONLY);
+        if (fd < 0 || ::fdatasync(fd) != 0 || ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) != 0) {
+            if (fd >= 0) ::close(fd);
+            state.SkipWithError("cannot drop the recording from the page cache");
+            return;
+        }
+        const auto t0 = std::chrono::steady_clock::now();
+        std::uint64_t n = 0;
+        for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;) {
+            benchmark::DoNotOptimize(buffer.data());
+            n += static_cast<std::uint64_t>(got);
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ::close(fd);
+        total += n;
+    }
+    g_uncachedRate = total / seconds;
+    state.SetBytesProcessed(static_cast<std::int64_t>(total));
+}
+BENCHMARK(BM_PlainReadUncached)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 void BM_Mosaic(benchmark::State& state) {
     Workspace& w = workspace();
     display::DrovantaApi drovanta;
@@ -142,9 +185,10 @@ void BM_Mosaic(benchmark::State& state) {
         state.SkipWithError("Drovanta not found beside the benchmark's program folder");
         return;
     }
-    double seconds = 0;
+    double seconds = 0, cpu = 0;
     std::uint64_t total = 0, placed = 0;
     for (auto _ : state) {
+        const double cpu0 = processCpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         mosaic::MosaicOptions options;
         options.resolution = state.range(0) / 100.0;
@@ -156,15 +200,25 @@ void BM_Mosaic(benchmark::State& state) {
             break;
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        cpu += processCpuSeconds() - cpu0;
         total += w.size;
         placed += survey.placed();
+        if (const char* keep = std::getenv("KESTROVA_BENCH_TIF"))
+            std::filesystem::copy_file(w.folder + "/survey.tif",
+                                       keep + std::to_string(state.range(0)) + ".tif",
+                                       std::filesystem::copy_options::overwrite_existing);
         std::filesystem::remove(w.folder + "/survey.tif");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(total));
     state.counters["MiB"] = static_cast<double>(w.size) / (1 << 20);
+    // Processor time of all threads: on a shared machine steadier than the
+    // wall time, which it bounds from below (divided by the cores).
+    state.counters["cpu_s"] = cpu / static_cast<double>(state.iterations());
     state.counters["placed"] = static_cast<double>(placed) / static_cast<double>(state.iterations());
     if (g_plainRate > 0 && seconds > 0)
         state.counters["ratio_vs_plain_read"] = total / seconds / g_plainRate;
+    if (g_uncachedRate > 0 && seconds > 0)
+        state.counters["ratio_vs_uncached_read"] = total / seconds / g_uncachedRate;
     rusage use{};
     ::getrusage(RUSAGE_SELF, &use);
     state.counters["peak_MiB"] = static_cast<double>(use.ru_maxrss) / 1024.0;

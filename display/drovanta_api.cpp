@@ -2,9 +2,15 @@
 
 #include "libs/drovanta/single_math.h"
 
+#include <cmath>
+
 namespace kestrova::display {
 
 namespace {
+
+// The display line lengths the library makes (its header: 33 <= N <= 86400).
+constexpr std::uint32_t kMinLine = 33;
+constexpr std::uint32_t kMaxLine = 86400;
 
 // The headline the program has always shown when Drovanta does not load.
 constexpr const char* kHeadlineEnglish = "Load Drovanta.dll error!";
@@ -125,6 +131,16 @@ ReproResult DrovantaApi::repro(std::span<const std::uint32_t> samples,
            &result.lineLength, &result.bottomIndex, &result.bottomStrength);
     result.ok = result.lineLength != 0 && result.lineLength <= expected;
     return result;
+}
+
+bool DrovantaApi::takes(std::uint32_t sampleCount, const ReproSettings& settings,
+                        std::size_t gainLength, std::size_t lineLength) const {
+    if (!ready() || sampleCount == 0) return false;
+    const std::uint32_t expected = lineLengthFor(sampleCount, settings.step);
+    if (gainLength < expected || lineLength < expected) return false;
+    const auto positiveFinite = [](float v) { return v > 0.0f && std::isfinite(v); };
+    return expected >= kMinLine && expected <= kMaxLine && positiveFinite(settings.sampleRate) &&
+           positiveFinite(settings.soundSpeed);
 }
 
 DepthSelectResult DrovantaApi::depthSelect(const DepthSelectInput& in) const {

@@ -102,6 +102,11 @@ class DrovantaApi {
     ReproResult repro(std::span<const std::uint32_t> samples, const ReproSettings& settings,
                       std::span<float> gainState, std::span<std::uint16_t> line) const;
     DepthSelectResult depthSelect(const DepthSelectInput& input) const;
+    // Whether repro() would make a line of `sampleCount` samples into arrays
+    // of these lengths, without making it (the library's limits: 33 to 86400
+    // display samples, a positive finite sample rate and sound speed).
+    bool takes(std::uint32_t sampleCount, const ReproSettings& settings, std::size_t gainLength,
+               std::size_t lineLength) const;
 
     // The raw entry points, for callers that pass the flat argument list.
     SssDisplayReproFn reproEntry() const { return repro_; }

@@ -1,5 +1,7 @@
 #include "display/history_ring.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace kestrova::display {
@@ -19,6 +21,17 @@ std::span<std::uint8_t, HistoryRing::kLineBytes> HistoryRing::line(std::uint32_t
 std::span<const std::uint8_t, HistoryRing::kLineBytes> HistoryRing::line(std::uint32_t h) const {
     return std::span<const std::uint8_t, kLineBytes>(
         bytes_.get() + std::size_t{h % kLines} * kLineBytes, kLineBytes);
+}
+
+std::span<std::uint8_t, HistoryRing::kLineBytes> HistoryRing::freshLine(std::uint32_t h) {
+    h %= kLines;
+    const auto whole = line(h);
+    std::memset(whole.data(), 0, kHeaderBytes);
+    std::memset(whole.data() + kPortOffset, 0, 2 * std::size_t{portUsed_[h]});
+    std::memset(whole.data() + kStarboardOffset, 0, 2 * std::size_t{starboardUsed_[h]});
+    portUsed_[h] = std::min(portCount[h], kPortMax);
+    starboardUsed_[h] = std::min(starboardCount[h], kStarboardMax);
+    return whole;
 }
 
 // The halves are 16-bit arrays inside the line (both offsets are even), in

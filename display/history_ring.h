@@ -45,6 +45,11 @@ class HistoryRing {
     std::span<const std::uint8_t, kHeaderBytes> header(std::uint32_t h) const {
         return line(h).first<kHeaderBytes>();
     }
+    // Line h all zero again for a new ping whose halves hold at most
+    // portCount[h] and starboardCount[h] samples. Only what earlier pings left
+    // on it is cleared: a line is 93 KB, its pings mostly a few thousand
+    // samples, and the untouched rest stays zero pages never brought in.
+    std::span<std::uint8_t, kLineBytes> freshLine(std::uint32_t h);
 
     // Per-line companions, same index.
     std::array<std::uint32_t, kLines> portCount{};
@@ -57,6 +62,9 @@ class HistoryRing {
     std::uint32_t intakePosition = 0;
 
   private:
+    // The samples of each half written since the line was last cleared.
+    std::array<std::uint32_t, kLines> portUsed_{};
+    std::array<std::uint32_t, kLines> starboardUsed_{};
     struct Free {
         void operator()(std::uint8_t* p) const { std::free(p); }
     };

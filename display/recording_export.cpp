@@ -175,12 +175,15 @@ class Helper {
 // The two views' pipelines without pictures, writing through a line sink.
 class DisplayStage {
   public:
-    DisplayStage(const DrovantaApi& drovanta, const DisplayPipelineSettings& settings, bool split)
+    DisplayStage(const DrovantaApi& drovanta, const DisplayPipelineSettings& settings, bool split,
+                 int onlyChannel)
         : drovanta_(drovanta), hf_(Frequency::HF, drovanta, shared_),
-          lf_(Frequency::LF, drovanta, shared_) {
+          lf_(Frequency::LF, drovanta, shared_),
+          only_(onlyChannel == 0 || onlyChannel == 1 ? onlyChannel : -1) {
         shared_.settings = settings;
         shared_.settings.xtfRecording = true;
-        if (split && lfCopy_.loadSeparateCopy(drovanta) && lfCopy_.initialize())
+        if (only_ >= 0) (only_ == 0 ? lf_ : hf_).setLinesWanted(false);
+        if (split && copy_.loadSeparateCopy(drovanta) && copy_.initialize())
             helper_ = std::make_unique<Helper>();
     }
 
@@ -196,8 +199,16 @@ class DisplayStage {
     void process(Segment& s) {
         if (beforeSegment_) beforeSegment_(s);
         const bool any[2] = {hf_.intake(s.batch[0]) > 0, lf_.intake(s.batch[1]) > 0};
-        if (helper_ && any[0] && any[1]) {
-            helper_->start([this] { lf_.prepareLines(lfCopy_); });
+        if (helper_ && only_ >= 0) {
+            if (any[only_]) {
+                ViewPipeline& pipe = only_ == 0 ? hf_ : lf_;
+                pipe.beginLines();
+                helper_->start([this, &pipe] { pipe.prepareSide(copy_, 1); });
+                pipe.prepareSide(drovanta_, 0);
+                helper_->wait();
+            }
+        } else if (helper_ && any[0] && any[1]) {
+            helper_->start([this] { lf_.prepareLines(copy_); });
             hf_.prepareLines(drovanta_);
             helper_->wait();
         }
@@ -210,7 +221,7 @@ class DisplayStage {
     }
     ~DisplayStage() {
         helper_.reset();
-        if (lfCopy_.ready()) lfCopy_.terminate();
+        if (copy_.ready()) copy_.terminate();
     }
     bool split() const { return helper_ != nullptr; }
 
@@ -219,9 +230,10 @@ class DisplayStage {
 
   private:
     const DrovantaApi& drovanta_;
-    DrovantaApi lfCopy_;
+    DrovantaApi copy_; // the LF lines' copy, or the starboard sides' with one frequency
     DisplayShared shared_;
     ViewPipeline hf_, lf_;
+    int only_;
     std::function<void(const Segment&)> beforeSegment_;
     std::uint64_t passes_ = 0;
     std::unique_ptr<Helper> helper_; // last: stopped before the pipelines go
@@ -362,8 +374,8 @@ exportRecording(const std::string& path, const DrovantaApi& drovanta,
                 acquisition::XtfWriter& writer, const RecordingExportOptions& options,
                 const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     writer.setRecording(true);
-    auto stage =
-        std::make_unique<DisplayStage>(drovanta, options.settings, options.splitFrequencies);
+    auto stage = std::make_unique<DisplayStage>(drovanta, options.settings,
+                                                options.splitFrequencies, -1);
     HeldPosition position;
     XtfLineSink sink(writer, stage->processing(), position);
     stage->setSink(&sink, [&position](const Segment& s) { position.set(s.position); });
@@ -376,8 +388,8 @@ RecordingExportResult readRecordingLines(const std::string& path, const Drovanta
                                          RecordingLineReader& reader,
                                          const RecordingExportOptions& options,
                                          const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
-    auto stage =
-        std::make_unique<DisplayStage>(drovanta, options.settings, options.splitFrequencies);
+    auto stage = std::make_unique<DisplayStage>(drovanta, options.settings,
+                                                options.splitFrequencies, options.onlyChannel);
     ReaderSink sink(*stage, reader);
     stage->setSink(&sink, [&reader](const Segment& s) {
         for (const position::PositionFix& fix : s.fixes)

@@ -18,7 +18,8 @@
 // batch's are made by the program's; the bottoms, altitudes and XTF records
 // then follow on one thread in the one-thread order (the depth selection and
 // the current altitude tie the frequencies together). Either way the files
-// are byte for byte those of the one-thread run.
+// are byte for byte those of the one-thread run. With `onlyChannel`, the
+// helper thread makes that frequency's starboard sides instead.
 
 #include "acquisition/ping_batch.h"
 #include "acquisition/playback.h"
@@ -41,6 +42,11 @@ struct RecordingExportOptions {
     DisplayPipelineSettings settings;
     bool readAhead = true;
     bool splitFrequencies = true; // falls back to one thread when no copy loads
+    // 0 HF or 1 LF: only that frequency's display lines are made (the
+    // mosaic's); the other's pings still step the bottom choice, so the lines
+    // made are those of a two-frequency run. With the split, the second copy
+    // of Drovanta then makes the starboard sides beside the port sides.
+    int onlyChannel = -1;
     // Pings per batch at most (1 to PingBatchData::kMaxPings): 1 is one pass
     // per ping, as the views run when the pings come slowly.
     std::uint32_t batchPings = acquisition::PingBatchData::kMaxPings;

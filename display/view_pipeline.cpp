@@ -48,7 +48,9 @@ std::uint32_t ViewPipeline::intake(acquisition::PingBatch& batch) {
 std::uint32_t ViewPipeline::afterIntake(std::uint32_t taken) {
     if (taken == 0 || batch_.wordCount == 0) return 0;
     const std::uint32_t last = batch_.pingCount - 1;
-    if (batch_.firstWords[last] < kLatestMax && batch_.secondWords[last] < kLatestMax) {
+    // The amplitude strip's copy; a pass without lines has no strip either.
+    if (linesWanted_ && batch_.firstWords[last] < kLatestMax &&
+        batch_.secondWords[last] < kLatestMax) {
         const auto first = batch_.firstPart(last);
         const auto second = batch_.secondPart(last);
         latestPortCount_ = batch_.portCount(last);
@@ -164,56 +166,98 @@ PassResult ViewPipeline::processPass() {
     return result;
 }
 
-void ViewPipeline::prepareLines(const DrovantaApi& drovanta) {
-    preparedCount_ = 0;
-    if (!newDataFlag_) return;
-    for (std::uint32_t j = 0; j < batch_.pingCount; ++j)
-        prepared_[j] = reproLine(drovanta, j, (ring_.writePosition + j) % HistoryRing::kLines);
-    preparedCount_ = batch_.pingCount;
+namespace {
+
+bool usableRate(float fs) {
+    return fs > 0.0f && std::isfinite(fs);
 }
 
-ViewPipeline::SideDetections ViewPipeline::reproLine(const DrovantaApi& drovanta, std::uint32_t j,
-                                                     std::uint32_t h) {
-    const bool hf = frequency_ == Frequency::HF;
-    const double c = soundSpeed();
-    const float fs = batch_.sampleRate[j];
-    const bool reset = batch_.settingsChanged[j] != 0;
-    const DisplayPipelineSettings& settings = shared_.settings;
-    DisplayProcessingState& p = shared_.processing;
-
-    // b. Fresh line with the ping's header.
-    auto line = ring_.line(h);
-    std::memset(line.data(), 0, line.size());
-    const auto first = batch_.firstPart(j);
-    const auto second = batch_.secondPart(j);
-    std::array<std::uint8_t, PingHeader::kSize> header{};
-    batch_.headerBytes(j, header);
-    std::memcpy(line.data(), header.data(), header.size());
-
-    // c, d. Both sides through Drovanta.
-    const int portSide = hf ? DisplayProcessingState::HfPort : DisplayProcessingState::LfPort;
-    const int starboardSide =
-        hf ? DisplayProcessingState::HfStarboard : DisplayProcessingState::LfStarboard;
-    SideDetections out;
-    const bool usable = fs > 0.0f && std::isfinite(fs);
-    if (!usable) return out; // a ping without a usable sample rate cannot be placed in range
+ReproSettings reproSettings(const PingBatchData& batch, std::uint32_t j, double c,
+                            const DisplayPipelineSettings& settings) {
+    const float fs = batch.sampleRate[j];
     ReproSettings rs;
-    rs.reset = reset;
+    rs.reset = batch.settingsChanged[j] != 0;
     rs.sampleRate = fs;
     rs.firstIndex = static_cast<std::uint32_t>(std::min(std::floor(fs / c), 4.0e9));
     rs.soundSpeed = static_cast<float>(c);
     rs.minRangeDm = settings.bottom.searchStartDm;
     rs.maxRangeDm = settings.bottom.searchStopDm;
     rs.threshold = settings.bottom.threshold;
-    const std::uint32_t np = ring_.portCount[h];
-    const std::uint32_t ns = ring_.starboardCount[h];
-    ReproResult r =
-        drovanta.repro(first.subspan(PingHeader::kWords, np), rs, p.gain(portSide), ring_.port(h));
-    if (r.ok) out.port = {r.bottomIndex, r.bottomStrength};
-    out.portMade = r.ok;
-    r = drovanta.repro(second.first(ns), rs, p.gain(starboardSide), ring_.starboard(h));
-    if (r.ok) out.starboard = {r.bottomIndex, r.bottomStrength};
-    out.starboardMade = r.ok;
+    return rs;
+}
+
+} // namespace
+
+void ViewPipeline::prepareLines(const DrovantaApi& drovanta) {
+    beginLines();
+    prepareSide(drovanta, 0);
+    prepareSide(drovanta, 1);
+}
+
+void ViewPipeline::beginLines() {
+    preparedCount_ = 0;
+    if (!newDataFlag_ || !linesWanted_) return;
+    for (std::uint32_t j = 0; j < batch_.pingCount; ++j) {
+        prepared_[j] = SideDetections{};
+        freshLine(j, (ring_.writePosition + j) % HistoryRing::kLines);
+    }
+    preparedCount_ = batch_.pingCount;
+}
+
+void ViewPipeline::prepareSide(const DrovantaApi& drovanta, int side) {
+    for (std::uint32_t j = 0; j < preparedCount_; ++j)
+        reproSide(drovanta, j, (ring_.writePosition + j) % HistoryRing::kLines, side,
+                  prepared_[j]);
+}
+
+void ViewPipeline::freshLine(std::uint32_t j, std::uint32_t h) {
+    auto line = ring_.freshLine(h);
+    std::array<std::uint8_t, PingHeader::kSize> header{};
+    batch_.headerBytes(j, header);
+    std::memcpy(line.data(), header.data(), header.size());
+}
+
+void ViewPipeline::reproSide(const DrovantaApi& drovanta, std::uint32_t j, std::uint32_t h,
+                             int side, SideDetections& out) {
+    // A ping without a usable sample rate cannot be placed in range.
+    if (!usableRate(batch_.sampleRate[j])) return;
+    const ReproSettings rs = reproSettings(batch_, j, soundSpeed(), shared_.settings);
+    const bool hf = frequency_ == Frequency::HF;
+    DisplayProcessingState& p = shared_.processing;
+    if (side == 0) {
+        const int s = hf ? DisplayProcessingState::HfPort : DisplayProcessingState::LfPort;
+        const auto samples = batch_.firstPart(j).subspan(PingHeader::kWords, ring_.portCount[h]);
+        const ReproResult r = drovanta.repro(samples, rs, p.gain(s), ring_.port(h));
+        if (r.ok) out.port = {r.bottomIndex, r.bottomStrength};
+        out.portMade = r.ok;
+    } else {
+        const int s =
+            hf ? DisplayProcessingState::HfStarboard : DisplayProcessingState::LfStarboard;
+        const auto samples = batch_.secondPart(j).first(ring_.starboardCount[h]);
+        const ReproResult r = drovanta.repro(samples, rs, p.gain(s), ring_.starboard(h));
+        if (r.ok) out.starboard = {r.bottomIndex, r.bottomStrength};
+        out.starboardMade = r.ok;
+    }
+}
+
+ViewPipeline::SideDetections ViewPipeline::reproLine(const DrovantaApi& drovanta, std::uint32_t j,
+                                                     std::uint32_t h) {
+    freshLine(j, h);
+    SideDetections out;
+    reproSide(drovanta, j, h, 0, out);
+    reproSide(drovanta, j, h, 1, out);
+    return out;
+}
+
+ViewPipeline::SideDetections ViewPipeline::sidesTaken(std::uint32_t j, std::uint32_t h) const {
+    SideDetections out;
+    if (!usableRate(batch_.sampleRate[j])) return out;
+    const ReproSettings rs = reproSettings(batch_, j, soundSpeed(), shared_.settings);
+    out.portMade = drovanta_.takes(ring_.portCount[h], rs, DisplayProcessingState::kGainLength,
+                                   HistoryRing::kPortMax);
+    out.starboardMade = drovanta_.takes(ring_.starboardCount[h], rs,
+                                        DisplayProcessingState::kGainLength,
+                                        HistoryRing::kStarboardMax);
     return out;
 }
 
@@ -226,7 +270,9 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     DisplayProcessingState& p = shared_.processing;
 
     // b-d. The line and both sides (made already when the pass was prepared).
-    const SideDetections made = j < preparedCount_ ? prepared_[j] : reproLine(drovanta_, j, h);
+    const SideDetections made = !linesWanted_         ? sidesTaken(j, h)
+                                : j < preparedCount_ ? prepared_[j]
+                                                     : reproLine(drovanta_, j, h);
     std::array<std::uint8_t, PingHeader::kSize> header{};
     batch_.headerBytes(j, header);
     const int portSide = hf ? DisplayProcessingState::HfPort : DisplayProcessingState::LfPort;
@@ -239,7 +285,9 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     // only choose a bottom that was found. With neither side taken the ping
     // has no bottom, and the detections, choices and altitude stay as they were.
     const bool found = made.portMade || made.starboardMade;
-    if (found) {
+    // Without a line the detections are unknown: the last ones stand (they
+    // feed only this frequency's own pair).
+    if (found && linesWanted_) {
         portResult = made.portMade ? made.port : made.starboard;
         starboardResult = made.starboardMade ? made.starboard : made.port;
     }
@@ -314,7 +362,8 @@ void ViewPipeline::processLine(std::uint32_t j, std::uint32_t h) {
     lastPingTime_ = t;
 
     // j. XTF.
-    if (settings.xtfRecording && lineSink_) lineSink_->writeLine(ring_.line(h), hf ? 0 : 1);
+    if (settings.xtfRecording && lineSink_ && linesWanted_)
+        lineSink_->writeLine(ring_.line(h), hf ? 0 : 1);
 
     LineOutcome& o = outcomes_[outcomeCount_++];
     o.line = h;

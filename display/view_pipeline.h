@@ -98,6 +98,18 @@ class ViewPipeline {
     // next processPass() then picks the bottoms, the altitude and the rest
     // from what was kept, exactly as if it had made the lines itself.
     void prepareLines(const DrovantaApi& drovanta);
+    // The same in parts for two threads: beginLines() makes each pending
+    // ping's fresh history line, then prepareSide(drovanta, 0) (port) and
+    // prepareSide(copy, 1) (starboard) may run side by side, each side's gain
+    // state being its own; both must run before the next processPass().
+    void beginLines();
+    void prepareSide(const DrovantaApi& drovanta, int side);
+    // Off: the pings go through the pass without display lines (a mosaic of
+    // the other frequency has no use for them). Each still steps the depth
+    // selection as a drawn ping does, so the other view's bottoms, and with
+    // them its lines and altitudes, stay exactly those of a two-view run.
+    void setLinesWanted(bool wanted) { linesWanted_ = wanted; }
+    bool linesWanted() const { return linesWanted_; }
     void setRedrawFlag() { redrawFlag_ = true; }
     bool newDataFlag() const { return newDataFlag_; }
     bool redrawFlag() const { return redrawFlag_; }
@@ -145,6 +157,13 @@ class ViewPipeline {
     // The bottom-tracking source as this sonar can serve it.
     int altitudeSource() const;
     SideDetections reproLine(const DrovantaApi& drovanta, std::uint32_t j, std::uint32_t h);
+    // b. The fresh line h with ping j's header.
+    void freshLine(std::uint32_t j, std::uint32_t h);
+    // c, d. One side of ping j into line h.
+    void reproSide(const DrovantaApi& drovanta, std::uint32_t j, std::uint32_t h, int side,
+                   SideDetections& out);
+    // Which sides of ping j Drovanta would take, without making them.
+    SideDetections sidesTaken(std::uint32_t j, std::uint32_t h) const;
 
     Frequency frequency_;
     const DrovantaApi& drovanta_;
@@ -163,6 +182,7 @@ class ViewPipeline {
     bool newDataFlag_ = false;
     bool redrawFlag_ = false;
     bool zoomed_ = false;
+    bool linesWanted_ = true;
     std::uint32_t samplesPerSide_ = 0;
     bool anyRangeCheck_ = false;
     float newestSampleRate_ = 0.0f;

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace kestrova::mosaic {
 
@@ -67,10 +70,21 @@ class MosaicLineReader : public display::RecordingLineReader {
     void displayLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
                      int channel, const display::PingTimeRecord& time, double altitude) override {
         if (channel != mosaic_.options_.channel) return;
+        const bool whole = acquisition::xtfInputFromHistoryLine(line, port_, starboard_).has_value();
+        takeLine(time, altitude, whole, port_, starboard_);
+    }
+
+    // A line of the chosen frequency, its samples already out of the history
+    // line (`whole`: they could be read); the vectors are swapped with a
+    // slot's, so they come back with room and nothing is allocated per ping.
+    void takeLine(const display::PingTimeRecord& time, double altitude, bool whole,
+                  std::vector<std::uint16_t>& port, std::vector<std::uint16_t>& starboard) {
         ++lines_;
         if (!(time.time > 0.0)) return; // an undated ping has no place in time
         Slot& slot = nextSlot();
-        if (!acquisition::xtfInputFromHistoryLine(line, slot.port, slot.starboard)) return;
+        if (!whole) return;
+        slot.port.swap(port);
+        slot.starboard.swap(starboard);
         queue(slot, time.time, time.portSlantRange, time.heading, altitude);
     }
 
@@ -176,9 +190,123 @@ class MosaicLineReader : public display::RecordingLineReader {
     std::uint32_t serial_ = 0;
     std::uint64_t positions_ = 0, lines_ = 0, placed_ = 0;
     navigation::GroundTrack ground_;
+    std::vector<std::uint16_t> port_, starboard_;
     position::FixCompleter completer_;
     bool havePosition_ = false;
     double lastLatitude_ = 0.0, lastLongitude_ = 0.0;
+};
+
+// The display thread's position records and lines handed in order to a
+// painting thread that places and paints them, so that the next lines are
+// made while the last ones are painted. A bounded ring of events: the display
+// waits only when the painting is a whole ring behind. The painting thread is
+// woken for a handful of events at a time, not for each.
+class PaintThread : public display::RecordingLineReader {
+  public:
+    static constexpr std::uint64_t kEvents = 64;
+    static constexpr std::uint64_t kWakeAfter = 16;
+
+    PaintThread(MosaicLineReader& reader, int channel)
+        : reader_(reader), channel_(channel), events_(kEvents), thread_([this] { run(); }) {}
+    ~PaintThread() { finish(); }
+
+    void positionRecord(const position::PositionFix& fix) override {
+        Event& e = claim();
+        e.kind = Event::Kind::Fix;
+        e.fix = fix;
+        publish(false);
+    }
+    void displayLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
+                     int channel, const display::PingTimeRecord& time, double altitude) override {
+        if (channel != channel_) return;
+        Event& e = claim();
+        e.kind = Event::Kind::Line;
+        e.time = time;
+        e.altitude = altitude;
+        e.whole = acquisition::xtfInputFromHistoryLine(line, e.port, e.starboard).has_value();
+        publish(false);
+    }
+    // Waits until every event was painted and the thread has ended.
+    void finish() {
+        if (!thread_.joinable()) return;
+        Event& e = claim();
+        e.kind = Event::Kind::End;
+        publish(true);
+        thread_.join();
+    }
+
+  private:
+    struct Event {
+        enum class Kind { Fix, Line, End } kind = Kind::End;
+        position::PositionFix fix;
+        display::PingTimeRecord time;
+        double altitude = 0.0;
+        bool whole = false;
+        std::vector<std::uint16_t> port, starboard;
+    };
+
+    // The next free event; waits while all are still to be painted.
+    Event& claim() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        if (written_ - read_ >= kEvents) {
+            displayWaits_ = true;
+            displayTurn_.wait(hold, [&] { return written_ - read_ < kEvents; });
+            displayWaits_ = false;
+        }
+        return events_[written_ % kEvents];
+    }
+    void publish(bool last) {
+        bool wake = false;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            ++written_;
+            wake = paintWaits_ && (last || written_ - read_ >= kWakeAfter);
+            if (wake) paintWaits_ = false;
+        }
+        if (wake) paintTurn_.notify_one();
+    }
+    void run() {
+        std::uint64_t next = 0;
+        for (;;) {
+            std::uint64_t upTo = 0;
+            {
+                std::unique_lock<std::mutex> hold(mutex_);
+                if (read_ == written_) {
+                    paintWaits_ = true;
+                    paintTurn_.wait(hold, [&] { return read_ != written_ && !paintWaits_; });
+                }
+                upTo = written_;
+            }
+            // The events before upTo are the display's no more until read_ passes them.
+            bool ended = false;
+            for (; next < upTo && !ended; ++next) {
+                Event& e = events_[next % kEvents];
+                if (e.kind == Event::Kind::End)
+                    ended = true;
+                else if (e.kind == Event::Kind::Fix)
+                    reader_.positionRecord(e.fix);
+                else
+                    reader_.takeLine(e.time, e.altitude, e.whole, e.port, e.starboard);
+            }
+            bool wake = false;
+            {
+                std::lock_guard<std::mutex> hold(mutex_);
+                read_ = next;
+                wake = displayWaits_;
+            }
+            if (wake) displayTurn_.notify_one();
+            if (ended) return;
+        }
+    }
+
+    MosaicLineReader& reader_;
+    const int channel_;
+    std::vector<Event> events_;
+    std::mutex mutex_;
+    std::condition_variable displayTurn_, paintTurn_;
+    std::uint64_t written_ = 0, read_ = 0; // events handed over, and painted
+    bool displayWaits_ = false, paintWaits_ = false;
+    std::thread thread_; // last: starts once the rest is ready
 };
 
 SurveyMosaic::SurveyMosaic(const MosaicOptions& options)
@@ -197,10 +325,18 @@ SurveyMosaic::add(const std::string& path, const display::DrovantaApi& drovanta,
     const navigation::TowfishInstall install =
         options_.install ? *options_.install : installOf(opened.header.install);
     display::RecordingExportOptions display = options_.display;
+    display.onlyChannel = options_.channel;
     if (opened.header.install.soundVelocity > 0)
         display.settings.soundSpeed = opened.header.install.soundVelocity;
     MosaicLineReader reader(*this, install);
-    const auto read = display::readRecordingLines(path, drovanta, reader, display, progress);
+    display::RecordingExportResult read;
+    if (display.readAhead) {
+        PaintThread painter(reader, options_.channel);
+        read = display::readRecordingLines(path, drovanta, painter, display, progress);
+        painter.finish();
+    } else {
+        read = display::readRecordingLines(path, drovanta, reader, display, progress);
+    }
     r.readError = read.read.readError;
     r.positions = reader.positions();
     r.lines = reader.lines();

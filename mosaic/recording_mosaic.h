@@ -23,6 +23,8 @@ namespace kestrova::mosaic {
 struct MosaicOptions {
     int channel = 0;           // 0 HF, 1 LF
     double resolution = 0.25;  // metres per cell
+    // With `readAhead` the lines are also placed and painted on a thread of
+    // their own.
     display::RecordingExportOptions display;
     // The installation to place the fish with; without it each recording's own
     // (its header's, as playback takes it).

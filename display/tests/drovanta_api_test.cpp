@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,35 @@ TEST(DrovantaApi, LinesLongerThanTheCallersArraysAreRefusedUntouched) {
     std::vector<std::uint16_t> half(400);
     std::vector<float> halfGain(400);
     EXPECT_TRUE(api.repro(x, s, halfGain, half).ok);
+}
+
+// Guards: a mosaic's other-frequency pings step the bottom choice when
+// Drovanta would have taken them, judged without the call; a wrong judgement
+// moves the mosaic's bottoms away from the views'.
+TEST(DrovantaApi, TakesAgreesWithTheLibrary) {
+    DrovantaApi api;
+    ASSERT_TRUE(api.load(binFolder()));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (std::uint32_t n : {0u, 32u, 33u, 34u, 600u, 86400u, 86401u}) {
+        for (float step : {1.0f, 2.0f}) {
+            for (float rate : {20000.0f, 0.0f, -1.0f, nan, inf}) {
+                for (float c : {1500.0f, 0.0f, inf}) {
+                    for (std::size_t room : {std::size_t{86401}, std::size_t{599}}) {
+                        std::vector<std::uint32_t> x(n, 500);
+                        std::vector<float> gain(room);
+                        std::vector<std::uint16_t> line(room);
+                        ReproSettings s;
+                        s.sampleRate = rate;
+                        s.step = step;
+                        s.soundSpeed = c;
+                        ASSERT_EQ(api.takes(n, s, room, room), api.repro(x, s, gain, line).ok)
+                            << n << " / " << step << " / " << rate << " / " << c << " / " << room;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(DrovantaApi, LineLengthForAgreesWithTheLibrary) {

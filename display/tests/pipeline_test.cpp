@@ -5,9 +5,11 @@
 #include "display/target_capture.h"
 #include "display/tests/sim_pings.h"
 #include "display/view_pipeline.h"
+#include "platform/bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -301,8 +303,9 @@ TEST_F(Pipeline, UndatedPingsKeepThePingTimeHistoryBounded) {
 
 // Ping k of the simulator with one side (0 port, 1 starboard, 2 both) cut to
 // ten samples, a line too short for Drovanta to take.
-std::vector<std::uint8_t> cutSide(const sim::SonarStream& stream, std::uint32_t k, int side) {
-    const std::vector<std::uint8_t> frame = stream.pingFrame(true, k + 1, k * stream.pingPeriod());
+std::vector<std::uint8_t> cutSide(const sim::SonarStream& stream, std::uint32_t k, int side,
+                                  bool hf = true) {
+    const std::vector<std::uint8_t> frame = stream.pingFrame(hf, k + 1, k * stream.pingPeriod());
     auto fh = acquisition::SonarFrameHeader::decode(frame);
     auto h = PingHeader::decode(frame);
     const std::uint32_t n = h->port.sampleCount;
@@ -353,6 +356,62 @@ TEST_F(Pipeline, AltitudeComesOnlyFromBottomsThatWereFound) {
             EXPECT_GT(view->lastOutcomes().back().bottomSample, 0u);
         }
     }
+}
+
+// Ping k of the simulator with its samples replaced: noise, and from sample
+// 150 on an echo `portEcho` / `starboardEcho` times the noise.
+std::vector<std::uint8_t> echoPing(const sim::SonarStream& stream, bool hf, std::uint32_t k,
+                                   std::uint32_t portEcho, std::uint32_t starboardEcho) {
+    std::vector<std::uint8_t> frame = stream.pingFrame(hf, k + 1, k * stream.pingPeriod());
+    const std::uint32_t n = PingHeader::decode(frame)->port.sampleCount;
+    ByteWriter w(frame);
+    std::uint32_t noise = k * 2654435761u;
+    for (std::uint32_t i = 0; i < 2 * n; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        const std::uint32_t echo = i % n < 150 ? 1 : (i < n ? portEcho : starboardEcho);
+        w.u32le(PingHeader::kSize + 4 * i, (1000 + (noise >> 22)) * echo);
+    }
+    return frame;
+}
+
+// Guards: a HF mosaic makes no LF lines, yet every LF ping still steps the
+// HF pair's bottom choice as in the two-view run (a ping Drovanta does not
+// take does not); otherwise the HF bottoms, altitudes and ground ranges drift
+// from the views' and the XTF file's.
+TEST_F(Pipeline, PingsWithoutLinesStepTheBottomChoiceAsDrawnOnes) {
+    sim::SonarStreamConfig config;
+    config.samplesPerSide = 400;
+    sim::SonarStream stream(config);
+    auto run = [&](bool lfLines) {
+        drovanta->initialize();
+        DisplayShared both;
+        ViewPipeline hf(Frequency::HF, *drovanta, both), lf(Frequency::LF, *drovanta, both);
+        lf.setLinesWanted(lfLines);
+        std::vector<int> sides;
+        for (std::uint32_t k = 0; k < 160; ++k) {
+            // The stronger side changes every 8 HF pings: only with the LF
+            // pings' steps does the choice follow it.
+            const bool portStronger = (k / 8) % 2 == 0;
+            const auto h = echoPing(stream, true, k, portStronger ? 9 : 6, portStronger ? 6 : 9);
+            // Every third LF ping too short for Drovanta: that one does not step.
+            const auto l =
+                k % 3 == 2 ? cutSide(stream, k, 2, false) : echoPing(stream, false, k, 5, 5);
+            for (const auto* frame : {&h, &l}) {
+                const auto ping = acquisition::PingRecord::fromFrame(*frame);
+                EXPECT_TRUE(ping && batch.append(*ping, ping->header().port.effectiveSampleRate(),
+                                                  k == 0 ? 1 : 0));
+                ViewPipeline& pipe = frame == &h ? hf : lf;
+                EXPECT_EQ(pipe.intake(batch), 1u);
+                pipe.processPass();
+            }
+            sides.push_back(hf.lastOutcomes()[0].side);
+        }
+        return sides;
+    };
+    const std::vector<int> drawn = run(true);
+    EXPECT_NE(std::count(drawn.begin(), drawn.end(), 0), 0);
+    EXPECT_NE(std::count(drawn.begin(), drawn.end(), 1), 0);
+    EXPECT_EQ(run(false), drawn);
 }
 
 class CountingSink : public DisplayLineSink {

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -111,6 +113,69 @@ TEST_F(ExportXtfThreads, ReadingAheadWritesTheOneThreadFilesByteForByte) {
             const auto files = exportOnce(survey.path, o);
             ASSERT_TRUE(files[0] == reference[0]) << "HF, mode " << mode << ", run " << run;
             ASSERT_TRUE(files[1] == reference[1]) << "LF, mode " << mode << ", run " << run;
+        }
+    }
+}
+
+// Each frequency's lines as a line reader sees them, folded into one hash:
+// the line's bytes, its ping time and its altitude, in order.
+class LineDigest : public display::RecordingLineReader {
+  public:
+    void positionRecord(const position::PositionFix&) override { ++positions; }
+    void displayLine(std::span<const std::uint8_t, display::HistoryRing::kLineBytes> line,
+                     int channel, const display::PingTimeRecord& time, double altitude) override {
+        const auto f = static_cast<std::size_t>(channel);
+        ++lines[f];
+        for (const std::uint8_t b : line)
+            fold(f, b);
+        for (const double v : {time.time, time.portSlantRange, altitude}) {
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &v, sizeof bits);
+            for (int i = 0; i < 8; ++i)
+                fold(f, static_cast<std::uint8_t>(bits >> (8 * i)));
+        }
+    }
+    std::uint64_t positions = 0;
+    std::array<std::uint64_t, 2> lines{}, hash{};
+
+  private:
+    void fold(std::size_t f, std::uint8_t b) { hash[f] = (hash[f] ^ b) * 0x100000001b3ull; }
+};
+
+// Guards: the mosaic's one-frequency run makes that frequency's lines, bottoms
+// and altitudes exactly as the two-frequency run does (the other frequency's
+// pings still step the shared bottom choice), also with the starboard sides
+// made on a second thread.
+TEST_F(ExportXtfThreads, OneFrequencyReadsTheLinesOfTheTwoFrequencyRun) {
+    SurveyPlan plan;
+    plan.frames = 1200;
+    plan.samplesPerSide = 300;
+    plan.positionBefore = [](int i) { return i % 23 == 0; };
+    plan.views = false;
+    const RecordedSurvey survey = recordSurvey(project.path(), plan, &drovanta);
+    ASSERT_FALSE(survey.path.empty());
+
+    display::RecordingExportOptions both;
+    both.readAhead = false;
+    both.splitFrequencies = false;
+    LineDigest reference;
+    display::readRecordingLines(survey.path, drovanta, reference, both);
+    ASSERT_GT(reference.lines[0], 0u);
+    ASSERT_GT(reference.lines[1], 0u);
+    for (const int only : {0, 1}) {
+        for (const bool split : {false, true}) {
+            display::RecordingExportOptions o;
+            o.onlyChannel = only;
+            o.splitFrequencies = split;
+            LineDigest digest;
+            const auto r = display::readRecordingLines(survey.path, drovanta, digest, o);
+            const auto f = static_cast<std::size_t>(only);
+            EXPECT_EQ(r.pings[1 - f], survey.pings[1 - f]) << "the other's pings still pass";
+            EXPECT_EQ(digest.lines[1 - f], 0u);
+            EXPECT_EQ(digest.lines[f], reference.lines[f]);
+            EXPECT_EQ(digest.hash[f], reference.hash[f])
+                << "channel " << only << ", split " << split;
+            EXPECT_EQ(digest.positions, reference.positions);
         }
     }
 }
