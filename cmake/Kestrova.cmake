@@ -93,6 +93,13 @@ function(kestrova_add_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   kestrova_warnings(${name})
+  # Test programs are most of the build: they compile with less optimisation and
+  # line tables only (enough for a failure's backtrace); what they test, the
+  # libraries, keeps the build type's flags.
+  if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Release|MinSizeRel)$")
+    target_compile_options(${name} PRIVATE -O1)
+  endif()
+  target_compile_options(${name} PRIVATE -g1)
   if(A_QT_MAIN)
     # The English interface's texts, bound by the shared test main.
     target_link_libraries(${name} PRIVATE kestrova_config)
