@@ -13,6 +13,7 @@
 
 #include "libs/faldrena/geo_fields.h"
 #include "libs/tessmark/engine_handle.h"
+#include "mosaic/grid_mapping.h"
 
 #include <cmath>
 #include <cstdint>
@@ -189,6 +190,10 @@ int runGeo(const Args& args) {
 
     if (show) {
         printRecord(record);
+        // The same grid for GIS programs (and the mosaic's GeoTIFF), or why not.
+        const mosaic::GridMapping grid = mosaic::projDefinition(record);
+        std::printf("[GIS]\nPROJ = %s\n",
+                    grid.mapped ? grid.definition.c_str() : ("none: " + grid.reason).c_str());
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
             std::fprintf(stderr, "kestrova-cli: geo: cannot write the record\n");
             return kExitFailure;

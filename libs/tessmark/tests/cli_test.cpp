@@ -168,9 +168,20 @@ TEST_F(GeoCli, ShowPrintsTheRecordAsTheDialogShowsIt) {
           "TargetEllipsoid = 2 Beijing54", "TargetSemimajor = 6378245.0",
           "ProjectionType = 9 (not in the list)", "CentralMeridian = 120:30:00.00000 E",
           "DatumLatitude = 00:00:00.00000 N (stored \"00000000000\" is not a packed angle)",
-          "PTransRa = -001:30:00.00000", "ETransType = 0 N/A", "CTransDz = 0.0"})
+          "PTransRa = -001:30:00.00000", "ETransType = 0 N/A", "CTransDz = 0.0",
+          "PROJ = none: the projection type 9 puts every position at 0, 0"})
         EXPECT_NE(std::find(r.out.begin(), r.out.end(), line), r.out.end()) << line;
     EXPECT_EQ(run("geo --show forward", writeInput("")).exitCode, 2);
+
+    // A Gauss-Krueger zone on Krassowsky: what a GIS program needs to place the grid.
+    std::ofstream(ini) << "[ParaOfGeo]\nTargetEllipsoid=2\nTargetSemimajor=6378245.0\n"
+                          "TargetFlattening=298.3\nProjectionType=1\n"
+                          "CentralMeridian=117000000000E\nEastConst=500000.0\n";
+    const CliRun gk = run("geo --show --config '" + ini.string() + "'", writeInput(""));
+    ASSERT_FALSE(gk.out.empty()) << gk.err;
+    EXPECT_EQ(gk.out.back().rfind("PROJ = +proj=tmerc +lat_0=0 +lon_0=117", 0), 0u) << gk.out.back();
+    EXPECT_NE(gk.out.back().find("+x_0=500000"), std::string::npos) << gk.out.back();
+    EXPECT_NE(gk.out.back().find("+ellps=krass"), std::string::npos) << gk.out.back();
 }
 
 TEST_F(GeoCli, UsageErrors) {
