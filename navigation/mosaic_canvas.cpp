@@ -10,6 +10,8 @@ constexpr std::size_t kCellsPerTile =
     std::size_t{MosaicCanvas::kTileCells} * MosaicCanvas::kTileCells;
 constexpr std::size_t kTileBytes = kCellsPerTile * 4;
 constexpr double kPi = 3.14159265358979323846;
+// A ping covers at most this much of the track (a gap in the fixes is no coverage).
+constexpr double kMaxAlongMetres = 5.0;
 
 // Tiles of 256 cells: the tile of a cell and the cell within it are a shift
 // and a mask (rounding toward minus infinity, as a floor division does).
@@ -140,8 +142,10 @@ void paintLine(MosaicCanvas& canvas, const GroundLine& line) {
     const double ae = std::sin(h), an = std::cos(h);  // along the heading
     const double se = std::cos(h), sn = -std::sin(h); // to starboard
     const double step = canvas.cellMetres() / 2.0;
-    const double half = std::max(line.alongMetres, canvas.cellMetres()) / 2.0;
     const double alt = std::max(line.altitude, 0.0);
+    // In a turn the gap to the previous ping's samples grows with the ground
+    // range on the outer side and shrinks on the inner one.
+    const double turn = std::isfinite(line.turnDegrees) ? line.turnDegrees * kPi / 180.0 : 0.0;
     for (int side = 0; side < 2; ++side) {
         const auto samples = side == 0 ? line.port : line.starboard;
         const double sign = side == 0 ? -1.0 : 1.0;
@@ -156,6 +160,8 @@ void paintLine(MosaicCanvas& canvas, const GroundLine& line) {
             const std::uint16_t v = samples[index];
             const double ce = line.east + sign * x * se;
             const double cn = line.north + sign * x * sn;
+            const double gap = std::abs(line.alongMetres - sign * x * turn);
+            const double half = std::clamp(gap, canvas.cellMetres(), kMaxAlongMetres) / 2.0;
             for (double a = -half; a < half; a += step)
                 canvas.put(ce + a * ae, cn + a * an, v, x);
         }
@@ -171,10 +177,13 @@ GroundLine GroundTrack::next(const PingPositionRecord& rec, std::span<const std:
     g.altitude = rec.altitude;
     g.sampleMetres = port.empty() ? 0.0 : rec.range / static_cast<double>(port.size());
     const double step = have_ ? std::hypot(g.east - east_, g.north - north_) : 0.0;
-    g.alongMetres = std::min(step, 5.0);
+    g.alongMetres = std::min(step, kMaxAlongMetres);
+    if (have_ && std::isfinite(g.headingDegrees) && std::isfinite(heading_))
+        g.turnDegrees = std::remainder(g.headingDegrees - heading_, 360.0);
     have_ = true;
     east_ = g.east;
     north_ = g.north;
+    heading_ = g.headingDegrees;
     g.port = port;
     g.starboard = starboard;
     return g;

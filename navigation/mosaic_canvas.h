@@ -90,6 +90,9 @@ struct GroundLine {
     double altitude = 0.0;
     double sampleMetres = 0.0;
     double alongMetres = 0.0;
+    // The heading's change since the previous ping, degrees clockwise: in a
+    // turn the outer side's samples lie farther apart the farther out they are.
+    double turnDegrees = 0.0;
     std::span<const std::uint16_t> port;
     std::span<const std::uint16_t> starboard;
 };
@@ -97,7 +100,8 @@ void paintLine(MosaicCanvas& canvas, const GroundLine& line);
 
 // Placed pings one after another: each line covers the track from half way
 // back to the previous ping to half way on (no more than 5 m), at the
-// towfish position, heading and altitude of the placement's record.
+// towfish position, heading and altitude of the placement's record; in a turn
+// the outer side's samples cover the wider gap between the two pings there.
 class GroundTrack {
   public:
     GroundLine next(const PingPositionRecord& rec, std::span<const std::uint16_t> port,
@@ -106,7 +110,7 @@ class GroundTrack {
 
   private:
     bool have_ = false;
-    double east_ = 0.0, north_ = 0.0;
+    double east_ = 0.0, north_ = 0.0, heading_ = 0.0;
 };
 
 } // namespace kestrova::navigation

@@ -51,6 +51,34 @@ TEST(MosaicCanvas, LaysALineOnTheGroundByItsSlantRange) {
     EXPECT_EQ(cellAt(canvas, 100.01, 200.0 - 0.51), 2030);
 }
 
+// Guards coverage in a turn: a fish turning to starboard 3 degrees a ping on
+// a 20 m circle, 1.05 m apart, 40 m of ground range a side. Out at 35 m on the
+// outer (port) side the pings lie 2.9 m apart: every cell of that arc is
+// painted.
+TEST(MosaicCanvas, ATurnLeavesNoGapOnItsOuterSide) {
+    constexpr double kRadius = 20.0, kStep = 3.0, kPiD = 3.14159265358979323846;
+    MosaicCanvas canvas(0.25);
+    std::vector<std::uint16_t> side(400, 500);
+    GroundTrack track;
+    for (int i = 0; i <= 40; ++i) {
+        const double bearing = i * kStep * kPiD / 180.0; // from the centre to the fish
+        PingPositionRecord rec;
+        rec.easting = 1000.0 + kRadius * std::sin(bearing - kPiD / 2);
+        rec.northing = 2000.0 + kRadius * std::cos(bearing - kPiD / 2);
+        rec.heading = i * kStep; // clockwise round the centre at (1000, 2000)
+        rec.altitude = 0.0;
+        rec.range = 40.0;
+        paintLine(canvas, track.next(rec, side, side));
+    }
+    int holes = 0;
+    for (double deg = 5.0; deg <= 115.0; deg += 0.5) {
+        const double b = (deg - 90.0) * kPiD / 180.0; // port of the fish, away from the centre
+        const double r = kRadius + 35.0;
+        if (cellAt(canvas, 1000.0 + r * std::sin(b), 2000.0 + r * std::cos(b)) == 0) ++holes;
+    }
+    EXPECT_EQ(holes, 0);
+}
+
 // Guards constant memory: with room for four tiles, a survey across forty keeps
 // every cell, and the sample nearest its nadir wins over later, farther ones.
 TEST(MosaicCanvas, KeepsTilesOutOfMemoryAndTheNearestToNadir) {
