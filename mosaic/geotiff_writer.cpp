@@ -1,5 +1,7 @@
 #include "mosaic/geotiff_writer.h"
 
+#include "mosaic/grid_mapping.h"
+
 #include "position/geodesy_engine.h"
 
 #include <cpl_conv.h>
@@ -58,9 +60,14 @@ std::optional<GridProjection> GridProjection::fromProj(const std::string& defini
 }
 
 std::optional<GridProjection>
-GridProjection::forProject(const _DefGeodetsyParameterSetting& record,
-                           const std::string& definition, double latitude, double longitude,
-                           std::string& why) {
+GridProjection::forProject(const _DefGeodetsyParameterSetting& record, double latitude,
+                           double longitude, std::string& why) {
+    const GridMapping mapping = projDefinition(record);
+    if (!mapping.mapped) {
+        why = mapping.reason;
+        return std::nullopt;
+    }
+    const std::string& definition = mapping.definition;
     auto grid = fromProj(definition);
     if (!grid) {
         why = "PROJ does not take the project's grid " + definition;

@@ -40,7 +40,6 @@ class GridProjection {
     // when PROJ does not take the definition or the two part by more than
     // kProjectGridTolerance around the survey's first position.
     static std::optional<GridProjection> forProject(const _DefGeodetsyParameterSetting& record,
-                                                    const std::string& definition,
                                                     double latitude, double longitude,
                                                     std::string& why);
     static constexpr double kProjectGridTolerance = 0.05; // metres

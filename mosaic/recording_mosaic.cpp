@@ -130,18 +130,11 @@ class MosaicLineReader : public display::RecordingLineReader {
     // The survey's grid, chosen at its first position.
     bool gridFor(const position::PositionFix& fix) {
         if (!mosaic_.grid_ && !mosaic_.gridFailed_) {
-            const MosaicOptions& o = mosaic_.options_;
-            if (o.gridDefinition && o.gridRecord) {
-                mosaic_.grid_ = GridProjection::forProject(*o.gridRecord, *o.gridDefinition,
-                                                           fix.latitude, fix.longitude,
+            if (const auto& record = mosaic_.options_.gridRecord)
+                mosaic_.grid_ = GridProjection::forProject(*record, fix.latitude, fix.longitude,
                                                            mosaic_.gridNote_);
-                if (!mosaic_.grid_)
-                    mosaic_.grid_ = GridProjection::utmFor(fix.latitude, fix.longitude);
-            } else {
-                mosaic_.grid_ = o.gridDefinition ? GridProjection::fromProj(*o.gridDefinition)
-                                                 : GridProjection::utmFor(fix.latitude,
-                                                                          fix.longitude);
-            }
+            if (!mosaic_.grid_)
+                mosaic_.grid_ = GridProjection::utmFor(fix.latitude, fix.longitude);
             mosaic_.gridFailed_ = !mosaic_.grid_;
         }
         return mosaic_.grid_.has_value();

@@ -29,12 +29,11 @@ struct MosaicOptions {
     // The installation to place the fish with; without it each recording's own
     // (its header's, as playback takes it).
     std::optional<navigation::TowfishInstall> install;
-    // The project's grid as a PROJ definition; without it the UTM zone of the
-    // survey's first position on WGS 84.
-    std::optional<std::string> gridDefinition;
-    // The geodetic record gridDefinition was made from: positions are placed
-    // through the geodesy engine on it, as the navigation view places them
-    // (the survey's UTM zone when the two disagree where it lies).
+    // The project's geodetic record: the mosaic is in its grid when the record
+    // maps to a PROJ definition, positions placed through the geodesy engine on
+    // it as the navigation view places them. Without it, or when it does not
+    // map or the two disagree where the survey lies, the UTM zone of the
+    // survey's first position on WGS 84 (gridNote() says why).
     std::optional<_DefGeodetsyParameterSetting> gridRecord;
     std::size_t tilesInMemory = 256;
 };

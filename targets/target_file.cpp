@@ -233,9 +233,28 @@ class MemorySource : public Source {
     std::span<const std::uint8_t> bytes_;
 };
 
+// A regular file, open for as long as this lives.
 class FileSource : public Source {
   public:
-    FileSource(std::FILE* f, std::uint64_t size) : f_(f), size_(size) {}
+    explicit FileSource(const std::string& path) : f_(std::fopen(path.c_str(), "rb")) {
+        if (!f_) {
+            why_ = "cannot open";
+            return;
+        }
+        struct stat st {};
+        if (::fstat(::fileno(f_), &st) != 0 || !S_ISREG(st.st_mode)) {
+            why_ = "not a regular file";
+            return;
+        }
+        size_ = static_cast<std::uint64_t>(st.st_size);
+    }
+    ~FileSource() override {
+        if (f_) std::fclose(f_);
+    }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    // Why the file cannot be read, empty when it can.
+    const std::string& failure() const { return why_; }
     std::uint64_t size() const override { return size_; }
     bool read(std::uint64_t off, void* dst, std::size_t n) override {
         if (off > size_ || n > size_ - off) return false;
@@ -245,7 +264,8 @@ class FileSource : public Source {
 
   private:
     std::FILE* f_;
-    std::uint64_t size_;
+    std::uint64_t size_ = 0;
+    std::string why_;
 };
 
 ReadResult fail(ReadStatus s, std::string why) {
@@ -364,14 +384,8 @@ ReadResult readTargetBytes(std::span<const std::uint8_t> bytes, TargetSnapshot& 
 }
 
 ReadResult readTargetMark(const std::string& path, TargetMark& mark) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fail(ReadStatus::OpenFailed, "cannot open");
-    struct stat st {};
-    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
-        return fail(ReadStatus::OpenFailed, "not a regular file");
-    }
-    FileSource src(f, static_cast<std::uint64_t>(st.st_size));
+    FileSource src(path);
+    if (!src.failure().empty()) return fail(ReadStatus::OpenFailed, src.failure());
     Checked c;
     ReadResult r = checkItems(src, c);
     if (r.status == ReadStatus::Ok) {
@@ -382,7 +396,6 @@ ReadResult readTargetMark(const std::string& path, TargetMark& mark) {
                       mark.position.size()))
             r = fail(ReadStatus::ReadFailed, "marked ping unreadable");
     }
-    std::fclose(f);
     if (r.status != ReadStatus::Ok) return r;
     mark.side = c.side;
     mark.block = c.block;
@@ -392,17 +405,9 @@ ReadResult readTargetMark(const std::string& path, TargetMark& mark) {
 ReadResult readTargetFile(const std::string& path, TargetSnapshot& snapshot, TargetBlock& block,
                           std::string& description) {
     snapshot.pingCount = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fail(ReadStatus::OpenFailed, "cannot open");
-    struct stat st {};
-    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
-        return fail(ReadStatus::OpenFailed, "not a regular file");
-    }
-    FileSource src(f, static_cast<std::uint64_t>(st.st_size));
-    ReadResult r = readFrom(src, snapshot, block, description);
-    std::fclose(f);
-    return r;
+    FileSource src(path);
+    if (!src.failure().empty()) return fail(ReadStatus::OpenFailed, src.failure());
+    return readFrom(src, snapshot, block, description);
 }
 
 } // namespace kestrova::targets

@@ -19,7 +19,6 @@
 #include "app/config/configuration.h"
 #include "app/session/display_settings.h"
 #include "display/drovanta_api.h"
-#include "mosaic/grid_mapping.h"
 #include "mosaic/kmz_writer.h"
 #include "mosaic/recording_mosaic.h"
 #include "platform/fs.h"
@@ -81,7 +80,6 @@ int runMosaic(const Args& args) {
         if (in.size() > 1 && in[0] == '-') return usageError(kUsage, "unknown option " + in);
     if (targetFolder && !kmz) return usageError(kUsage, "--targets goes with --kmz");
     mosaic::MosaicOptions options;
-    std::string gridNote; // why the project's grid is not the mosaic's
     if (frequency && *frequency != "HF" && *frequency != "LF")
         return usageError(kUsage, "--frequency is HF or LF");
     options.channel = frequency && *frequency == "LF" ? 1 : 0;
@@ -107,15 +105,7 @@ int runMosaic(const Args& args) {
             }
             haveGrid = true;
         }
-        if (haveGrid) {
-            const mosaic::GridMapping grid = mosaic::projDefinition(config.geo.record);
-            if (grid.mapped) {
-                options.gridDefinition = grid.definition;
-                options.gridRecord = config.geo.record;
-            } else {
-                gridNote = grid.reason;
-            }
-        }
+        if (haveGrid) options.gridRecord = config.geo.record;
     }
     options.display.readAhead = !sequential;
     options.display.splitFrequencies = !sequential;
@@ -154,7 +144,7 @@ int runMosaic(const Args& args) {
         std::fprintf(stderr, "kestrova-cli: the survey's positions have no grid to map them to\n");
         return kExitFailure;
     }
-    if (gridNote.empty()) gridNote = survey.gridNote();
+    const std::string& gridNote = survey.gridNote();
     if (!gridNote.empty() && survey.grid())
         std::fprintf(stderr, "kestrova-cli: the mosaic is in %s, not the project's grid: %s\n",
                      survey.grid()->name().c_str(), gridNote.c_str());
